@@ -15,7 +15,8 @@ NodeData toNodeData(const Node& node)
 
 CablePoint toCablePoint(const CablePointData& data)
 {
-    return CablePoint{QUuid::createUuid(), data.type, data.x, data.y, data.nodeId, data.anchorAngle};
+    return CablePoint{QUuid::createUuid(), data.type,       data.x, data.y,
+                      data.nodeId,         data.anchorAngle};
 }
 
 CablePointData toCablePointData(const CablePoint& point)
@@ -60,8 +61,7 @@ QList<Cable> deriveCables(const ProjectData& project)
 }
 
 namespace {
-template <typename Points>
-bool connectedImpl(const Points& points)
+template <typename Points> bool connectedImpl(const Points& points)
 {
     return points.size() >= 2 && points.first().type == cablePointTypeNode &&
            points.last().type == cablePointTypeNode;

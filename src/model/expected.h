@@ -13,8 +13,7 @@ struct Error {
     QString message;
 };
 
-template <typename T>
-class Expected {
+template <typename T> class Expected {
 public:
     Expected(T value) : m_state(std::move(value)) {}
     Expected(Error error) : m_state(std::move(error)) {}

@@ -29,8 +29,7 @@ public:
     }
 
     // Edits the project in place; `edit` receives a mutable reference.
-    template <typename Edit>
-    void modify(Edit&& edit)
+    template <typename Edit> void modify(Edit&& edit)
     {
         std::forward<Edit>(edit)(m_projectData);
         emit changed();
