@@ -1,0 +1,200 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "csv/csv_import.h"
+
+#include "model/project_session.h"
+
+#include <QSet>
+
+#include <cmath>
+
+using namespace Qt::StringLiterals;
+
+namespace velmora {
+
+namespace {
+
+constexpr double gridOriginX = 100.0;
+constexpr double gridOriginY = 100.0;
+constexpr double gridColumnStep = 220.0;
+constexpr double gridRowStep = 120.0;
+constexpr qsizetype gridColumns = 4;
+constexpr double appendGap = 150.0;
+
+QString counted(qsizetype count, const QString& noun)
+{
+    return QString::number(count) + u' ' + noun + (count == 1 ? QString() : u"s"_s);
+}
+
+QSet<QString> addressesWithout0000(const QList<NodeData>& nodes)
+{
+    QSet<QString> addresses;
+    addresses.reserve(nodes.size());
+    for (const NodeData& node : nodes) {
+        if (node.ip != csvDefaultAddress)
+            addresses.insert(node.ip);
+    }
+    return addresses;
+}
+
+} // namespace
+
+QString csvImportModeLabel(CSVImportMode mode)
+{
+    switch (mode) {
+    case CSVImportMode::replace:
+        return u"Replace all nodes"_s;
+    case CSVImportMode::append:
+        return u"Append to existing"_s;
+    }
+    return {};
+}
+
+QString csvImportModeDescription(CSVImportMode mode, qsizetype existingNodeCount)
+{
+    switch (mode) {
+    case CSVImportMode::replace:
+        return u"Removes "_s + counted(existingNodeCount, u"existing node"_s) +
+               u" and all cables"_s;
+    case CSVImportMode::append:
+        return u"Adds to your "_s + counted(existingNodeCount, u"existing node"_s);
+    }
+    return {};
+}
+
+QString csvImportModeName(CSVImportMode mode)
+{
+    return mode == CSVImportMode::replace ? u"replace"_s : u"append"_s;
+}
+
+std::optional<CSVImportMode> csvImportModeFromName(const QString& name)
+{
+    for (CSVImportMode mode : csvImportModes) {
+        if (csvImportModeName(mode) == name)
+            return mode;
+    }
+    return std::nullopt;
+}
+
+bool hasDuplicates(const CSVPreviewData& preview, CSVImportMode mode, const ProjectData& project)
+{
+    if (!preview.duplicateIPs.isEmpty() || !preview.duplicateNames.isEmpty())
+        return true;
+    if (mode != CSVImportMode::append)
+        return false;
+    const QSet<QString> existing = addressesWithout0000(project.nodes);
+    for (const CSVCandidate& candidate : preview.sampleNodes) {
+        if (candidate.ip != csvDefaultAddress && existing.contains(candidate.ip))
+            return true;
+    }
+    return false;
+}
+
+std::optional<QString> duplicateWarning(const CSVPreviewData& preview, CSVImportMode mode,
+                                        const ProjectData& project)
+{
+    if (mode == CSVImportMode::append) {
+        const QSet<QString> existing = addressesWithout0000(project.nodes);
+        qsizetype taken = 0; // a repeated address in the file counts each time
+        for (const CSVCandidate& candidate : preview.sampleNodes) {
+            if (candidate.ip != csvDefaultAddress && existing.contains(candidate.ip))
+                ++taken;
+        }
+        if (taken > 0)
+            return counted(taken, u"IP"_s) + u" already exist in your project"_s;
+    }
+    QSet<QString> repeated(preview.duplicateIPs.cbegin(), preview.duplicateIPs.cend());
+    for (const QString& name : preview.duplicateNames)
+        repeated.insert(name);
+    if (!repeated.isEmpty())
+        return counted(repeated.size(), u"duplicate"_s) + u" found within CSV"_s;
+    return std::nullopt;
+}
+
+double csvGridStartRow(const ProjectData& project, CSVImportMode mode)
+{
+    if (mode == CSVImportMode::replace)
+        return 0.0;
+    std::optional<double> lowest;
+    for (const NodeData& node : project.nodes) {
+        if (std::isfinite(node.y) && (!lowest || node.y > *lowest))
+            lowest = node.y;
+    }
+    const double belowLowest = (lowest ? *lowest : 0.0) + appendGap;
+    // Kept in doubles: rows far away stay exact where an integer cast could overflow.
+    const double row = std::trunc(belowLowest / gridRowStep);
+    return std::isfinite(row) ? row : 0.0;
+}
+
+CSVImportCounts applyCSVRows(ProjectData& project, const CSVRows& rows, CSVImportMode mode,
+                             bool skipDuplicates)
+{
+    if (mode == CSVImportMode::replace) {
+        project.nodes.clear();
+        project.cables.clear();
+    }
+    QSet<QString> existingIPs;
+    existingIPs.reserve(project.nodes.size());
+    for (const NodeData& node : project.nodes)
+        existingIPs.insert(node.ip);
+    QSet<QString> seenIPs;
+    seenIPs.reserve(rows.candidates.size());
+
+    const double startRow = csvGridStartRow(project, mode);
+    qint64 id = project.nextNodeId;
+    CSVImportCounts counts;
+    project.nodes.reserve(project.nodes.size() + rows.candidates.size());
+    for (const CSVCandidate& candidate : rows.candidates) {
+        if (skipDuplicates && candidate.ip != csvDefaultAddress &&
+            ((mode == CSVImportMode::append && existingIPs.contains(candidate.ip)) ||
+             seenIPs.contains(candidate.ip))) {
+            ++counts.skipped;
+            continue;
+        }
+        seenIPs.insert(candidate.ip);
+        const qsizetype column = counts.added % gridColumns;
+        const double row = startRow + static_cast<double>(counts.added / gridColumns);
+        NodeData node;
+        node.id = id;
+        node.name = candidate.name;
+        node.type = candidate.type;
+        node.ip = candidate.ip;
+        node.x = gridOriginX + gridColumnStep * static_cast<double>(column);
+        node.y = gridOriginY + gridRowStep * row;
+        node.scale = 1.0;
+        project.nodes.append(node);
+        ++id;
+        ++counts.added;
+    }
+    project.nextNodeId = id;
+    return counts;
+}
+
+CSVImportResult importCSV(ProjectSession& session, const QString& filePath, CSVImportMode mode,
+                          bool skipDuplicates)
+{
+    CSVImportResult result;
+    result.mode = mode;
+    session.pushUndoSnapshot();
+
+    const Expected<CSVRows> rows = readCSVRows(filePath);
+    if (!rows) {
+        result.error = rows.error();
+        return result;
+    }
+
+    if (mode == CSVImportMode::replace)
+        session.clearTypeColorMap();
+    CSVImportCounts counts;
+    session.document()->modify(
+        [&](ProjectData& project) { counts = applyCSVRows(project, *rows, mode, skipDuplicates); });
+    session.ensureTypeColors();
+    if (mode == CSVImportMode::replace)
+        session.setSelectedNodes({});
+
+    result.isApplied = true;
+    result.added = counts.added;
+    result.skipped = counts.skipped;
+    return result;
+}
+
+} // namespace velmora

@@ -1,0 +1,77 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// Importing a CSV file into a project: the two modes with their sheet texts, the duplicate test
+// and warning shown before confirming, and the apply step that lays the new nodes out on a grid.
+// Widget-free: the sheet, the window and velmora-cli all call these.
+
+#include "csv/csv_reader.h"
+#include "model/project_data.h"
+
+#include <QString>
+
+#include <array>
+#include <optional>
+
+namespace velmora {
+
+class ProjectSession;
+
+// The choices, offered in this order.
+enum class CSVImportMode { replace, append };
+inline constexpr std::array<CSVImportMode, 2> csvImportModes{CSVImportMode::replace,
+                                                             CSVImportMode::append};
+
+// "Replace all nodes" / "Append to existing".
+QString csvImportModeLabel(CSVImportMode mode);
+// The line under the label, for a project holding `existingNodeCount` nodes.
+QString csvImportModeDescription(CSVImportMode mode, qsizetype existingNodeCount);
+// "replace" / "append" and back (for the command line); nothing for any other text.
+QString csvImportModeName(CSVImportMode mode);
+std::optional<CSVImportMode> csvImportModeFromName(const QString& name);
+
+// The options the sheet remembers for the life of a window.
+struct CSVImportOptions {
+    CSVImportMode mode = CSVImportMode::replace;
+    bool skipDuplicates = true;
+};
+
+// Whether the sheet offers "Skip duplicates": repeated names or addresses inside the file, or, in
+// append mode, an address (other than "0.0.0.0") the project already has.
+bool hasDuplicates(const CSVPreviewData& preview, CSVImportMode mode, const ProjectData& project);
+// The amber line under "Skip duplicates", or nothing.
+std::optional<QString> duplicateWarning(const CSVPreviewData& preview, CSVImportMode mode,
+                                        const ProjectData& project);
+
+// First grid slot of an import: 0 when replacing; when appending, four slots per 120-unit row
+// below the lowest node (largest y + 150, or 150 without nodes), the row rounded toward zero.
+double csvGridStartRow(const ProjectData& project, CSVImportMode mode);
+
+struct CSVImportCounts {
+    qsizetype added = 0;
+    qsizetype skipped = 0;
+};
+
+// Writes the candidates into the project: replace empties nodes and cables first (the map, the
+// view settings and nextNodeId stay); rows whose address is taken are skipped when asked
+// ("0.0.0.0" never counts as taken); added nodes fill a four-column grid from (100, 100) in
+// steps of 220 by 120, taking identifiers from nextNodeId. Type colours are the caller's.
+CSVImportCounts applyCSVRows(ProjectData& project, const CSVRows& rows, CSVImportMode mode,
+                             bool skipDuplicates);
+
+struct CSVImportResult {
+    bool isApplied = false; // false: the file yielded nothing and the project is unchanged
+    QString error;          // why it yielded nothing
+    CSVImportMode mode = CSVImportMode::replace;
+    qsizetype added = 0;
+    qsizetype skipped = 0;
+};
+
+// The import on a window's session: records an undo snapshot, reads the file again, applies the
+// rows (replace also empties the type colour map), runs ensureTypeColors and, in replace mode,
+// clears the node selection. The view steps are the caller's: mark the content not ready before
+// calling; afterwards, when the result was applied in replace mode, return to zoom 1 and pan
+// (0, 0); then 0.1 s later fit the view to the nodes and mark the content ready again.
+CSVImportResult importCSV(ProjectSession& session, const QString& filePath, CSVImportMode mode,
+                          bool skipDuplicates);
+
+} // namespace velmora

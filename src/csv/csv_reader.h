@@ -1,0 +1,86 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// The CSV reader: turns a comma-separated device list into candidate nodes (name, type, address)
+// and the preview summary the import sheet shows. Forgiving by design: every non-empty line
+// yields one candidate; only an unreadable file or one without any non-empty line yields nothing.
+
+#include "model/expected.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+#include <optional>
+
+namespace velmora {
+
+// One data line of a CSV file, with the defaults already applied.
+struct CSVCandidate {
+    QString name;
+    QString type;
+    QString ip;
+
+    bool operator==(const CSVCandidate&) const = default;
+};
+
+// What a file holds: its candidates in file order and whether its first line was a header.
+struct CSVRows {
+    QList<CSVCandidate> candidates;
+    bool hasHeader = false;
+
+    bool operator==(const CSVRows&) const = default;
+};
+
+// Zero-based columns of the three fields; an absent index means there is no such column.
+struct CSVColumnMap {
+    std::optional<qsizetype> nameIndex;
+    std::optional<qsizetype> typeIndex;
+    std::optional<qsizetype> ipIndex;
+
+    bool operator==(const CSVColumnMap&) const = default;
+};
+
+// The summary of one file shown before anything is changed.
+struct CSVPreviewData {
+    QString fileName; // last path component, extension included
+    qsizetype totalRows = 0;
+    QStringList duplicateIPs;        // each value on two or more data lines, listed once
+    QStringList duplicateNames;      // likewise for names (default and empty values included)
+    QList<CSVCandidate> sampleNodes; // every candidate, in file order
+    QString url;                     // the file's path, kept so the import can read it again
+
+    bool operator==(const CSVPreviewData&) const = default;
+};
+
+// Defaults for fields without a column (or on a line too short to reach it).
+inline const QString csvDefaultType = QStringLiteral("Device");
+inline const QString csvDefaultAddress = QStringLiteral("0.0.0.0");
+
+// Splits one data line into cells (at least one). A double quote toggles quoting and is dropped,
+// except that a doubled quote inside a quoted cell is one literal quote (so exported files read
+// back); a comma outside quotes ends a cell; an unterminated quote keeps the rest of the line.
+// Works on user-perceived characters: a quote or comma carrying a combining mark is plain text.
+QStringList parseCSVLine(QStringView line);
+
+// The header test and column mapping of a first line; nothing when it is not a header.
+std::optional<CSVColumnMap> detectCSVHeader(QStringView firstLine);
+
+// The reader on bytes already in memory. The error says why nothing could be read: the bytes are
+// not valid UTF-8, or there is no non-empty line.
+Expected<CSVRows> parseCSVContent(const QByteArray& content);
+
+// Reads the file and parses it; the error also covers a file that cannot be opened.
+Expected<CSVRows> readCSVRows(const QString& filePath);
+
+// The same, without the reason: nothing when the file yields nothing.
+std::optional<CSVRows> parseCSVRows(const QString& filePath);
+
+// The preview of a file, nothing when parseCSVRows yields nothing.
+std::optional<CSVPreviewData> parseCSVPreview(const QString& filePath);
+
+// Builds the preview record for rows already read from `filePath`.
+CSVPreviewData makeCSVPreview(const CSVRows& rows, const QString& filePath);
+
+} // namespace velmora
