@@ -1,0 +1,421 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "canvas/canvas_renderer.h"
+
+#include "canvas/cable_geometry.h"
+
+#include <QFontMetricsF>
+#include <QPaintDevice>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <algorithm>
+#include <cmath>
+
+namespace velmora {
+
+namespace {
+
+constexpr Rgb backgroundColor{0.04, 0.04, 0.04};
+constexpr Rgb gridColor{0.24, 0.24, 0.24};
+constexpr double gridOpacity = 0.3;
+constexpr Rgb nodeBodyColor{0.15, 0.15, 0.15};
+constexpr Rgb addressColor{0.6, 0.6, 0.6};
+constexpr Rgb searchHighlightColor{0.98, 0.75, 0.14};
+constexpr Rgb cableColor{0.16, 0.35, 0.54};
+constexpr Rgb freeCableColor{0.24, 0.27, 0.31};
+constexpr Rgb selectedCableColor{0.29, 0.56, 0.89};
+constexpr Rgb rubberBandColor{0.6, 0.6, 0.6};
+constexpr Rgb gripColor{0.2, 0.2, 0.2};
+constexpr double dimmedOpacity = 0.3;
+
+constexpr int nameFont = 0;
+constexpr int typeFont = 1;
+constexpr int addressFont = 2;
+constexpr int crownFont = 3;
+constexpr double referencePixelSize = 100.0;
+
+const QString crown = QString::fromUtf8("\xF0\x9F\x91\x91"); // U+1F451
+
+QPen strokePen(const QColor& color, double width, Qt::PenCapStyle cap = Qt::RoundCap,
+               Qt::PenJoinStyle join = Qt::RoundJoin)
+{
+    QPen pen(color, width, Qt::SolidLine, cap, join);
+    pen.setMiterLimit(10.0);
+    return pen;
+}
+
+} // namespace
+
+Rgb statusColor(PingStatus status)
+{
+    switch (status) {
+    case PingStatus::online:
+        return {0.29, 0.87, 0.5};
+    case PingStatus::offline:
+        return {0.95, 0.3, 0.3};
+    case PingStatus::slow:
+        return {0.98, 0.75, 0.14};
+    case PingStatus::unknown:
+        break;
+    }
+    return {0.5, 0.5, 0.5};
+}
+
+double pulseIntensity(PingStatus status, double pulsePhase)
+{
+    if (status == PingStatus::online || status == PingStatus::slow)
+        return std::abs(std::sin(pulsePhase));
+    return 0.7;
+}
+
+struct CanvasRenderer::FrameContext {
+    const RenderFrame& frame;
+    const ProjectData& project;
+    CableGeometry geometry;
+    QRectF viewport;
+    bool live = false;
+    bool anySelected = false;
+    bool nodeDragRunning = false;
+
+    bool isNodeVisible(qint64 id) const
+    {
+        const NodeData* n = geometry.node(id);
+        return n && frame.visibleTypes.contains(n->type);
+    }
+};
+
+CanvasRenderer::CanvasRenderer()
+{
+    m_fonts[nameFont].setWeight(QFont::DemiBold);
+    m_fonts[typeFont].setWeight(QFont::Normal);
+    m_fonts[addressFont].setWeight(QFont::Normal);
+    for (QFont& font : m_fonts)
+        font.setPixelSize(static_cast<int>(referencePixelSize));
+}
+
+void CanvasRenderer::drawCanvas(QPainter& painter, QSizeF size, const RenderFrame& frame)
+{
+    Q_ASSERT(frame.project);
+    const ProjectData& project = *frame.project;
+    static const GestureState noGesture;
+    FrameContext context{frame, project,
+                         CableGeometry(project, frame.view,
+                                       frame.gesture ? *frame.gesture : noGesture,
+                                       {frame.selectedNodes, frame.selectedCableIds}),
+                         QRectF(QPointF(0, 0), size)};
+    context.live = frame.appMode == AppMode::live;
+    context.anySelected = !frame.selectedNodes.isEmpty() || !frame.selectedCableIds.isEmpty();
+    context.nodeDragRunning = frame.gesture && frame.gesture->draggedNode.has_value();
+
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.fillRect(context.viewport, toColor(backgroundColor));
+    // The darkened background lies under the map and everything else.
+    if (context.anySelected)
+        painter.fillRect(context.viewport, QColor::fromRgbF(0, 0, 0, 0.3f));
+
+    if (frame.isContentReady && project.hasMapImage())
+        drawMap(painter, context);
+    if (!context.live)
+        drawGrid(painter, size, frame.view);
+
+    if (frame.isContentReady) {
+        painter.setRenderHint(QPainter::Antialiasing, true);
+        for (const CableData& cable : project.cables) {
+            if (context.live) {
+                bool visible = true;
+                for (const CablePointData& point : cable.points) {
+                    if (point.nodeId && !context.isNodeVisible(*point.nodeId)) {
+                        visible = false;
+                        break;
+                    }
+                }
+                if (!visible)
+                    continue;
+            }
+            drawCable(painter, context, cable.id, cable.points, false);
+        }
+        if (frame.gesture && frame.gesture->isDrawingCable && frame.gesture->currentCable) {
+            const Cable& current = *frame.gesture->currentCable;
+            QList<CablePointData> points;
+            points.reserve(current.points.size());
+            for (const CablePoint& point : current.points)
+                points.append(toCablePointData(point));
+            if (!points.isEmpty())
+                drawCable(painter, context, current.id, points, true);
+            if (frame.gesture->cablePreviewPoint && !points.isEmpty()) {
+                const double z = frame.view.zoom;
+                QPen pen =
+                    strokePen(toColor(rubberBandColor, 0.5), 2 * z, Qt::FlatCap, Qt::MiterJoin);
+                pen.setDashPattern({5.0, 5.0}); // in units of the pen width (2 x zoom)
+                pen.setDashOffset(0);
+                // Qt scales dash lengths by the pen width; 5 x zoom screen units each.
+                pen.setDashPattern({5.0 * z / (2 * z), 5.0 * z / (2 * z)});
+                painter.setPen(pen);
+                painter.drawLine(context.geometry.screenPosition(points.last()),
+                                 *frame.gesture->cablePreviewPoint);
+            }
+        }
+        for (const NodeData& node : project.nodes)
+            drawNode(painter, context, node);
+    }
+
+    if (!context.live && frame.isContentReady && project.hasMapImage()) {
+        const QImage& image = m_mapCache.decoded(*project.map->imageData);
+        const QRectF mapRect = mapScreenRect(*project.map, image.size(), frame.view);
+        if (!image.isNull())
+            drawHandle(painter, handleRect(mapRect), frame.gesture && frame.gesture->isResizingMap);
+    }
+    painter.restore();
+}
+
+void CanvasRenderer::drawMap(QPainter& painter, const FrameContext& context)
+{
+    const QByteArray& bytes = *context.project.map->imageData;
+    const QImage& image = m_mapCache.filtered(bytes, context.frame.mapSaturation);
+    const QRectF rect = mapScreenRect(*context.project.map, image.size(), context.frame.view);
+    if (image.isNull() || rect.isEmpty() || !rect.intersects(context.viewport))
+        return;
+    painter.save();
+    painter.setOpacity(context.frame.mapOpacity);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform, true);
+    // Only the visible part of the image is sampled: far cheaper when zoomed into a large plan.
+    const QRectF visible = rect.intersected(context.viewport);
+    const double sx = image.width() / rect.width();
+    const double sy = image.height() / rect.height();
+    const QRectF source((visible.left() - rect.left()) * sx, (visible.top() - rect.top()) * sy,
+                        visible.width() * sx, visible.height() * sy);
+    painter.drawImage(visible, image, source);
+    painter.setOpacity(context.frame.mapOpacity * 0.2);
+    painter.setPen(QPen(Qt::white, 1.0));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(rect);
+    painter.restore();
+}
+
+void CanvasRenderer::drawGrid(QPainter& painter, QSizeF size, const ViewTransform& view)
+{
+    const double s = gridSize * view.zoom;
+    if (!(s > 0.5) || !std::isfinite(s))
+        return; // spacing under a pixel would fill the canvas; nothing a user could read
+    // Aliased so that each line covers exactly one pixel column or row.
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    QList<QLineF> lines;
+    double startX = std::fmod(view.pan.x(), s);
+    if (startX < 0)
+        startX += s;
+    for (double x = startX; x <= size.width(); x += s)
+        lines.append(QLineF(x, 0, x, size.height()));
+    double startY = std::fmod(view.pan.y(), s);
+    if (startY < 0)
+        startY += s;
+    for (double y = startY; y <= size.height(); y += s)
+        lines.append(QLineF(0, y, size.width(), y));
+    painter.setPen(QPen(toColor(gridColor, gridOpacity), 1.0));
+    painter.drawLines(lines);
+}
+
+void CanvasRenderer::drawCable(QPainter& painter, const FrameContext& context, qint64 id,
+                               const QList<CablePointData>& points, bool isPreview)
+{
+    if (points.isEmpty() || (points.size() == 1 && !isPreview))
+        return;
+    const RenderFrame& frame = context.frame;
+    const double z = frame.view.zoom;
+    const QPolygonF positions(context.geometry.screenPositions(points));
+    const double margin = 20.0 * z + 2.0;
+    if (!positions.boundingRect()
+             .adjusted(-margin, -margin, margin, margin)
+             .intersects(context.viewport))
+        return;
+
+    const bool selected = frame.selectedCableIds.contains(id);
+    const bool connected = isConnected(points);
+    painter.setBrush(Qt::NoBrush);
+    if (positions.size() >= 2) {
+        if (isPreview) {
+            painter.setPen(strokePen(toColor(cableColor, 0.7), 2 * z));
+            painter.drawPolyline(positions);
+        } else if (selected) {
+            painter.setPen(strokePen(toColor(selectedCableColor, 0.9), 4 * z));
+            painter.drawPolyline(positions);
+        } else if (context.live && frame.liveGlowEnabled && connected) {
+            PingStatus status = PingStatus::unknown;
+            if (frame.cableStatus) {
+                QList<CablePoint> cablePoints;
+                cablePoints.reserve(points.size());
+                for (const CablePointData& point : points)
+                    cablePoints.append(CablePoint{
+                        {}, point.type, point.x, point.y, point.nodeId, point.anchorAngle});
+                status = frame.cableStatus(id, cablePoints);
+            }
+            const Rgb c = statusColor(status);
+            const double i = pulseIntensity(status, frame.pulsePhase);
+            painter.setPen(strokePen(toColor(c, 0.15 * i), (6 * i + 10) * z));
+            painter.drawPolyline(positions);
+            painter.setPen(strokePen(toColor(c, 0.25 * i), (3 * i + 6) * z));
+            painter.drawPolyline(positions);
+            painter.setPen(strokePen(toColor(c), (2 * i + 3) * z));
+            painter.drawPolyline(positions);
+        } else if (connected) {
+            painter.setPen(strokePen(toColor(cableColor, 0.9), 3 * z));
+            painter.drawPolyline(positions);
+        } else {
+            painter.setPen(strokePen(toColor(freeCableColor, 0.6), 3 * z));
+            painter.drawPolyline(positions);
+        }
+    }
+
+    if (context.live && !isPreview)
+        return;
+    for (qsizetype k = 0; k < points.size(); ++k) {
+        const CablePointData& point = points.at(k);
+        const QPointF centre = positions.at(k);
+        const bool isFree = point.type == cablePointTypeFree;
+        double radius = 4 * z;
+        QColor fill;
+        bool outline = false;
+        if (selected) {
+            radius = 8 * z;
+            fill = toColor(selectedCableColor, 0.9);
+            outline = true;
+        } else if (isPreview) {
+            fill = toColor(cableColor, 0.7);
+        } else if (connected && !isFree && point.nodeId) {
+            radius = 5 * z;
+            fill = toColor(selectedCableColor, 0.8);
+        } else if (isFree) {
+            fill = toColor(freeCableColor, 0.6);
+        } else {
+            fill = toColor(cableColor, 0.8);
+        }
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(fill);
+        painter.drawEllipse(centre, radius, radius);
+        if (outline) {
+            painter.setBrush(Qt::NoBrush);
+            painter.setPen(QPen(Qt::white, 2 * z));
+            painter.drawEllipse(centre, radius, radius);
+        }
+    }
+}
+
+void CanvasRenderer::drawCentredText(QPainter& painter, int fontKind, double pixelSize,
+                                     QPointF centre, const QString& text, const QColor& color)
+{
+    // Text under a pixel high cannot be seen; skipping it keeps large zoomed-out networks fast.
+    if (text.isEmpty() || !(pixelSize >= 1.0) || !std::isfinite(pixelSize))
+        return;
+    QHash<QString, double>& cache = m_advanceCache[fontKind];
+    auto it = cache.constFind(text);
+    if (it == cache.cend()) {
+        if (cache.size() > 50000)
+            cache.clear();
+        it = cache.insert(text, QFontMetricsF(m_fonts[fontKind]).horizontalAdvance(text));
+    }
+    const double factor = pixelSize / referencePixelSize;
+    QFont font = m_fonts[fontKind];
+    const double dpi = painter.device() ? painter.device()->logicalDpiY() : 96.0;
+    font.setPointSizeF(pixelSize * 72.0 / (dpi > 0 ? dpi : 96.0));
+    painter.setFont(font);
+    painter.setPen(color);
+    const QFontMetricsF reference(m_fonts[fontKind]);
+    const double baseline = centre.y() + (reference.ascent() - reference.descent()) * 0.5 * factor;
+    painter.drawText(QPointF(centre.x() - *it * factor * 0.5, baseline), text);
+}
+
+void CanvasRenderer::drawHandle(QPainter& painter, const QRectF& handle, bool active)
+{
+    painter.save();
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor::fromRgbF(1, 1, 1, active ? 1.0f : 0.8f));
+    painter.drawRoundedRect(handle, 3, 3);
+    const double hx = handle.left();
+    const double hy = handle.top();
+    const double s = mapHandleSize;
+    painter.setPen(QPen(toColor(gripColor), 1.5));
+    painter.drawLine(QPointF(hx + 4, hy + s - 4), QPointF(hx + s - 4, hy + 4));
+    painter.drawLine(QPointF(hx + 8, hy + s - 4), QPointF(hx + s - 4, hy + 8));
+    painter.restore();
+}
+
+void CanvasRenderer::drawNode(QPainter& painter, const FrameContext& context, const NodeData& node)
+{
+    const RenderFrame& frame = context.frame;
+    if (context.live && !frame.visibleTypes.contains(node.type))
+        return;
+    const double z = frame.view.zoom;
+    const double scale = effectiveNodeScale(node.scale);
+    const bool selected = frame.selectedNodes.contains(node.id);
+    QPointF topLeft = frame.view.toScreen(QPointF(node.x, node.y));
+    if (context.nodeDragRunning && selected)
+        topLeft +=
+            QPointF(frame.gesture->nodeDragOffset.width(), frame.gesture->nodeDragOffset.height());
+    const double w = nodeWidth * scale * z;
+    const double h = nodeHeight * scale * z;
+    const double r = cornerRadius * scale * z;
+    const QRectF box(topLeft, QSizeF(w, h));
+    // Glow reaches 12 x zoom out, the crown 22 x zoom above the box.
+    const double margin = 24.0 * z + 4.0;
+    if (!box.adjusted(-margin, -margin, margin, margin).intersects(context.viewport))
+        return;
+
+    painter.save();
+    if (context.anySelected && !selected)
+        painter.setOpacity(dimmedOpacity);
+
+    const bool statusStyle = context.live && frame.liveGlowEnabled;
+    const PingStatus status = frame.nodeStatuses.value(node.id, PingStatus::unknown);
+    if (statusStyle) {
+        const Rgb c = statusColor(status);
+        const double i = pulseIntensity(status, frame.pulsePhase);
+        painter.setPen(Qt::NoPen);
+        const struct {
+            double grow, radius, opacity;
+        } layers[] = {{12, 8, 0.15}, {6, 4, 0.25}, {3, 2, 0.35}};
+        for (const auto& layer : layers) {
+            const double g = layer.grow * z * i;
+            const double lr = r + layer.radius * z * i;
+            painter.setBrush(toColor(c, layer.opacity * i));
+            painter.drawRoundedRect(box.adjusted(-g, -g, g, g), lr, lr);
+        }
+    }
+
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(toColor(nodeBodyColor));
+    painter.drawRoundedRect(box, r, r);
+
+    const auto typeIt = frame.typeColorMap.constFind(node.type);
+    const Rgb t = typeIt != frame.typeColorMap.cend() ? *typeIt : colorPalette[0];
+    const Rgb border = statusStyle ? statusColor(status) : t;
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(strokePen(toColor(border), (selected ? 3 : 2) * z));
+    painter.drawRoundedRect(box, r, r);
+    if (selected) {
+        painter.setPen(strokePen(toColor(border, 0.4), 8 * z));
+        painter.drawRoundedRect(box, r, r);
+    } else if (!frame.searchText.isEmpty() && frame.searchMatches.contains(node.id)) {
+        painter.setPen(strokePen(toColor(searchHighlightColor, 0.6), 6 * z));
+        painter.drawRoundedRect(box, r, r);
+    }
+
+    const double cx = box.left() + w / 2;
+    drawCentredText(painter, nameFont, 14 * scale * z, QPointF(cx, box.top() + h * 0.25), node.name,
+                    Qt::white);
+    drawCentredText(painter, typeFont, 10 * scale * z, QPointF(cx, box.top() + h * 0.5), node.type,
+                    toColor(t, 0.8));
+    drawCentredText(painter, addressFont, 11 * scale * z, QPointF(cx, box.top() + h * 0.75),
+                    node.ip, toColor(addressColor));
+    if (frame.rootNodeId && *frame.rootNodeId == node.id)
+        drawCentredText(painter, crownFont, 12 * z, QPointF(cx, box.top() - 10 * z), crown,
+                        Qt::white);
+
+    if (!context.live && selected && frame.selectedNodes.size() == 1) {
+        const bool active = frame.gesture && frame.gesture->isResizingNode &&
+                            frame.gesture->resizingNodeId == node.id;
+        drawHandle(painter, handleRect(box), active);
+    }
+    painter.restore();
+}
+
+} // namespace velmora

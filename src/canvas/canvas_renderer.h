@@ -1,0 +1,89 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// Draws one frame of the canvas into a QPainter from plain values: the project, the view
+// transform, the mode, selection and gesture state, type colours and visibility, search
+// highlight, live statuses and the pulse. Used by the canvas widget, the CLI and tests alike.
+
+#include "canvas/gesture_state.h"
+#include "canvas/hit_test.h"
+#include "canvas/map_image.h"
+#include "canvas/view_transform.h"
+#include "model/editing_types.h"
+#include "model/type_colors.h"
+#include "monitor/ping_status.h"
+
+#include <QColor>
+#include <QFont>
+#include <QHash>
+#include <QMap>
+#include <QSet>
+#include <QSizeF>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+class QPainter;
+
+namespace velmora {
+
+// Status of a cable from the statuses of the nodes its points are attached to.
+using CableStatusFunction =
+    std::function<PingStatus(qint64 cableId, const QList<CablePoint>& points)>;
+
+struct RenderFrame {
+    const ProjectData* project = nullptr;
+    ViewTransform view;
+    AppMode appMode = AppMode::edit;
+    bool isContentReady = true;
+    const GestureState* gesture = nullptr; // none: no gesture runs
+    QSet<qint64> selectedNodes;
+    QSet<qint64> selectedCableIds;
+    QMap<QString, Rgb> typeColorMap;
+    QSet<QString> visibleTypes;
+    std::optional<qint64> rootNodeId;
+    QSet<qint64> searchMatches;
+    QString searchText;
+    QHash<qint64, PingStatus> nodeStatuses; // a node without an entry is unknown
+    CableStatusFunction cableStatus;        // none: every cable is unknown
+    bool liveGlowEnabled = true;
+    double pulsePhase = 0.0;
+    double mapOpacity = 1.0;
+    double mapSaturation = 1.0;
+};
+
+inline QColor toColor(const Rgb& rgb, double opacity = 1.0)
+{
+    return QColor::fromRgbF(static_cast<float>(rgb.red), static_cast<float>(rgb.green),
+                            static_cast<float>(rgb.blue), static_cast<float>(opacity));
+}
+
+Rgb statusColor(PingStatus status);
+// |sin(phase)| for reachable nodes (they breathe), a steady 0.7 for the others.
+double pulseIntensity(PingStatus status, double pulsePhase);
+
+class CanvasRenderer final {
+public:
+    CanvasRenderer();
+
+    void drawCanvas(QPainter& painter, QSizeF size, const RenderFrame& frame);
+
+    MapImageCache& mapCache() { return m_mapCache; }
+
+private:
+    struct FrameContext;
+    void drawMap(QPainter& painter, const FrameContext& context);
+    void drawGrid(QPainter& painter, QSizeF size, const ViewTransform& view);
+    void drawCable(QPainter& painter, const FrameContext& context, qint64 id,
+                   const QList<CablePointData>& points, bool isPreview);
+    void drawNode(QPainter& painter, const FrameContext& context, const NodeData& node);
+    void drawCentredText(QPainter& painter, int fontKind, double pixelSize, QPointF centre,
+                         const QString& text, const QColor& color);
+    void drawHandle(QPainter& painter, const QRectF& handle, bool active);
+
+    MapImageCache m_mapCache;
+    QFont m_fonts[4]; // name, type, address, crown
+    QHash<QString, double> m_advanceCache[4];
+};
+
+} // namespace velmora
