@@ -1,0 +1,187 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Speed of reading and writing a large project, and memory of its undo history.
+//
+// The project: 5,000 nodes, 5,000 cables of three points and a 4000 x 3000 map image stored as
+// an uncompressed TIFF (what QImageWriter writes by default, 36 MB). The peer of each figure,
+// measured in the same run, is the least any reader or writer of this file must do with the
+// image: reading the file and Base64-decoding the image text, or Base64-encoding the image and
+// writing it. The ratios say what the JSON around it costs.
+//
+//   bench_project_codec [rounds]     (default 5; the best round counts)
+
+#include "model/project_codec.h"
+#include "model/project_session.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QImageWriter>
+#include <QPainter>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <malloc.h>
+
+using namespace Qt::StringLiterals;
+using namespace velmora;
+
+namespace {
+
+QByteArray floorPlanTiff()
+{
+    QImage image(4000, 3000, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    QRandomGenerator rng(42);
+    painter.setPen(QPen(Qt::black, 6));
+    for (int i = 0; i < 400; ++i) // rooms and walls
+        painter.drawRect(int(rng.bounded(3800)), int(rng.bounded(2800)), int(rng.bounded(400)),
+                         int(rng.bounded(300)));
+    painter.setPen(QPen(QColor(120, 120, 200), 2));
+    for (int i = 0; i < 3000; ++i) // furniture and annotations
+        painter.drawLine(int(rng.bounded(4000)), int(rng.bounded(3000)), int(rng.bounded(4000)),
+                         int(rng.bounded(3000)));
+    for (int i = 0; i < 2000; ++i) // photo-like noise in part of the plan
+        painter.fillRect(int(rng.bounded(4000)), int(rng.bounded(3000)), 40, 40,
+                         QColor::fromRgb(rng.generate()));
+    painter.end();
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, "tiff");
+    if (!writer.write(image))
+        qFatal("cannot write TIFF: %s", qPrintable(writer.errorString()));
+    return buffer.data();
+}
+
+ProjectData largeProject(const QByteArray& image)
+{
+    ProjectData p;
+    p.projectName = u"Benchmark campus"_s;
+    QRandomGenerator rng(7);
+    for (qint64 id = 1; id <= 5000; ++id)
+        p.nodes.append(NodeData{id, u"Switch %1 (copy 2)"_s.arg(id), u"Type %1"_s.arg(id % 12),
+                                u"10.%1.%2.%3"_s.arg(id / 65536).arg(id / 256 % 256).arg(id % 256),
+                                rng.generateDouble() * 8000, rng.generateDouble() * 6000,
+                                0.5 + rng.generateDouble()});
+    for (qint64 id = 1; id <= 5000; ++id) {
+        CableData cable{id, {}};
+        cable.points = {
+            {cablePointTypeNode, 0, 0, id, rng.generateDouble() * 6.28},
+            {cablePointTypeFree, rng.generateDouble() * 8000, rng.generateDouble() * 6000,
+             std::nullopt, 0},
+            {cablePointTypeNode, 0, 0, id % 5000 + 1, rng.generateDouble() * 6.28},
+        };
+        p.cables.append(cable);
+    }
+    p.nextNodeId = 5001;
+    p.nextCableId = 5001;
+    p.map = MapData{image, 100, 50, 1};
+    for (int i = 0; i < 12; ++i)
+        p.typeColors.append(TypeColorData{u"Type %1"_s.arg(i), 0.1 * i, 0.5, 0.25});
+    return p;
+}
+
+// Best of `rounds` runs, in milliseconds.
+double bestMs(int rounds, const std::function<void()>& run)
+{
+    double best = 1e300;
+    for (int i = 0; i < rounds; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        run();
+        best = std::min(best, double(timer.nsecsElapsed()) / 1e6);
+    }
+    return best;
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("cannot read %s", qPrintable(path));
+    return file.readAll();
+}
+
+qint64 heapInUse()
+{
+    const struct mallinfo2 info = mallinfo2();
+    return qint64(info.uordblks + info.hblkhd);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QGuiApplication app(argc, argv);
+    const int rounds = argc > 1 ? std::max(1, QByteArray(argv[1]).toInt()) : 5;
+    QTemporaryDir dir;
+    const QString projectPath = dir.filePath(u"campus.velmora"_s);
+    const QString peerPath = dir.filePath(u"image.b64"_s);
+
+    const QByteArray image = floorPlanTiff();
+    const qint64 heapBeforeProject = heapInUse();
+    ProjectData project = largeProject(image);
+
+    // Writing.
+    QByteArray encoded;
+    const double encodeMs = bestMs(rounds, [&] {
+        const Expected<QByteArray> result = encodeProject(project);
+        if (!result)
+            qFatal("encode failed: %s", qPrintable(result.error()));
+        encoded = *result;
+        writeFile(projectPath, encoded);
+    });
+    const double peerWriteMs = bestMs(rounds, [&] { writeFile(peerPath, image.toBase64()); });
+
+    // Reading.
+    const QByteArray base64 = image.toBase64();
+    const double decodeMs = bestMs(rounds, [&] {
+        const Expected<ProjectData> result = decodeProject(readFile(projectPath));
+        if (!result || !(*result == project))
+            qFatal("decode failed or differs: %s", qPrintable(result.error()));
+    });
+    const double peerReadMs = bestMs(rounds, [&] {
+        const auto decoded = QByteArray::fromBase64Encoding(
+            readFile(peerPath), QByteArray::AbortOnBase64DecodingErrors);
+        if (!decoded || decoded.decoded.size() != image.size())
+            qFatal("peer decode failed");
+    });
+
+    // Memory of the undo history: 30 snapshots, each followed by an edit of one node.
+    const qint64 oneCopy = heapInUse() - heapBeforeProject;
+    ProjectDocument document(project);
+    project = ProjectData{};
+    ProjectSession session(&document);
+    const qint64 heapBeforeHistory = heapInUse();
+    for (int i = 0; i < ProjectSession::maxUndoEntries; ++i) {
+        session.pushUndoSnapshot();
+        document.modify([i](ProjectData& p) { p.nodes[i].x += 30; });
+    }
+    const qint64 historyCost = heapInUse() - heapBeforeHistory;
+
+    std::printf("project: 5000 nodes, 5000 cables x 3 points, map image %.1f MB (TIFF %dx%d)\n",
+                double(image.size()) / 1e6, 4000, 3000);
+    std::printf("file size: %.1f MB, best of %d rounds\n", double(encoded.size()) / 1e6, rounds);
+    std::printf("encode + write        %8.1f ms\n", encodeMs);
+    std::printf("  peer: Base64 + write%8.1f ms   ratio %.2f\n", peerWriteMs,
+                encodeMs / peerWriteMs);
+    std::printf("read + decode         %8.1f ms\n", decodeMs);
+    std::printf("  peer: read + Base64 %8.1f ms   ratio %.2f\n", peerReadMs, decodeMs / peerReadMs);
+    std::printf("heap of one project (incl. image) %8.1f MB\n", double(oneCopy) / 1e6);
+    std::printf("heap added by 30 undo snapshots   %8.1f MB   project + history / project: %.3f\n",
+                double(historyCost) / 1e6, double(oneCopy + historyCost) / double(oneCopy));
+    return 0;
+}
