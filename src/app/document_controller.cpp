@@ -1,0 +1,297 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/document_controller.h"
+
+#include "app/main_window.h"
+#include "app/velmora_document.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QSettings>
+#include <QTextStream>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
+
+namespace velmora {
+
+namespace {
+
+const QString recentFilesKey = u"recentFiles"_s;
+
+// Paths are compared after resolving symbolic links and "..", so one file has one window.
+QString canonicalPath(const QString& path)
+{
+    const QFileInfo info(path);
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? info.absoluteFilePath() : canonical;
+}
+
+} // namespace
+
+DocumentController::DocumentController(QString settingsFile, QObject* parent)
+    : QObject(parent), m_settingsFile(std::move(settingsFile)),
+      m_dialogs(std::make_unique<StandardDialogs>()), m_diagnostic([](const QString& line) {
+          QTextStream out(stdout);
+          out << line << Qt::endl;
+      })
+{
+    // Line edits claim Ctrl+Z for their own undo; the project's undo must win in a project
+    // window, so that override is refused before the widget sees it.
+    qApp->installEventFilter(this);
+}
+
+DocumentController::~DocumentController()
+{
+    for (const QPointer<MainWindow>& window : std::as_const(m_windows))
+        delete window.data();
+}
+
+void DocumentController::setDialogs(std::unique_ptr<UserDialogs> dialogs)
+{
+    m_dialogs = std::move(dialogs);
+}
+
+void DocumentController::setDiagnosticSink(std::function<void(const QString&)> sink)
+{
+    m_diagnostic = std::move(sink);
+}
+
+void DocumentController::launch(const QStringList& files)
+{
+    if (!files.isEmpty()) {
+        for (const QString& file : files)
+            openFile(file);
+        if (windows().isEmpty())
+            newDocument();
+        emit launchFinished();
+        return;
+    }
+    QTimer::singleShot(launchDelayMs, this, &DocumentController::openAtLaunch);
+}
+
+void DocumentController::openAtLaunch()
+{
+    const QStringList recent = recentFiles();
+    if (recent.isEmpty()) {
+        newDocument();
+        emit launchFinished();
+        return;
+    }
+    // Untitled windows that hold nothing are replaced by the recent document; one with
+    // changes stays, so nothing typed in the first moments is lost.
+    const QList<MainWindow*> open = windows();
+    for (MainWindow* window : open) {
+        if (window->document()->isUntitled() && !window->document()->isModified())
+            window->closeConfirmed();
+    }
+    const Expected<MainWindow*> opened = openDocument(recent.constFirst());
+    if (!opened) {
+        m_diagnostic(u"Failed to open recent document: "_s + opened.error());
+        newDocument();
+    }
+    emit launchFinished();
+}
+
+MainWindow* DocumentController::addWindow(VelmoraDocument* document)
+{
+    auto* window = new MainWindow(document, this);
+    m_windows.append(window);
+    connect(window, &QObject::destroyed, this, [this] {
+        m_windows.removeIf([](const QPointer<MainWindow>& w) { return w.isNull(); });
+    });
+    window->show();
+    window->raise();
+    window->activateWindow();
+    return window;
+}
+
+MainWindow* DocumentController::newDocument()
+{
+    return addWindow(new VelmoraDocument());
+}
+
+Expected<MainWindow*> DocumentController::openOrRaise(const QString& path)
+{
+    if (MainWindow* existing = windowForFile(path)) {
+        existing->show();
+        existing->raise();
+        existing->activateWindow();
+        return existing;
+    }
+    Expected<VelmoraDocument*> document = VelmoraDocument::open(path);
+    if (!document)
+        return Error{document.error()};
+    MainWindow* window = addWindow(*document);
+    noteRecentFile(window->document()->filePath());
+    return window;
+}
+
+Expected<MainWindow*> DocumentController::openDocument(const QString& path)
+{
+    Expected<MainWindow*> window = openOrRaise(path);
+    if (!window)
+        return Error{QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()) + u": "_s +
+                     window.error()};
+    return window;
+}
+
+MainWindow* DocumentController::openFile(const QString& path)
+{
+    const Expected<MainWindow*> window = openOrRaise(path);
+    if (!window) {
+        m_dialogs->showError(
+            qApp->activeWindow(),
+            u"The document “%1” could not be opened."_s.arg(QFileInfo(path).fileName()),
+            window.error());
+        return nullptr;
+    }
+    return *window;
+}
+
+void DocumentController::openWithDialog(QWidget* parent)
+{
+    const QString path = m_dialogs->askOpenPath(parent);
+    if (!path.isEmpty())
+        openFile(path);
+}
+
+bool DocumentController::save(MainWindow* window)
+{
+    VelmoraDocument* document = window->document();
+    if (document->isUntitled())
+        return saveAs(window);
+    const Expected<bool> saved = document->save();
+    if (!saved) {
+        m_dialogs->showError(
+            window, u"The document “%1” could not be saved."_s.arg(document->displayName()),
+            saved.error());
+        return false;
+    }
+    noteRecentFile(document->filePath());
+    return true;
+}
+
+bool DocumentController::saveAs(MainWindow* window)
+{
+    VelmoraDocument* document = window->document();
+    const QString suggested =
+        document->isUntitled()
+            ? QDir::home().filePath(document->projectData().projectName + u".velmora"_s)
+            : document->filePath();
+    QString path = m_dialogs->askSavePath(window, suggested);
+    if (path.isEmpty())
+        return false;
+    const Expected<bool> saved = document->saveAs(path);
+    if (!saved) {
+        m_dialogs->showError(
+            window, u"The document “%1” could not be saved."_s.arg(QFileInfo(path).fileName()),
+            saved.error());
+        return false;
+    }
+    noteRecentFile(document->filePath());
+    return true;
+}
+
+bool DocumentController::confirmClose(MainWindow* window)
+{
+    if (!window->document()->isModified())
+        return true;
+    window->raise();
+    window->activateWindow();
+    switch (m_dialogs->askSaveChanges(window, window->document()->displayName())) {
+    case SaveChoice::save:
+        return save(window);
+    case SaveChoice::discard:
+        return true;
+    case SaveChoice::cancel:
+        break;
+    }
+    return false;
+}
+
+bool DocumentController::quit()
+{
+    const QList<MainWindow*> open = windows();
+    for (MainWindow* window : open) {
+        if (!confirmClose(window))
+            return false;
+    }
+    for (MainWindow* window : open)
+        window->closeConfirmed();
+    return true;
+}
+
+QList<MainWindow*> DocumentController::windows() const
+{
+    QList<MainWindow*> result;
+    for (const QPointer<MainWindow>& window : m_windows) {
+        // A closed window lingers until its deferred deletion; it no longer counts as open.
+        if (window && window->isVisible())
+            result.append(window.data());
+    }
+    return result;
+}
+
+MainWindow* DocumentController::windowForFile(const QString& path) const
+{
+    const QString wanted = canonicalPath(path);
+    for (MainWindow* window : windows()) {
+        const QString file = window->document()->filePath();
+        if (!file.isEmpty() && canonicalPath(file) == wanted)
+            return window;
+    }
+    return nullptr;
+}
+
+std::unique_ptr<QSettings> DocumentController::settings() const
+{
+    if (m_settingsFile.isEmpty())
+        return std::make_unique<QSettings>();
+    return std::make_unique<QSettings>(m_settingsFile, QSettings::IniFormat);
+}
+
+QStringList DocumentController::recentFiles() const
+{
+    QStringList files = settings()->value(recentFilesKey).toStringList();
+    files.removeAll(QString());
+    return files.mid(0, maxRecentFiles);
+}
+
+void DocumentController::noteRecentFile(const QString& path)
+{
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    QStringList files = recentFiles();
+    files.removeAll(absolute);
+    files.prepend(absolute);
+    while (files.size() > maxRecentFiles)
+        files.removeLast();
+    settings()->setValue(recentFilesKey, files);
+    emit recentFilesChanged();
+}
+
+void DocumentController::clearRecentFiles()
+{
+    settings()->remove(recentFilesKey);
+    emit recentFilesChanged();
+}
+
+bool DocumentController::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::ShortcutOverride && watched->isWidgetType()) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const QKeyCombination combination = key->keyCombination();
+        const bool undoKeys =
+            combination == QKeyCombination(Qt::ControlModifier, Qt::Key_Z) ||
+            combination == QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_Z);
+        if (undoKeys && qobject_cast<MainWindow*>(static_cast<QWidget*>(watched)->window())) {
+            // Not accepted: the window's Undo/Redo shortcut then fires.
+            event->ignore();
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+} // namespace velmora

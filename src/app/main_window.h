@@ -1,0 +1,64 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// The window of one open project: the content view, the File and Edit menus, the title with the
+// unsaved-changes marker, and the first-show resize to the screen's available area.
+
+#include <QMainWindow>
+
+class QMenu;
+
+namespace velmora {
+
+class ContentView;
+class DocumentController;
+class ProjectSession;
+class VelmoraDocument;
+
+// The Edit menu's commands. Each acts on this window only.
+enum class EditCommand { undo, redo, copy, paste, selectAll };
+
+class MainWindow final : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr QSize minimumWindowSize{1000, 600};
+    static constexpr QSize defaultWindowSize{1280, 800};
+    // Delay between the window first appearing and its resize to the screen's available area.
+    static constexpr int fitToScreenDelayMs = 100;
+
+    // Takes ownership of `document`.
+    MainWindow(VelmoraDocument* document, DocumentController* controller);
+
+    VelmoraDocument* document() const { return m_document; }
+    ContentView* contentView() const { return m_contentView; }
+    ProjectSession* session() const;
+
+    // Undo and redo always act on the project. Copy, paste and select all act on the focused
+    // text field when there is one, so text editing keeps working; otherwise on the project.
+    void perform(EditCommand command);
+
+    // Closes without asking about unsaved changes (the caller has asked already).
+    void closeConfirmed();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void createMenus();
+    void updateTitle();
+    void rebuildRecentMenu();
+    void fitToScreen();
+
+    VelmoraDocument* m_document;
+    DocumentController* m_controller;
+    ContentView* m_contentView;
+    QMenu* m_recentMenu = nullptr;
+    bool m_shownOnce = false;
+    bool m_closeConfirmed = false;
+};
+
+// The text widget that owns `focus` (a line edit, text edit, spin box or editable combo box's
+// line edit), or nullptr when `focus` is not a text field.
+QWidget* focusedTextField(QWidget* focus);
+
+} // namespace velmora

@@ -1,0 +1,58 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/user_dialogs.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+
+using namespace Qt::StringLiterals;
+
+namespace velmora {
+
+QString projectFileFilter()
+{
+    return u"Velmora projects (*.velmora)"_s;
+}
+
+SaveChoice StandardDialogs::askSaveChanges(QWidget* window, const QString& documentName)
+{
+    QMessageBox box(QMessageBox::Warning, u"Velmora"_s,
+                    u"Do you want to save the changes to “%1”?"_s.arg(documentName),
+                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, window);
+    box.setInformativeText(u"Your changes will be lost if you don't save them."_s);
+    box.setDefaultButton(QMessageBox::Save);
+    box.setEscapeButton(QMessageBox::Cancel);
+    switch (box.exec()) {
+    case QMessageBox::Save:
+        return SaveChoice::save;
+    case QMessageBox::Discard:
+        return SaveChoice::discard;
+    default:
+        return SaveChoice::cancel;
+    }
+}
+
+void StandardDialogs::showError(QWidget* window, const QString& title, const QString& message)
+{
+    QMessageBox box(QMessageBox::Critical, u"Velmora"_s, title, QMessageBox::Ok, window);
+    box.setInformativeText(message);
+    box.exec();
+}
+
+QString StandardDialogs::askOpenPath(QWidget* window)
+{
+    return QFileDialog::getOpenFileName(window, u"Open Project"_s, QString(), projectFileFilter());
+}
+
+QString StandardDialogs::askSavePath(QWidget* window, const QString& suggestedPath)
+{
+    QFileDialog dialog(window, u"Save Project"_s, suggestedPath, projectFileFilter());
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QString::fromUtf16(projectFileSuffix));
+    dialog.setFileMode(QFileDialog::AnyFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+} // namespace velmora

@@ -1,0 +1,133 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "app/velmora_document.h"
+
+#include "model/project_codec.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+using namespace Qt::StringLiterals;
+
+namespace velmora {
+
+VelmoraDocument::VelmoraDocument(QObject* parent) : ProjectDocument(ProjectData{}, parent)
+{
+    m_savedProject = projectData();
+    connect(this, &ProjectDocument::changed, this, &VelmoraDocument::updateModified);
+}
+
+Expected<ProjectData> VelmoraDocument::readFile(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return Error{u"no such file"_s};
+    if (info.isDir())
+        return Error{u"is a directory, not a project file"_s};
+    // Pipes and devices could block forever or never end; only regular files are projects.
+    if (!info.isFile())
+        return Error{u"not a regular file"_s};
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return Error{u"cannot be read: "_s + file.errorString()};
+    const QByteArray contents = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return Error{u"cannot be read: "_s + file.errorString()};
+    if (contents.isEmpty())
+        return Error{u"the file is empty, not a project"_s};
+    return decodeProject(contents);
+}
+
+Expected<bool> VelmoraDocument::writeFile(const QString& path, const ProjectData& project)
+{
+    if (path.isEmpty())
+        return Error{u"no file name"_s};
+    const Expected<QByteArray> encoded = encodeProject(project);
+    if (!encoded)
+        return Error{encoded.error()};
+    if (QFileInfo(path).isDir())
+        return Error{u"is a directory"_s};
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return Error{u"cannot be written: "_s + file.errorString()};
+    if (file.write(*encoded) != encoded->size()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return Error{u"cannot be written: "_s + reason};
+    }
+    if (!file.commit())
+        return Error{u"cannot be written: "_s + file.errorString()};
+    return true;
+}
+
+Expected<VelmoraDocument*> VelmoraDocument::open(const QString& path, QObject* parent)
+{
+    Expected<ProjectData> project = readFile(path);
+    if (!project)
+        return Error{project.error()};
+    auto* document = new VelmoraDocument(parent);
+    document->m_filePath = QFileInfo(path).absoluteFilePath();
+    document->m_savedProject = project.value();
+    document->setProjectData(std::move(project).value());
+    return document;
+}
+
+QString VelmoraDocument::displayName() const
+{
+    return isUntitled() ? u"Untitled"_s : QFileInfo(m_filePath).fileName();
+}
+
+Expected<bool> VelmoraDocument::saveAs(const QString& path)
+{
+    const ProjectData snapshot = projectData();
+    const Expected<bool> written = writeFile(path, snapshot);
+    if (!written)
+        return written;
+    m_savedProject = snapshot;
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    if (absolute != m_filePath) {
+        m_filePath = absolute;
+        emit filePathChanged(m_filePath);
+    }
+    updateModified();
+    return true;
+}
+
+void VelmoraDocument::updateModified()
+{
+    const bool modified = !sameIgnoringView(projectData(), m_savedProject);
+    if (modified == m_modified)
+        return;
+    m_modified = modified;
+    emit modifiedChanged(m_modified);
+}
+
+bool sameIgnoringView(const ProjectData& a, const ProjectData& b)
+{
+    // Cheap fields first; QList compares shared storage by pointer before comparing elements,
+    // so the common case (an undo snapshot or a view change) costs almost nothing.
+    if (a.schemaVersion != b.schemaVersion || a.projectName != b.projectName ||
+        a.nextNodeId != b.nextNodeId || a.nextCableId != b.nextCableId)
+        return false;
+    if (a.nodes != b.nodes || a.cables != b.cables || a.typeColors != b.typeColors)
+        return false;
+    if (a.map.has_value() != b.map.has_value())
+        return false;
+    if (!a.map)
+        return true;
+    const MapData& ma = *a.map;
+    const MapData& mb = *b.map;
+    if (ma.positionX != mb.positionX || ma.positionY != mb.positionY || ma.scale != mb.scale)
+        return false;
+    if (ma.imageData.has_value() != mb.imageData.has_value())
+        return false;
+    if (!ma.imageData)
+        return true;
+    // Shared image bytes are equal without looking at them.
+    if (ma.imageData->constData() == mb.imageData->constData() &&
+        ma.imageData->size() == mb.imageData->size())
+        return true;
+    return *ma.imageData == *mb.imageData;
+}
+
+} // namespace velmora
