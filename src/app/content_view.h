@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The window's composition root: creates the editing session, the view state, the canvas, the
-// panes and (in live mode) the ping manager, and wires their signals. State lives in those
-// objects; this widget only lays them out.
+// panes and the ping manager, and wires their signals. State lives in those objects; this
+// widget only lays them out: the canvas fills it, the panes lie over it at the left and right,
+// and the splash covers everything at first display.
 
+#include "canvas/hit_test.h"
 #include "model/project_document.h"
 #include "model/project_session.h"
 
@@ -11,20 +13,56 @@
 
 namespace velmora {
 
+class CanvasWidget;
+class LeftPane;
+class PaneLayoutState;
+class PingManager;
+class RightColumn;
+class SplashOverlay;
+class ViewState;
+
 class ContentView final : public QWidget {
     Q_OBJECT
 public:
     explicit ContentView(ProjectDocument* document, QWidget* parent = nullptr);
+    ~ContentView() override;
 
     ProjectSession* session() const { return m_session; }
+    ViewState* viewState() const { return m_view; }
+    CanvasWidget* canvas() const { return m_canvas; }
+    LeftPane* leftPane() const { return m_left; }
+    RightColumn* rightColumn() const { return m_right; }
+    PaneLayoutState* paneLayout() const { return m_layout; }
+    PingManager* pingManager() const { return m_pingManager; }
+    SplashOverlay* splash() const { return m_splash; }
 
     // Called once when the window is first shown: prepares type colours, restores the stored
     // view and frames the content 0.1 s later when the stored pan is exactly (0, 0).
     void windowShown();
 
+    // The mode switch: runs the switch sequence even when the mode is already current.
+    void switchMode(AppMode mode);
+
+signals:
+    // After the mode switch sequence ran (alerts and other live parts hook in here).
+    void modeSwitched(velmora::AppMode mode);
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
 private:
+    void layoutPanes();
+
     ProjectDocument* m_document;
     ProjectSession* m_session;
+    ViewState* m_view;
+    PaneLayoutState* m_layout;
+    CanvasWidget* m_canvas;
+    LeftPane* m_left;
+    RightColumn* m_right;
+    PingManager* m_pingManager;
+    SplashOverlay* m_splash;
 };
 
 } // namespace velmora

@@ -1,0 +1,44 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// The right column over the canvas: the nodes pane in edit mode (410 wide, a 60-wide strip when
+// collapsed) with the layers pane under it; in live mode the layers pane alone (340 wide, 60
+// when collapsed).
+
+#include <QWidget>
+
+class QPushButton;
+class QVBoxLayout;
+
+namespace velmora {
+
+class LayersPane;
+class PaneLayoutState;
+class ProjectSession;
+class ViewState;
+
+class RightColumn final : public QWidget {
+    Q_OBJECT
+public:
+    RightColumn(ProjectSession* session, ViewState* view, PaneLayoutState* layout,
+                QWidget* parent = nullptr);
+
+    LayersPane* layersPane() const { return m_layers; }
+    // Embeds the nodes pane (shown in edit mode while expanded).
+    void setNodesPane(QWidget* pane);
+    QWidget* nodesPane() const { return m_nodesPane; }
+    QPushButton* nodesCollapseButton() const { return m_nodesCollapse; }
+    int paneWidth() const;
+
+private:
+    void refresh();
+
+    ViewState* m_view;
+    PaneLayoutState* m_layout;
+    QWidget* m_nodesArea;
+    QVBoxLayout* m_nodesSlot;
+    QWidget* m_nodesPane = nullptr;
+    QPushButton* m_nodesCollapse;
+    LayersPane* m_layers;
+};
+
+} // namespace velmora
