@@ -222,7 +222,16 @@ void CanvasRenderer::drawCable(QPainter& painter, const FrameContext& context, q
         return;
     const RenderFrame& frame = context.frame;
     const double z = frame.view.zoom;
-    const QPolygonF positions(context.geometry.screenPositions(points));
+    QPolygonF positions(context.geometry.screenPositions(points));
+    // Coordinates from a hand-edited file can be absurd; the stroker would overflow on them.
+    // Far beyond the screen, a clamped point draws the same visible line.
+    constexpr double farAway = 1.0e6;
+    for (QPointF& position : positions) {
+        if (!std::isfinite(position.x()) || !std::isfinite(position.y()))
+            return;
+        position.setX(std::clamp(position.x(), -farAway, farAway));
+        position.setY(std::clamp(position.y(), -farAway, farAway));
+    }
     const double margin = 20.0 * z + 2.0;
     if (!positions.boundingRect()
              .adjusted(-margin, -margin, margin, margin)

@@ -1,0 +1,348 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Pixels of rendered frames: selection dimming, live-mode type filtering of nodes and their
+// cables, grid alignment, resize handle size, status colours of cables, the map's saturation
+// filter, and decoding the map image once.
+
+#include "canvas/canvas_renderer.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QPainter>
+#include <QRegularExpression>
+#include <QTest>
+
+#include <cmath>
+
+using namespace velmora;
+
+namespace {
+
+constexpr QSize frameSize(400, 300);
+
+NodeData makeNode(qint64 id, double x, double y, const QString& type = QStringLiteral("Router"))
+{
+    NodeData n;
+    n.id = id;
+    n.type = type;
+    n.x = x;
+    n.y = y;
+    return n;
+}
+
+CablePointData nodePoint(qint64 nodeId, double angle)
+{
+    CablePointData p;
+    p.type = cablePointTypeNode;
+    p.nodeId = nodeId;
+    p.anchorAngle = angle;
+    return p;
+}
+
+CablePointData freePoint(double x, double y)
+{
+    CablePointData p;
+    p.type = cablePointTypeFree;
+    p.x = x;
+    p.y = y;
+    return p;
+}
+
+QImage render(const RenderFrame& frame, CanvasRenderer* renderer = nullptr)
+{
+    CanvasRenderer local;
+    CanvasRenderer& r = renderer ? *renderer : local;
+    QImage image(frameSize, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::magenta);
+    QPainter painter(&image);
+    r.drawCanvas(painter, frameSize, frame);
+    painter.end();
+    return image;
+}
+
+RenderFrame frameFor(const ProjectData& project)
+{
+    RenderFrame frame;
+    frame.project = &project;
+    frame.typeColorMap.insert(QStringLiteral("Router"), colorPalette[3]);
+    frame.typeColorMap.insert(QStringLiteral("Switch"), colorPalette[1]);
+    frame.visibleTypes = {QStringLiteral("Router"), QStringLiteral("Switch")};
+    return frame;
+}
+
+QByteArray pngOf(const QImage& image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+const int background = qRound(0.04 * 255);                // 10
+const int grid = qRound((0.04 * 0.7 + 0.24 * 0.3) * 255); // 26
+
+bool isBackground(QRgb p)
+{
+    return std::abs(qRed(p) - background) <= 1 && std::abs(qGreen(p) - background) <= 1 &&
+           std::abs(qBlue(p) - background) <= 1;
+}
+
+} // namespace
+
+class TestCanvasRenderer final : public QObject {
+    Q_OBJECT
+private slots:
+    void selectionDimsOtherNodesAndBackground()
+    {
+        ProjectData project;
+        project.nodes = {makeNode(1, 10, 10), makeNode(2, 210, 10)};
+        RenderFrame frame = frameFor(project);
+        frame.appMode = AppMode::live; // no grid in the way
+        frame.liveGlowEnabled = false;
+        const QImage plain = render(frame);
+        frame.selectedNodes = {1};
+        const QImage selected = render(frame);
+
+        // Empty background: darkened by 30 % black.
+        QCOMPARE(qRed(plain.pixel(200, 250)), background);
+        QCOMPARE(qRed(selected.pixel(200, 250)), qRound(0.04 * 0.7 * 255));
+        // The selected node's body keeps its colour (0.15); the other is at 30 % opacity.
+        const QPoint bodySpot(30, 70); // inside the box, away from the labels and border
+        QCOMPARE(qRed(plain.pixel(bodySpot)), qRound(0.15 * 255));
+        QCOMPARE(qRed(selected.pixel(bodySpot)), qRound(0.15 * 255));
+        const int dimmed = qRed(selected.pixel(bodySpot + QPoint(200, 0)));
+        const double expected = (0.15 * 0.3 + 0.04 * 0.7 * 0.7) * 255;
+        QVERIFY2(std::abs(dimmed - expected) <= 2, qPrintable(QString::number(dimmed)));
+    }
+
+    void hiddenTypeDisappearsWithItsCablesInLiveModeOnly()
+    {
+        ProjectData project;
+        project.nodes = {makeNode(1, 10, 100), makeNode(2, 210, 100, QStringLiteral("Switch"))};
+        CableData cable;
+        cable.id = 1;
+        cable.points = {nodePoint(1, 0.0), freePoint(200, 40), nodePoint(2, M_PI)};
+        project.cables = {cable};
+        RenderFrame frame = frameFor(project);
+        frame.visibleTypes = {QStringLiteral("Router")};
+        frame.liveGlowEnabled = false;
+        const QPoint switchBody(250, 170);
+        const QPoint cableSpot(195, 90); // on the first segment, outside both nodes
+
+        frame.appMode = AppMode::edit;
+        const QImage edit = render(frame);
+        QVERIFY(!isBackground(edit.pixel(switchBody)));
+        QVERIFY(!isBackground(edit.pixel(cableSpot)));
+
+        frame.appMode = AppMode::live;
+        const QImage live = render(frame);
+        QVERIFY(isBackground(live.pixel(switchBody)));
+        QVERIFY(isBackground(live.pixel(cableSpot)));
+        QVERIFY(!isBackground(live.pixel(QPoint(50, 170)))); // the visible Router stays
+
+        frame.visibleTypes.insert(QStringLiteral("Switch"));
+        const QImage allVisible = render(frame);
+        QVERIFY(!isBackground(allVisible.pixel(cableSpot)));
+    }
+
+    void gridAlignedAtNegativePan_data()
+    {
+        QTest::addColumn<double>("zoom");
+        QTest::addColumn<QPointF>("pan");
+        QTest::newRow("zoom 1") << 1.0 << QPointF(-30, -70);
+        QTest::newRow("zoom 0.8") << 0.8 << QPointF(-33, -17);
+        QTest::newRow("zoom 2, far negative") << 2.0 << QPointF(-1234, -5678);
+        QTest::newRow("positive pan") << 1.0 << QPointF(130, 270);
+    }
+    void gridAlignedAtNegativePan()
+    {
+        QFETCH(double, zoom);
+        QFETCH(QPointF, pan);
+        ProjectData project;
+        RenderFrame frame = frameFor(project);
+        frame.view = ViewTransform{zoom, pan};
+        const QImage image = render(frame);
+        // Every column where a vertical line is drawn maps back to a canvas multiple of 50.
+        int lines = 0;
+        for (int x = 0; x < frameSize.width(); ++x) {
+            const QRgb p = image.pixel(x, 5); // row 5 is crossed by no horizontal line here
+            if (std::abs(qRed(p) - grid) > 2)
+                continue;
+            ++lines;
+            const double canvasX = (x - pan.x()) / zoom;
+            const double offGrid = std::remainder(canvasX, 50.0);
+            QVERIFY2(std::abs(offGrid) <= 1.0 / zoom + 1e-9,
+                     qPrintable(QStringLiteral("column %1 is canvas x %2").arg(x).arg(canvasX)));
+        }
+        QCOMPARE(lines, static_cast<int>(std::floor(frameSize.width() / (50 * zoom))) +
+                            (lines > frameSize.width() / (50 * zoom) ? 1 : 0));
+    }
+
+    void resizeHandleSizeIsConstant_data()
+    {
+        QTest::addColumn<double>("zoom");
+        QTest::newRow("0.5") << 0.5;
+        QTest::newRow("1") << 1.0;
+        QTest::newRow("1.6") << 1.6;
+    }
+    void resizeHandleSizeIsConstant()
+    {
+        QFETCH(double, zoom);
+        ProjectData project;
+        project.nodes = {makeNode(1, 20, 20)};
+        RenderFrame frame = frameFor(project);
+        frame.appMode = AppMode::live;
+        frame.view = ViewTransform{zoom, QPointF(0, 0)};
+        frame.selectedNodes = {1};
+        // The handle exists only in edit mode.
+        frame.appMode = AppMode::edit;
+        const QImage image = render(frame);
+        const QPoint corner(qRound((20 + 180) * zoom), qRound((20 + 80) * zoom));
+        QRect bright;
+        for (int y = corner.y() - 24; y <= corner.y() + 4; ++y)
+            for (int x = corner.x() - 24; x <= corner.x() + 4; ++x)
+                if (qRed(image.pixel(x, y)) > 200 && qGreen(image.pixel(x, y)) > 200 &&
+                    qBlue(image.pixel(x, y)) > 200)
+                    bright = bright.united(QRect(x, y, 1, 1));
+        QVERIFY2(std::abs(bright.width() - 16) <= 1 && std::abs(bright.height() - 16) <= 1,
+                 qPrintable(QStringLiteral("%1 x %2").arg(bright.width()).arg(bright.height())));
+        QVERIFY(std::abs(bright.right() - corner.x()) <= 1);
+
+        // With two nodes selected there is no handle.
+        project.nodes.append(makeNode(2, 300, 300));
+        frame.selectedNodes = {1, 2};
+        const QImage two = render(frame);
+        QVERIFY(qRed(two.pixel(corner - QPoint(4, 8))) < 200);
+    }
+
+    void freeEndedCableNeverStatusColoured()
+    {
+        ProjectData project;
+        project.nodes = {makeNode(1, 10, 10), makeNode(2, 10, 200)};
+        CableData freeEnded;
+        freeEnded.id = 1;
+        freeEnded.points = {nodePoint(1, 0.0), freePoint(390, 50)};
+        CableData connected;
+        connected.id = 2;
+        connected.points = {nodePoint(2, 0.0), freePoint(390, 240), nodePoint(2, M_PI / 2)};
+        project.cables = {freeEnded, connected};
+        RenderFrame frame = frameFor(project);
+        frame.appMode = AppMode::live;
+        frame.liveGlowEnabled = true;
+        frame.nodeStatuses = {{1, PingStatus::online}, {2, PingStatus::online}};
+        frame.pulsePhase = M_PI / 2; // full intensity
+        int asked = 0;
+        frame.cableStatus = [&](qint64, const QList<CablePoint>&) {
+            ++asked;
+            return PingStatus::online;
+        };
+        const QImage image = render(frame);
+        QCOMPARE(asked, 1); // only the connected cable asks for a status
+
+        const QRgb freeSpot = image.pixel(300, 50);
+        // (0.24, 0.27, 0.31) at 0.6 over the background: blue above green above red.
+        QVERIFY2(qBlue(freeSpot) > qGreen(freeSpot) && qGreen(freeSpot) > qRed(freeSpot) &&
+                     qGreen(freeSpot) < 200 * 0.6,
+                 qPrintable(QString::number(freeSpot, 16)));
+        const QRgb connectedSpot = image.pixel(300, 240);
+        QVERIFY2(qGreen(connectedSpot) > 180 && qRed(connectedSpot) < 120,
+                 qPrintable(QString::number(connectedSpot, 16)));
+    }
+
+    void mapSaturationZeroIsGrey()
+    {
+        QImage red(40, 30, QImage::Format_RGB32);
+        red.fill(QColor(220, 30, 40));
+        ProjectData project;
+        MapData map;
+        map.imageData = pngOf(red);
+        map.positionX = 100;
+        map.positionY = 50;
+        project.map = map;
+        RenderFrame frame = frameFor(project);
+        frame.appMode = AppMode::live;
+        frame.view = ViewTransform{2.0, QPointF(-100, -50)}; // map at (100, 50) x 2 -> 100..180
+        CanvasRenderer renderer;
+
+        const QRgb colour = render(frame, &renderer).pixel(140, 80);
+        QVERIFY(qRed(colour) > 200 && qGreen(colour) < 60);
+        frame.mapSaturation = 0.0;
+        const QRgb grey = render(frame, &renderer).pixel(140, 80);
+        QVERIFY2(std::abs(qRed(grey) - qGreen(grey)) <= 1 &&
+                     std::abs(qGreen(grey) - qBlue(grey)) <= 1,
+                 qPrintable(QString::number(grey, 16)));
+        QVERIFY(qRed(grey) > 40 && qRed(grey) < 120);
+        frame.mapOpacity = 0.1;
+        const QRgb faint = render(frame, &renderer).pixel(140, 80);
+        QVERIFY(qRed(faint) < qRed(grey));
+
+        // Decoded once; filtered once per saturation value; not per frame.
+        QCOMPARE(renderer.mapCache().decodeCount(), 1);
+        QCOMPARE(renderer.mapCache().filterCount(), 2);
+        const QByteArray copy = *project.map->imageData; // shares the bytes: still cached
+        project.map->imageData = copy;
+        render(frame, &renderer);
+        QCOMPARE(renderer.mapCache().decodeCount(), 1);
+        red.fill(Qt::blue);
+        project.map->imageData = pngOf(red);
+        render(frame, &renderer);
+        QCOMPARE(renderer.mapCache().decodeCount(), 2);
+    }
+
+    void saturationFilterEndpoints()
+    {
+        QImage image(2, 1, QImage::Format_ARGB32);
+        image.setPixel(0, 0, qRgba(200, 40, 10, 255));
+        image.setPixel(1, 0, qRgba(0, 0, 255, 128));
+        QCOMPARE(saturationFiltered(image, 1.0).convertToFormat(QImage::Format_ARGB32).pixel(0, 0),
+                 image.pixel(0, 0));
+        const QImage grey = saturationFiltered(image, 0.0).convertToFormat(QImage::Format_ARGB32);
+        QCOMPARE(qRed(grey.pixel(0, 0)), qGreen(grey.pixel(0, 0)));
+        QCOMPARE(qGreen(grey.pixel(0, 0)), qBlue(grey.pixel(0, 0)));
+        QCOMPARE(qAlpha(grey.pixel(1, 0)), 128);
+        QVERIFY(saturationFiltered(QImage(), 0.5).isNull());
+    }
+
+    void nothingButBackgroundBeforeContentReady()
+    {
+        ProjectData project;
+        project.nodes = {makeNode(1, 10, 10)};
+        RenderFrame frame = frameFor(project);
+        frame.appMode = AppMode::live;
+        frame.isContentReady = false;
+        const QImage image = render(frame);
+        QVERIFY(isBackground(image.pixel(30, 70)));
+    }
+
+    void unknownTypeUsesPaletteColourZero()
+    {
+        ProjectData project;
+        project.nodes = {makeNode(1, 10, 10, QStringLiteral("Mystery"))};
+        RenderFrame frame = frameFor(project);
+        frame.appMode = AppMode::live;
+        frame.liveGlowEnabled = false;
+        frame.visibleTypes.insert(QStringLiteral("Mystery"));
+        const QRgb border = render(frame).pixel(100, 10); // top edge, 2 px wide at zoom 1
+        QVERIFY2(qGreen(border) > 180 && qRed(border) < 110,
+                 qPrintable(QString::number(border, 16)));
+    }
+
+    void degenerateNumbersDoNotBreakTheFrame()
+    {
+        ProjectData project;
+        NodeData bad = makeNode(1, 10, 10);
+        bad.scale = std::nan("");
+        project.nodes = {bad, makeNode(2, 1e300, -1e300)};
+        CableData cable;
+        cable.id = 1;
+        cable.points = {nodePoint(1, std::nan("")), nodePoint(99, 0.0), freePoint(1e308, 1e308)};
+        project.cables = {cable};
+        RenderFrame frame = frameFor(project);
+        QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
+        const QImage image = render(frame);
+        QVERIFY(!isBackground(image.pixel(30, 70))); // the NaN-scale node is drawn at scale 1
+    }
+};
+
+QTEST_MAIN(TestCanvasRenderer)
+#include "tst_canvas_renderer.moc"
