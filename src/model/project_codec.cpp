@@ -8,6 +8,10 @@
 #include <QJsonValue>
 
 #include <cmath>
+#include <cstring>
+#include <initializer_list>
+#include <utility>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -19,234 +23,428 @@ namespace {
 // Writing
 
 // Every double of the project must be finite before anything is written: JSON has no spelling
-// for infinity or NaN, and a half-written file is worse than none.
-class FiniteCheck {
-public:
-    bool check(const QString& path, double value)
-    {
-        if (!m_error.isEmpty() || std::isfinite(value))
-            return m_error.isEmpty();
-        m_error = path + u": not a finite number"_s;
-        return false;
-    }
-    const QString& error() const { return m_error; }
-
-private:
-    QString m_error;
-};
-
-QString indexed(const QString& list, qsizetype index)
+// for infinity or NaN, and a half-written file is worse than none. The first offending field is
+// named; paths are spelled out only then.
+QString nonFinite(const QString& record,
+                  std::initializer_list<std::pair<const char*, double>> fields)
 {
-    return list + u'[' + QString::number(index) + u']';
+    for (const auto& [name, value] : fields) {
+        if (!std::isfinite(value))
+            return record + u'.' + QLatin1StringView(name) + u": not a finite number"_s;
+    }
+    return QString();
+}
+
+QString element(const char* list, qsizetype index)
+{
+    return QLatin1StringView(list) + u'[' + QString::number(index) + u']';
 }
 
 QString findNonFinite(const ProjectData& project)
 {
-    FiniteCheck c;
-    for (qsizetype i = 0; i < project.nodes.size(); ++i) {
-        const NodeData& node = project.nodes.at(i);
-        const QString path = indexed(u"nodes"_s, i);
-        c.check(path + u".x"_s, node.x);
-        c.check(path + u".y"_s, node.y);
-        c.check(path + u".scale"_s, node.scale);
-        if (!c.error().isEmpty())
-            return c.error();
+    QString error;
+    for (qsizetype i = 0; i < project.nodes.size() && error.isEmpty(); ++i) {
+        const NodeData& n = project.nodes.at(i);
+        if (!std::isfinite(n.x) || !std::isfinite(n.y) || !std::isfinite(n.scale))
+            error = nonFinite(element("nodes", i), {{"x", n.x}, {"y", n.y}, {"scale", n.scale}});
     }
-    for (qsizetype i = 0; i < project.cables.size(); ++i) {
-        const CableData& cable = project.cables.at(i);
-        for (qsizetype j = 0; j < cable.points.size(); ++j) {
-            const CablePointData& point = cable.points.at(j);
-            const QString path = indexed(u"cables"_s, i) + u'.' + indexed(u"points"_s, j);
-            c.check(path + u".x"_s, point.x);
-            c.check(path + u".y"_s, point.y);
-            c.check(path + u".anchorAngle"_s, point.anchorAngle);
-            if (!c.error().isEmpty())
-                return c.error();
+    for (qsizetype i = 0; i < project.cables.size() && error.isEmpty(); ++i) {
+        const QList<CablePointData>& points = project.cables.at(i).points;
+        for (qsizetype j = 0; j < points.size() && error.isEmpty(); ++j) {
+            const CablePointData& p = points.at(j);
+            if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.anchorAngle))
+                error = nonFinite(element("cables", i) + u'.' + element("points", j),
+                                  {{"x", p.x}, {"y", p.y}, {"anchorAngle", p.anchorAngle}});
         }
     }
-    if (project.map) {
-        c.check(u"map.positionX"_s, project.map->positionX);
-        c.check(u"map.positionY"_s, project.map->positionY);
-        c.check(u"map.scale"_s, project.map->scale);
+    if (project.map && error.isEmpty()) {
+        const MapData& m = *project.map;
+        error = nonFinite(
+            u"map"_s, {{"positionX", m.positionX}, {"positionY", m.positionY}, {"scale", m.scale}});
     }
-    const ViewSettings& view = project.viewSettings;
-    c.check(u"viewSettings.zoom"_s, view.zoom);
-    c.check(u"viewSettings.panX"_s, view.panX);
-    c.check(u"viewSettings.panY"_s, view.panY);
-    c.check(u"viewSettings.mapOpacity"_s, view.mapOpacity);
-    c.check(u"viewSettings.mapSaturation"_s, view.mapSaturation);
-    for (qsizetype i = 0; i < project.typeColors.size(); ++i) {
-        const TypeColorData& color = project.typeColors.at(i);
-        const QString path = indexed(u"typeColors"_s, i);
-        c.check(path + u".red"_s, color.red);
-        c.check(path + u".green"_s, color.green);
-        c.check(path + u".blue"_s, color.blue);
+    if (error.isEmpty()) {
+        const ViewSettings& v = project.viewSettings;
+        error = nonFinite(u"viewSettings"_s, {{"zoom", v.zoom},
+                                              {"panX", v.panX},
+                                              {"panY", v.panY},
+                                              {"mapOpacity", v.mapOpacity},
+                                              {"mapSaturation", v.mapSaturation}});
     }
-    return c.error();
+    for (qsizetype i = 0; i < project.typeColors.size() && error.isEmpty(); ++i) {
+        const TypeColorData& c = project.typeColors.at(i);
+        error = nonFinite(element("typeColors", i),
+                          {{"red", c.red}, {"green", c.green}, {"blue", c.blue}});
+    }
+    return error;
 }
 
-QJsonObject nodeToJson(const NodeData& node)
+// Writes the text exactly as QJsonDocument::toJson(Indented) would write the same records (four
+// spaces per level, "key": value, members in ascending key order, a line break after the
+// closing brace), without building a JSON tree first. The tree costs more than the rest of the
+// encoding together for a large project, and its image string would be copied three times.
+class JsonWriter {
+public:
+    explicit JsonWriter(qsizetype reserve) { m_out.reserve(reserve); }
+
+    QByteArray take() { return std::move(m_out); }
+
+    void beginObject() { open('{'); }
+    void endObject() { close('}'); }
+    void beginArray() { open('['); }
+    void endArray() { close(']'); }
+
+    // Starts a member or an array element: the comma after the previous one, the indentation.
+    void key(const char* name)
+    {
+        item();
+        m_out.append('"').append(name).append("\": ");
+    }
+    void item()
+    {
+        if (m_hasItem.back())
+            m_out.append(",\n");
+        m_hasItem.back() = true;
+        indent();
+    }
+
+    void integer(qint64 value) { m_out.append(QByteArray::number(value)); }
+
+    // QJsonValue keeps a whole number of magnitude up to 2^53 as an integer (so -0.0 becomes 0);
+    // every other double gets the shortest form that reads back to the same value.
+    void number(double value)
+    {
+        constexpr double exactIntegers = 9007199254740992.0; // 2^53
+        if (std::trunc(value) == value && std::fabs(value) <= exactIntegers)
+            m_out.append(QByteArray::number(qint64(value)));
+        else
+            m_out.append(QByteArray::number(value, 'g', QLocale::FloatingPointShortest));
+    }
+
+    // UTF-8 with the escapes QJsonDocument uses: \" \\ \b \f \n \r \t, \u00XX for other control
+    // characters, and \uXXXX for a surrogate without its partner (which UTF-8 cannot carry).
+    void string(const QString& text)
+    {
+        static constexpr char hex[] = "0123456789abcdef";
+        m_out.append('"');
+        const char16_t* p = QStringView(text).utf16();
+        const char16_t* const end = p + text.size();
+        while (p != end) {
+            const char16_t u = *p++;
+            if (u < 0x80) {
+                if (u >= 0x20 && u != u'"' && u != u'\\') {
+                    m_out.append(char(u));
+                    continue;
+                }
+                m_out.append('\\');
+                switch (u) {
+                case u'"':
+                    m_out.append('"');
+                    break;
+                case u'\\':
+                    m_out.append('\\');
+                    break;
+                case u'\b':
+                    m_out.append('b');
+                    break;
+                case u'\f':
+                    m_out.append('f');
+                    break;
+                case u'\n':
+                    m_out.append('n');
+                    break;
+                case u'\r':
+                    m_out.append('r');
+                    break;
+                case u'\t':
+                    m_out.append('t');
+                    break;
+                default:
+                    m_out.append("u00").append(hex[u >> 4]).append(hex[u & 0xf]);
+                }
+            } else if (u < 0x800) {
+                m_out.append(char(0xc0 | (u >> 6))).append(char(0x80 | (u & 0x3f)));
+            } else if (QChar::isHighSurrogate(u) && p != end && QChar::isLowSurrogate(*p)) {
+                const char32_t c = QChar::surrogateToUcs4(u, *p++);
+                m_out.append(char(0xf0 | (c >> 18)))
+                    .append(char(0x80 | ((c >> 12) & 0x3f)))
+                    .append(char(0x80 | ((c >> 6) & 0x3f)))
+                    .append(char(0x80 | (c & 0x3f)));
+            } else if (QChar::isSurrogate(u)) {
+                m_out.append("\\u")
+                    .append(hex[u >> 12])
+                    .append(hex[(u >> 8) & 0xf])
+                    .append(hex[(u >> 4) & 0xf])
+                    .append(hex[u & 0xf]);
+            } else {
+                m_out.append(char(0xe0 | (u >> 12)))
+                    .append(char(0x80 | ((u >> 6) & 0x3f)))
+                    .append(char(0x80 | (u & 0x3f)));
+            }
+        }
+        m_out.append('"');
+    }
+
+    // Standard Base64 with padding, written straight into the output.
+    void base64(const QByteArray& bytes)
+    {
+        static constexpr char alphabet[] =
+            "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        const auto* in = reinterpret_cast<const unsigned char*>(bytes.constData());
+        const qsizetype n = bytes.size();
+        const qsizetype start = m_out.size();
+        m_out.resize(start + 2 + (n + 2) / 3 * 4);
+        char* o = m_out.data() + start;
+        *o++ = '"';
+        qsizetype i = 0;
+        for (; i + 3 <= n; i += 3) {
+            const quint32 v = quint32(in[i]) << 16 | quint32(in[i + 1]) << 8 | in[i + 2];
+            *o++ = alphabet[v >> 18];
+            *o++ = alphabet[(v >> 12) & 0x3f];
+            *o++ = alphabet[(v >> 6) & 0x3f];
+            *o++ = alphabet[v & 0x3f];
+        }
+        if (i < n) {
+            const bool two = i + 1 < n;
+            const quint32 v = quint32(in[i]) << 16 | (two ? quint32(in[i + 1]) << 8 : 0u);
+            *o++ = alphabet[v >> 18];
+            *o++ = alphabet[(v >> 12) & 0x3f];
+            *o++ = two ? alphabet[(v >> 6) & 0x3f] : '=';
+            *o++ = '=';
+        }
+        *o = '"';
+    }
+
+private:
+    void open(char bracket)
+    {
+        m_out.append(bracket).append('\n');
+        m_hasItem.push_back(false);
+    }
+    void close(char bracket)
+    {
+        const bool any = m_hasItem.back();
+        m_hasItem.pop_back();
+        if (any)
+            m_out.append('\n');
+        indent();
+        m_out.append(bracket);
+    }
+    void indent() { m_out.append(QByteArray(4 * qsizetype(m_hasItem.size()), ' ')); }
+
+    QByteArray m_out;
+    std::vector<bool> m_hasItem; // per open level: has it an item yet
+};
+
+void writeNode(JsonWriter& w, const NodeData& node)
 {
-    QJsonObject o;
-    o.insert(u"id"_s, node.id);
-    o.insert(u"name"_s, node.name);
-    o.insert(u"type"_s, node.type);
-    o.insert(u"ip"_s, node.ip);
-    o.insert(u"x"_s, node.x);
-    o.insert(u"y"_s, node.y);
-    o.insert(u"scale"_s, node.scale);
-    return o;
+    w.beginObject();
+    w.key("id");
+    w.integer(node.id);
+    w.key("ip");
+    w.string(node.ip);
+    w.key("name");
+    w.string(node.name);
+    w.key("scale");
+    w.number(node.scale);
+    w.key("type");
+    w.string(node.type);
+    w.key("x");
+    w.number(node.x);
+    w.key("y");
+    w.number(node.y);
+    w.endObject();
 }
 
-QJsonObject pointToJson(const CablePointData& point)
+void writeCable(JsonWriter& w, const CableData& cable)
 {
-    QJsonObject o;
-    o.insert(u"type"_s, point.type);
-    o.insert(u"x"_s, point.x);
-    o.insert(u"y"_s, point.y);
-    if (point.nodeId)
-        o.insert(u"nodeId"_s, *point.nodeId);
-    o.insert(u"anchorAngle"_s, point.anchorAngle);
-    return o;
+    w.beginObject();
+    w.key("id");
+    w.integer(cable.id);
+    w.key("points");
+    w.beginArray();
+    for (const CablePointData& point : cable.points) {
+        w.item();
+        w.beginObject();
+        w.key("anchorAngle");
+        w.number(point.anchorAngle);
+        if (point.nodeId) {
+            w.key("nodeId");
+            w.integer(*point.nodeId);
+        }
+        w.key("type");
+        w.string(point.type);
+        w.key("x");
+        w.number(point.x);
+        w.key("y");
+        w.number(point.y);
+        w.endObject();
+    }
+    w.endArray();
+    w.endObject();
 }
 
-QJsonObject cableToJson(const CableData& cable)
+QByteArray serialise(const ProjectData& project)
 {
-    QJsonArray points;
-    for (const CablePointData& point : cable.points)
-        points.append(pointToJson(point));
-    QJsonObject o;
-    o.insert(u"id"_s, cable.id);
-    o.insert(u"points"_s, points);
-    return o;
-}
-
-QJsonObject viewToJson(const ViewSettings& view)
-{
-    QJsonObject o;
-    o.insert(u"zoom"_s, view.zoom);
-    o.insert(u"panX"_s, view.panX);
-    o.insert(u"panY"_s, view.panY);
-    o.insert(u"mapOpacity"_s, view.mapOpacity);
-    o.insert(u"mapSaturation"_s, view.mapSaturation);
-    return o;
-}
-
-QJsonObject typeColorToJson(const TypeColorData& color)
-{
-    QJsonObject o;
-    o.insert(u"type"_s, color.type);
-    o.insert(u"red"_s, color.red);
-    o.insert(u"green"_s, color.green);
-    o.insert(u"blue"_s, color.blue);
-    return o;
-}
-
-// Stands in for the Base64 text of the map image while the rest of the document is serialised.
-// The image is by far the largest member; splicing its Base64 into the finished text avoids
-// passing tens of megabytes through the JSON tree (stored once, converted to UTF-16 for escaping,
-// converted back). Base64 needs no JSON escaping, so the spliced text is exactly what the JSON
-// writer would have produced. A control character keeps the marker's written form ("\u0001")
-// apart from anything a plain string could produce; the splice is used only when the marker
-// occurs exactly once in the output.
-const QString imagePlaceholder = u"\u0001velmora-map-image\u0001"_s;
-constexpr QByteArrayView imagePlaceholderJson = "\"\\u0001velmora-map-image\\u0001\"";
-
-QByteArray serialise(const ProjectData& project, bool spliceImage)
-{
-    QJsonArray nodes;
-    for (const NodeData& node : project.nodes)
-        nodes.append(nodeToJson(node));
-    QJsonArray cables;
+    // About 250 bytes per node or cable point and 4/3 of the image: one allocation in practice.
+    qsizetype points = 0;
     for (const CableData& cable : project.cables)
-        cables.append(cableToJson(cable));
-    QJsonArray typeColors;
-    for (const TypeColorData& color : project.typeColors)
-        typeColors.append(typeColorToJson(color));
+        points += cable.points.size() + 1;
+    const qsizetype imageSize =
+        project.map && project.map->imageData ? project.map->imageData->size() : 0;
+    JsonWriter w(4096 + 250 * (project.nodes.size() + points + project.typeColors.size()) +
+                 (imageSize + 2) / 3 * 4);
 
-    QJsonObject root;
-    root.insert(u"schemaVersion"_s, project.schemaVersion);
-    root.insert(u"projectName"_s, project.projectName);
-    root.insert(u"nodes"_s, nodes);
-    root.insert(u"cables"_s, cables);
+    w.beginObject();
+    w.key("cables");
+    w.beginArray();
+    for (const CableData& cable : project.cables) {
+        w.item();
+        writeCable(w, cable);
+    }
+    w.endArray();
     if (project.map) {
         const MapData& map = *project.map;
-        QJsonObject m;
+        w.key("map");
+        w.beginObject();
         if (map.imageData) {
-            if (spliceImage)
-                m.insert(u"imageData"_s, imagePlaceholder);
-            else
-                m.insert(u"imageData"_s, QString::fromLatin1(map.imageData->toBase64()));
+            w.key("imageData");
+            w.base64(*map.imageData);
         }
-        m.insert(u"positionX"_s, map.positionX);
-        m.insert(u"positionY"_s, map.positionY);
-        m.insert(u"scale"_s, map.scale);
-        root.insert(u"map"_s, m);
+        w.key("positionX");
+        w.number(map.positionX);
+        w.key("positionY");
+        w.number(map.positionY);
+        w.key("scale");
+        w.number(map.scale);
+        w.endObject();
     }
-    root.insert(u"nextNodeId"_s, project.nextNodeId);
-    root.insert(u"nextCableId"_s, project.nextCableId);
-    root.insert(u"viewSettings"_s, viewToJson(project.viewSettings));
-    root.insert(u"typeColors"_s, typeColors);
-    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+    w.key("nextCableId");
+    w.integer(project.nextCableId);
+    w.key("nextNodeId");
+    w.integer(project.nextNodeId);
+    w.key("nodes");
+    w.beginArray();
+    for (const NodeData& node : project.nodes) {
+        w.item();
+        writeNode(w, node);
+    }
+    w.endArray();
+    w.key("projectName");
+    w.string(project.projectName);
+    w.key("schemaVersion");
+    w.integer(project.schemaVersion);
+    w.key("typeColors");
+    w.beginArray();
+    for (const TypeColorData& color : project.typeColors) {
+        w.item();
+        w.beginObject();
+        w.key("blue");
+        w.number(color.blue);
+        w.key("green");
+        w.number(color.green);
+        w.key("red");
+        w.number(color.red);
+        w.key("type");
+        w.string(color.type);
+        w.endObject();
+    }
+    w.endArray();
+    const ViewSettings& view = project.viewSettings;
+    w.key("viewSettings");
+    w.beginObject();
+    w.key("mapOpacity");
+    w.number(view.mapOpacity);
+    w.key("mapSaturation");
+    w.number(view.mapSaturation);
+    w.key("panX");
+    w.number(view.panX);
+    w.key("panY");
+    w.number(view.panY);
+    w.key("zoom");
+    w.number(view.zoom);
+    w.endObject();
+    w.endObject();
+    QByteArray text = w.take();
+    text.append('\n');
+    return text;
 }
 
 // ---------------------------------------------------------------------------------------------
 // Reading
 
-QString quoted(QLatin1StringView key)
-{
-    return u'"' + key + u'"';
-}
+// Where a value sits in the document ("cables[0].points[2].nodeId"). Built as a chain on the
+// stack and spelled out only for an error message, so a successful read allocates no paths.
+struct Path {
+    const Path* parent = nullptr;
+    QLatin1StringView key; // the member's name; empty for an array element
+    qsizetype index = -1;  // the element's index; -1 for a member
+
+    Path member(QLatin1StringView name) const { return Path{this, name, -1}; }
+    Path element(qsizetype i) const { return Path{this, {}, i}; }
+
+    QString toString() const
+    {
+        if (!parent)
+            return QString();
+        const QString base = parent->toString();
+        if (index >= 0)
+            return base + u'[' + QString::number(index) + u']';
+        return base.isEmpty() ? QString(key) : base + u'.' + key;
+    }
+};
 
 // Reads one record after another; the first failure is kept and ends the read.
 class Reader {
 public:
+    // When the map image was already decoded straight from the file bytes (see decodeProject),
+    // the document holds an empty string in its place.
+    explicit Reader(std::optional<QByteArray> predecodedImage = std::nullopt)
+        : m_predecodedImage(std::move(predecodedImage))
+    {
+    }
+
     const QString& error() const { return m_error; }
 
-    bool fail(const QString& path, const QString& what)
+    bool fail(const Path& path, const QString& what)
     {
-        m_error = (path.isEmpty() ? u"top level"_s : path) + u": "_s + what;
+        const QString where = path.toString();
+        m_error = (where.isEmpty() ? u"top level"_s : where) + u": "_s + what;
         return false;
     }
 
-    static QString member(const QString& path, QLatin1StringView key)
-    {
-        return path.isEmpty() ? QString(key) : path + u'.' + key;
-    }
-
     // A required member: present, whatever its value.
-    bool require(const QJsonObject& o, const QString& path, QLatin1StringView key, QJsonValue& out)
+    bool require(const QJsonObject& o, const Path& path, QLatin1StringView key, QJsonValue& out)
     {
         const auto it = o.constFind(key);
         if (it == o.constEnd())
-            return fail(path, u"missing key "_s + quoted(key));
+            return fail(path, u"missing key \""_s + key + u'"');
         out = it.value();
         return true;
     }
 
-    bool readString(const QJsonObject& o, const QString& path, QLatin1StringView key, QString& out)
+    bool readString(const QJsonObject& o, const Path& path, QLatin1StringView key, QString& out)
     {
         QJsonValue v;
         if (!require(o, path, key, v))
             return false;
         if (!v.isString())
-            return fail(member(path, key), u"expected a string"_s);
+            return fail(path.member(key), u"expected a string"_s);
         out = v.toString();
         return true;
     }
 
-    bool readDouble(const QJsonObject& o, const QString& path, QLatin1StringView key, double& out)
+    bool readDouble(const QJsonObject& o, const Path& path, QLatin1StringView key, double& out)
     {
         QJsonValue v;
         if (!require(o, path, key, v))
             return false;
         if (!v.isDouble())
-            return fail(member(path, key), u"expected a number"_s);
+            return fail(path.member(key), u"expected a number"_s);
         out = v.toDouble();
         return true;
     }
 
-    bool integerValue(const QJsonValue& v, const QString& path, qint64& out)
+    bool integerValue(const QJsonValue& v, const Path& path, qint64& out)
     {
         if (!v.isDouble())
             return fail(path, u"expected an integer"_s);
@@ -265,48 +463,37 @@ public:
         return true;
     }
 
-    bool readInteger(const QJsonObject& o, const QString& path, QLatin1StringView key, qint64& out)
+    bool readInteger(const QJsonObject& o, const Path& path, QLatin1StringView key, qint64& out)
     {
         QJsonValue v;
         if (!require(o, path, key, v))
             return false;
-        return integerValue(v, member(path, key), out);
+        return integerValue(v, path.member(key), out);
     }
 
-    bool readArray(const QJsonObject& o, const QString& path, QLatin1StringView key,
-                   QJsonArray& out)
+    bool readArray(const QJsonObject& o, const Path& path, QLatin1StringView key, QJsonArray& out)
     {
         QJsonValue v;
         if (!require(o, path, key, v))
             return false;
         if (!v.isArray())
-            return fail(member(path, key), u"expected an array"_s);
+            return fail(path.member(key), u"expected an array"_s);
         out = v.toArray();
         return true;
     }
 
-    bool readObject(const QJsonObject& o, const QString& path, QLatin1StringView key,
-                    QJsonObject& out)
+    bool readObject(const QJsonObject& o, const Path& path, QLatin1StringView key, QJsonObject& out)
     {
         QJsonValue v;
         if (!require(o, path, key, v))
             return false;
         if (!v.isObject())
-            return fail(member(path, key), u"expected an object"_s);
+            return fail(path.member(key), u"expected an object"_s);
         out = v.toObject();
         return true;
     }
 
-    bool objectElement(const QJsonArray& array, qsizetype i, const QString& path, QJsonObject& out)
-    {
-        const QJsonValue v = array.at(i);
-        if (!v.isObject())
-            return fail(path, u"expected an object"_s);
-        out = v.toObject();
-        return true;
-    }
-
-    bool readNode(const QJsonObject& o, const QString& path, NodeData& node)
+    bool readNode(const QJsonObject& o, const Path& path, NodeData& node)
     {
         return readInteger(o, path, "id"_L1, node.id) &&
                readString(o, path, "name"_L1, node.name) &&
@@ -315,7 +502,7 @@ public:
                readDouble(o, path, "scale"_L1, node.scale);
     }
 
-    bool readPoint(const QJsonObject& o, const QString& path, CablePointData& point)
+    bool readPoint(const QJsonObject& o, const Path& path, CablePointData& point)
     {
         if (!(readString(o, path, "type"_L1, point.type) && readDouble(o, path, "x"_L1, point.x) &&
               readDouble(o, path, "y"_L1, point.y) &&
@@ -325,33 +512,20 @@ public:
         if (v.isUndefined() || v.isNull())
             return true;
         qint64 id = 0;
-        if (!integerValue(v, member(path, "nodeId"_L1), id))
+        if (!integerValue(v, path.member("nodeId"_L1), id))
             return false;
         point.nodeId = id;
         return true;
     }
 
-    bool readCable(const QJsonObject& o, const QString& path, CableData& cable)
+    bool readCable(const QJsonObject& o, const Path& path, CableData& cable)
     {
-        QJsonArray points;
-        if (!(readInteger(o, path, "id"_L1, cable.id) && readArray(o, path, "points"_L1, points)))
-            return false;
-        cable.points.reserve(points.size());
-        const QString pointsPath = member(path, "points"_L1);
-        for (qsizetype i = 0; i < points.size(); ++i) {
-            const QString pointPath = indexed(pointsPath, i);
-            QJsonObject p;
-            CablePointData point;
-            if (!objectElement(points, i, pointPath, p) || !readPoint(p, pointPath, point))
-                return false;
-            cable.points.append(std::move(point));
-        }
-        return true;
+        return readInteger(o, path, "id"_L1, cable.id) &&
+               readList(o, path, "points"_L1, cable.points, &Reader::readPoint);
     }
 
-    bool readMap(const QJsonObject& o, MapData& map)
+    bool readMap(const QJsonObject& o, const Path& path, MapData& map)
     {
-        const QString path = u"map"_s;
         if (!(readDouble(o, path, "positionX"_L1, map.positionX) &&
               readDouble(o, path, "positionY"_L1, map.positionY) &&
               readDouble(o, path, "scale"_L1, map.scale)))
@@ -359,21 +533,26 @@ public:
         const QJsonValue v = o.value("imageData"_L1);
         if (v.isUndefined() || v.isNull())
             return true;
+        const Path here = path.member("imageData"_L1);
         if (!v.isString())
-            return fail(u"map.imageData"_s, u"expected a string"_s);
+            return fail(here, u"expected a string"_s);
+        if (m_predecodedImage) {
+            map.imageData = std::move(*m_predecodedImage);
+            m_predecodedImage.reset();
+            return true;
+        }
         // Characters outside Latin-1 become '?', which the strict decoder rejects like any
         // other character outside the Base64 alphabet.
         auto decoded = QByteArray::fromBase64Encoding(v.toString().toLatin1(),
                                                       QByteArray::AbortOnBase64DecodingErrors);
         if (!decoded)
-            return fail(u"map.imageData"_s, u"invalid Base64"_s);
+            return fail(here, u"invalid Base64"_s);
         map.imageData = std::move(decoded.decoded);
         return true;
     }
 
-    bool readView(const QJsonObject& o, ViewSettings& view)
+    bool readView(const QJsonObject& o, const Path& path, ViewSettings& view)
     {
-        const QString path = u"viewSettings"_s;
         return readDouble(o, path, "zoom"_L1, view.zoom) &&
                readDouble(o, path, "panX"_L1, view.panX) &&
                readDouble(o, path, "panY"_L1, view.panY) &&
@@ -381,7 +560,7 @@ public:
                readDouble(o, path, "mapSaturation"_L1, view.mapSaturation);
     }
 
-    bool readTypeColor(const QJsonObject& o, const QString& path, TypeColorData& color)
+    bool readTypeColor(const QJsonObject& o, const Path& path, TypeColorData& color)
     {
         return readString(o, path, "type"_L1, color.type) &&
                readDouble(o, path, "red"_L1, color.red) &&
@@ -389,19 +568,22 @@ public:
                readDouble(o, path, "blue"_L1, color.blue);
     }
 
-    template <typename Record, typename ReadOne>
-    bool readList(const QJsonObject& root, QLatin1StringView key, QList<Record>& out,
-                  ReadOne readOne)
+    template <typename Record>
+    bool readList(const QJsonObject& o, const Path& path, QLatin1StringView key, QList<Record>& out,
+                  bool (Reader::*readOne)(const QJsonObject&, const Path&, Record&))
     {
         QJsonArray array;
-        if (!readArray(root, QString(), key, array))
+        if (!readArray(o, path, key, array))
             return false;
+        const Path listPath = path.member(key);
         out.reserve(array.size());
         for (qsizetype i = 0; i < array.size(); ++i) {
-            const QString path = indexed(QString(key), i);
-            QJsonObject o;
+            const Path itemPath = listPath.element(i);
+            const QJsonValue item = array.at(i);
+            if (!item.isObject())
+                return fail(itemPath, u"expected an object"_s);
             Record record;
-            if (!objectElement(array, i, path, o) || !(this->*readOne)(o, path, record))
+            if (!(this->*readOne)(item.toObject(), itemPath, record))
                 return false;
             out.append(std::move(record));
         }
@@ -410,63 +592,162 @@ public:
 
     bool readProject(const QJsonObject& root, ProjectData& project)
     {
-        if (!(readInteger(root, QString(), "schemaVersion"_L1, project.schemaVersion) &&
-              readString(root, QString(), "projectName"_L1, project.projectName) &&
-              readList(root, "nodes"_L1, project.nodes, &Reader::readNode) &&
-              readList(root, "cables"_L1, project.cables, &Reader::readCable)))
+        const Path top;
+        if (!(readInteger(root, top, "schemaVersion"_L1, project.schemaVersion) &&
+              readString(root, top, "projectName"_L1, project.projectName) &&
+              readList(root, top, "nodes"_L1, project.nodes, &Reader::readNode) &&
+              readList(root, top, "cables"_L1, project.cables, &Reader::readCable)))
             return false;
         const QJsonValue map = root.value("map"_L1);
         if (!map.isUndefined() && !map.isNull()) {
+            const Path mapPath = top.member("map"_L1);
             if (!map.isObject())
-                return fail(u"map"_s, u"expected an object"_s);
+                return fail(mapPath, u"expected an object"_s);
             MapData data;
-            if (!readMap(map.toObject(), data))
+            if (!readMap(map.toObject(), mapPath, data))
                 return false;
             project.map = std::move(data);
         }
         QJsonObject view;
-        return readInteger(root, QString(), "nextNodeId"_L1, project.nextNodeId) &&
-               readInteger(root, QString(), "nextCableId"_L1, project.nextCableId) &&
-               readObject(root, QString(), "viewSettings"_L1, view) &&
-               readView(view, project.viewSettings) &&
-               readList(root, "typeColors"_L1, project.typeColors, &Reader::readTypeColor);
+        return readInteger(root, top, "nextNodeId"_L1, project.nextNodeId) &&
+               readInteger(root, top, "nextCableId"_L1, project.nextCableId) &&
+               readObject(root, top, "viewSettings"_L1, view) &&
+               readView(view, top.member("viewSettings"_L1), project.viewSettings) &&
+               readList(root, top, "typeColors"_L1, project.typeColors, &Reader::readTypeColor);
     }
 
 private:
     QString m_error;
+    std::optional<QByteArray> m_predecodedImage;
 };
 
-} // namespace
+// The Base64 text of the map image, found in the raw file: the bytes between the quotes of the
+// string value of "imageData" inside the object value of the top-level "map".
+//
+// The image is nearly all of a file, and passing it through the JSON tree costs three copies
+// (parsed text, UTF-16 string, Latin-1 bytes). Decoding it straight from the file bytes and
+// parsing the rest with an empty string in its place gives the same result, because replacing
+// one JSON string of plain ASCII by another changes nothing else in the document. The scan
+// therefore declines (std::nullopt, and the caller reads the ordinary way) whenever that is not
+// certain: a key with an escape (it could spell "map" differently), "map" or "imageData" seen
+// twice (the last one counts), an escape inside the text, nesting deeper than JSON allows.
+struct TextSpan {
+    qsizetype begin = 0; // first byte after the opening quote
+    qsizetype end = 0;   // the closing quote
+};
 
-Expected<QByteArray> encodeProject(const ProjectData& project)
+std::optional<TextSpan> findMapImageText(QByteArrayView text)
 {
-    if (const QString error = findNonFinite(project); !error.isEmpty())
-        return Error{error};
+    const char* const data = text.data();
+    const qsizetype size = text.size();
+    constexpr qsizetype maxDepth = 1024;
 
-    if (!project.map || !project.map->imageData || project.map->imageData->isEmpty())
-        return serialise(project, false);
+    // The closing quote of the string opening at `open`, or -1; `escaped` says whether the
+    // string holds a backslash.
+    const auto stringEnd = [&](qsizetype open, bool& escaped) -> qsizetype {
+        escaped = false;
+        qsizetype from = open + 1;
+        while (from < size) {
+            const auto* quote =
+                static_cast<const char*>(std::memchr(data + from, '"', size_t(size - from)));
+            if (!quote)
+                return -1;
+            const qsizetype at = quote - data;
+            if (std::memchr(data + from, '\\', size_t(at - from)))
+                escaped = true;
+            qsizetype backslashes = 0;
+            while (at - backslashes - 1 > open && data[at - backslashes - 1] == '\\')
+                ++backslashes;
+            if (backslashes % 2 == 0)
+                return at;
+            from = at + 1;
+        }
+        return -1;
+    };
+    const auto skipSpace = [&](qsizetype i) {
+        while (i < size &&
+               (data[i] == ' ' || data[i] == '\t' || data[i] == '\n' || data[i] == '\r'))
+            ++i;
+        return i;
+    };
 
-    QByteArray text = serialise(project, true);
-    const qsizetype at = text.indexOf(imagePlaceholderJson);
-    if (at < 0 || text.indexOf(imagePlaceholderJson, at + 1) >= 0)
-        return serialise(project, false); // a string of the project spells the marker
+    std::vector<char> open; // '{' or '[' per level
+    bool expectKey = false;
+    QByteArrayView topKey; // the last key read in the top-level object
+    bool inMap = false;    // inside the object value of the top-level "map"
+    int mapKeys = 0;
+    int imageKeys = 0;
+    std::optional<TextSpan> found;
 
-    const QByteArray& image = *project.map->imageData;
-    const qsizetype base64Size = (image.size() + 2) / 3 * 4;
-    QByteArray out;
-    out.reserve(text.size() - imagePlaceholderJson.size() + base64Size + 2);
-    out.append(QByteArrayView(text).first(at));
-    out.append('"');
-    out.append(image.toBase64());
-    out.append('"');
-    out.append(QByteArrayView(text).sliced(at + imagePlaceholderJson.size()));
-    return out;
+    qsizetype i = skipSpace(0);
+    if (i >= size || data[i] != '{')
+        return std::nullopt;
+    while (i < size) {
+        const char c = data[i];
+        if (c == '{' || c == '[') {
+            if (qsizetype(open.size()) >= maxDepth)
+                return std::nullopt;
+            open.push_back(c);
+            if (c == '{' && open.size() == 2 && topKey == "map")
+                inMap = true;
+            expectKey = c == '{';
+            ++i;
+        } else if (c == '}' || c == ']') {
+            if (open.empty())
+                return std::nullopt;
+            open.pop_back();
+            if (open.size() < 2)
+                inMap = false;
+            expectKey = false;
+            ++i;
+        } else if (c == ',') {
+            expectKey = !open.empty() && open.back() == '{';
+            ++i;
+        } else if (c == '"') {
+            bool escaped = false;
+            const qsizetype close = stringEnd(i, escaped);
+            if (close < 0)
+                return std::nullopt;
+            if (!expectKey) {
+                i = close + 1;
+                continue;
+            }
+            if (escaped)
+                return std::nullopt;
+            expectKey = false;
+            const QByteArrayView key(data + i + 1, close - i - 1);
+            i = close + 1;
+            if (open.size() == 1) {
+                topKey = key;
+                if (key == "map" && ++mapKeys > 1)
+                    return std::nullopt;
+            } else if (open.size() == 2 && inMap && key == "imageData") {
+                if (++imageKeys > 1)
+                    return std::nullopt;
+                qsizetype v = skipSpace(i);
+                if (v >= size || data[v] != ':')
+                    return std::nullopt;
+                v = skipSpace(v + 1);
+                if (v < size && data[v] == '"') {
+                    const qsizetype valueClose = stringEnd(v, escaped);
+                    if (valueClose < 0 || escaped)
+                        return std::nullopt;
+                    found = TextSpan{v + 1, valueClose};
+                    i = valueClose + 1;
+                }
+            }
+        } else {
+            ++i;
+        }
+    }
+    if (mapKeys != 1 || imageKeys != 1)
+        return std::nullopt;
+    return found;
 }
 
-Expected<ProjectData> decodeProject(const QByteArray& contents)
+Expected<ProjectData> readDocument(const QByteArray& contents,
+                                   std::optional<QByteArray> predecodedImage)
 {
-    if (contents.isEmpty())
-        return Error{u"empty file: expected a JSON object"_s};
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(contents, &parseError);
     if (parseError.error != QJsonParseError::NoError)
@@ -475,11 +756,53 @@ Expected<ProjectData> decodeProject(const QByteArray& contents)
     if (!document.isObject())
         return Error{u"top level: expected a JSON object"_s};
 
-    Reader reader;
+    Reader reader(std::move(predecodedImage));
     ProjectData project;
     if (!reader.readProject(document.object(), project))
         return Error{reader.error()};
     return project;
 }
+
+} // namespace
+
+Expected<QByteArray> encodeProject(const ProjectData& project)
+{
+    if (const QString error = findNonFinite(project); !error.isEmpty())
+        return Error{error};
+    return serialise(project);
+}
+
+Expected<ProjectData> decodeProject(const QByteArray& contents)
+{
+    if (contents.isEmpty())
+        return Error{u"empty file: expected a JSON object"_s};
+    if (const std::optional<TextSpan> span = findMapImageText(contents)) {
+        auto image =
+            QByteArray::fromBase64Encoding(contents.sliced(span->begin, span->end - span->begin),
+                                           QByteArray::AbortOnBase64DecodingErrors);
+        if (image) {
+            QByteArray rest;
+            rest.reserve(contents.size() - (span->end - span->begin));
+            rest.append(QByteArrayView(contents).first(span->begin));
+            rest.append(QByteArrayView(contents).sliced(span->end));
+            Expected<ProjectData> project = readDocument(rest, std::move(image.decoded));
+            if (project)
+                return project;
+        }
+        // Failures are reported by the ordinary read, with offsets into the file as it is.
+    }
+    return readDocument(contents, std::nullopt);
+}
+
+namespace detail {
+
+Expected<ProjectData> decodeProjectThroughJsonTree(const QByteArray& contents)
+{
+    if (contents.isEmpty())
+        return Error{u"empty file: expected a JSON object"_s};
+    return readDocument(contents, std::nullopt);
+}
+
+} // namespace detail
 
 } // namespace velmora

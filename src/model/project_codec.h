@@ -18,4 +18,10 @@ Expected<QByteArray> encodeProject(const ProjectData& project);
 // "nodes[3]: missing key \"scale\"" or "map.imageData: invalid Base64".
 Expected<ProjectData> decodeProject(const QByteArray& contents);
 
+namespace detail {
+// decodeProject() without its shortcut for the map image (decoding the Base64 text straight
+// from the file bytes). Both must agree on every input; the fuzzer compares them.
+Expected<ProjectData> decodeProjectThroughJsonTree(const QByteArray& contents);
+} // namespace detail
+
 } // namespace velmora

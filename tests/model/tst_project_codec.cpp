@@ -75,6 +75,61 @@ QByteArray toText(const QJsonObject& root)
     return QJsonDocument(root).toJson();
 }
 
+// The same records rendered through a QJsonDocument tree: the reference for the layout, number
+// forms and escapes of the file.
+QByteArray referenceText(const ProjectData& p)
+{
+    QJsonArray nodes;
+    for (const NodeData& n : p.nodes)
+        nodes.append(QJsonObject{{"id"_L1, n.id},
+                                 {"name"_L1, n.name},
+                                 {"type"_L1, n.type},
+                                 {"ip"_L1, n.ip},
+                                 {"x"_L1, n.x},
+                                 {"y"_L1, n.y},
+                                 {"scale"_L1, n.scale}});
+    QJsonArray cables;
+    for (const CableData& c : p.cables) {
+        QJsonArray points;
+        for (const CablePointData& pt : c.points) {
+            QJsonObject o{{"type"_L1, pt.type},
+                          {"x"_L1, pt.x},
+                          {"y"_L1, pt.y},
+                          {"anchorAngle"_L1, pt.anchorAngle}};
+            if (pt.nodeId)
+                o.insert("nodeId"_L1, *pt.nodeId);
+            points.append(o);
+        }
+        cables.append(QJsonObject{{"id"_L1, c.id}, {"points"_L1, points}});
+    }
+    QJsonArray colors;
+    for (const TypeColorData& c : p.typeColors)
+        colors.append(QJsonObject{
+            {"type"_L1, c.type}, {"red"_L1, c.red}, {"green"_L1, c.green}, {"blue"_L1, c.blue}});
+    const ViewSettings& v = p.viewSettings;
+    QJsonObject root{{"schemaVersion"_L1, p.schemaVersion},
+                     {"projectName"_L1, p.projectName},
+                     {"nodes"_L1, nodes},
+                     {"cables"_L1, cables},
+                     {"nextNodeId"_L1, p.nextNodeId},
+                     {"nextCableId"_L1, p.nextCableId},
+                     {"viewSettings"_L1, QJsonObject{{"zoom"_L1, v.zoom},
+                                                     {"panX"_L1, v.panX},
+                                                     {"panY"_L1, v.panY},
+                                                     {"mapOpacity"_L1, v.mapOpacity},
+                                                     {"mapSaturation"_L1, v.mapSaturation}}},
+                     {"typeColors"_L1, colors}};
+    if (p.map) {
+        QJsonObject m{{"positionX"_L1, p.map->positionX},
+                      {"positionY"_L1, p.map->positionY},
+                      {"scale"_L1, p.map->scale}};
+        if (p.map->imageData)
+            m.insert("imageData"_L1, QString::fromLatin1(p.map->imageData->toBase64()));
+        root.insert("map"_L1, m);
+    }
+    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+}
+
 // Every required key of every record, as (object path, key); the object path uses the same
 // notation as the decoder's messages.
 struct RequiredKey {
@@ -128,6 +183,12 @@ template <typename Edit> QJsonValue editAt(QJsonValue value, QStringView path, E
     QJsonObject object = value.toObject();
     object[key] = editAt(object.value(key), rest, edit);
     return object;
+}
+
+// JSON written with single quotes for readability: q("{'a':1}") is {"a":1}.
+QByteArray q(const char* text)
+{
+    return QByteArray(text).replace('\'', '"');
 }
 
 template <typename Edit> QByteArray editedRich(const QString& path, Edit edit)
@@ -190,6 +251,62 @@ private slots:
         QVERIFY(text.contains("\"nextNodeId\": 9007199254740993"));
         QVERIFY(
             text.contains("\"imageData\": \"" + richProject().map->imageData->toBase64() + "\""));
+    }
+
+    void textIsWhatQJsonDocumentWrites_data()
+    {
+        QTest::addColumn<ProjectData>("project");
+        QTest::newRow("new project") << ProjectData{};
+        QTest::newRow("rich") << richProject();
+        ProjectData strings;
+        strings.projectName =
+            u"quote \" backslash \\ slash / controls \b\f\n\r\t\u0001\u001f\u007f"_s;
+        strings.nodes = {{1, QString(QChar(0xd800)) + u"x"_s + QChar(0xdc00) + QChar(0xdbff),
+                          u"é ß € 𝄞 \uffff"_s, u"\u2028\u2029"_s, 0, 0, 1}};
+        QTest::newRow("strings needing escapes") << strings;
+        ProjectData numbers;
+        const QList<double> values{
+            -0.0,   3.0,     1e15,   8e15,    9007199254740992.0,
+            9.1e15, -9.1e15, 1e16,   1e20,    123456789012345678.0,
+            0.1,    1e-7,    5e-324, 1.5e300, -9.2233720368547758e18,
+            1e-4,   123.456, 2.5e-5, 1e21,    std::numeric_limits<double>::max()};
+        for (qsizetype i = 0; i < values.size(); ++i)
+            numbers.nodes.append({i, QString(), QString(), QString(), values.at(i), -values.at(i),
+                                  values.at(values.size() - 1 - i)});
+        QTest::newRow("numbers") << numbers;
+    }
+
+    void textIsWhatQJsonDocumentWrites()
+    {
+        QFETCH(ProjectData, project);
+        const QByteArray text = encoded(project);
+        QCOMPARE(text, referenceText(project));
+        const Expected<ProjectData> decoded = decodeProject(text);
+        QVERIFY2(decoded, qPrintable(decoded.error()));
+        QVERIFY(*decoded == project);
+    }
+
+    void imageIsStandardBase64_data()
+    {
+        QTest::addColumn<int>("size");
+        for (int size : {0, 1, 2, 3, 4, 5, 6, 255, 256, 257})
+            QTest::addRow("%d bytes", size) << size;
+    }
+
+    void imageIsStandardBase64()
+    {
+        QFETCH(int, size);
+        QByteArray image(size, '\0');
+        for (int i = 0; i < size; ++i)
+            image[i] = char(255 - i * 7);
+        ProjectData p;
+        p.map = MapData{image, 1, 2, 3};
+        const QJsonObject root = parse(encoded(p));
+        QCOMPARE(root.value("map"_L1).toObject().value("imageData"_L1).toString().toLatin1(),
+                 image.toBase64());
+        const Expected<ProjectData> decoded = decodeProject(encoded(p));
+        QVERIFY(decoded);
+        QCOMPARE(decoded->map->imageData, image);
     }
 
     void optionalMembersAreLeftOut()
@@ -480,6 +597,88 @@ private slots:
             QVERIFY2(!decoded,
                      qPrintable(u"read succeeded at length "_s + QString::number(length)));
         }
+    }
+
+    void imageShortcutAgreesWithTheJsonTree_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<bool>("readable");
+
+        const QByteArray b64 = QByteArray("velmora map bytes").toBase64(); // "dmVs...cw=="
+        const QByteArray tail =
+            q("'nextCableId':1,'nextNodeId':1,'nodes':[],'projectName':'P',\n            "
+              "'schemaVersion':1,'typeColors':[],'viewSettings':{'mapOpacity':1,'mapSaturation':1,"
+              "\n            'panX':0,'panY':0,'zoom':1}");
+        const auto file = [&](const QByteArray& members) {
+            return "{\"cables\":[]," + members + "," + tail + "}";
+        };
+        const QByteArray map =
+            q("'map':{'positionX':1,'positionY':2,'scale':3,'imageData':'") + b64 + "\"}";
+
+        QTest::newRow("plain") << file(map) << true;
+        QTest::newRow("escaped slashes")
+            << file(
+                   "\"map\":{\"positionX\":1,\"positionY\":2,\"scale\":3,\"imageData\":\"ab\\/c\"}")
+            << true;
+        QTest::newRow("map twice, last without image")
+            << file(map + q(",'map':{'positionX':1,'positionY':2,'scale':3}")) << true;
+        QTest::newRow("map twice, last null") << file(map + q(",'map':null")) << true;
+        QTest::newRow("map spelled with an escape")
+            << file(map + ",\"\\u006dap\":{\"positionX\":5,\"positionY\":6,\"scale\":7}") << true;
+        QTest::newRow("imageData twice")
+            << file(q("'map':{'positionX':1,'positionY':2,'scale':3,'imageData':'") + b64 +
+                    q("','imageData':''}"))
+            << true;
+        QTest::newRow("imageData twice, second escaped")
+            << file(q("'map':{'positionX':1,'positionY':2,'scale':3,'imageData':'") + b64 +
+                    "\",\"\\u0069mageData\":\"\"}")
+            << true;
+        QTest::newRow("imageData number")
+            << file(q("'map':{'positionX':1,'positionY':2,'scale':3,'imageData':5}")) << false;
+        QTest::newRow("imageData deeper")
+            << file(q("'map':{'positionX':1,'positionY':2,'scale':3,'x':{'imageData':'") + b64 +
+                    "\"}}")
+            << true;
+        QTest::newRow("key map inside a node")
+            << file(q("'map':{'positionX':1,'positionY':2,'scale':3},'extra':[{'map':{'imageData':'"
+                      "AAAA'}}]"))
+            << true;
+        QTest::newRow("string value map")
+            << file(q("'name':'map','also':{'imageData':'") + b64 + q("'},'map':null")) << true;
+        QTest::newRow("quote escaped in a key before") << file("\"a\\\"b\":1," + map) << true;
+        QTest::newRow("raw tab in the Base64")
+            << file(q("'map':{'positionX':1,'positionY':2,'scale':3,'imageData':'AAAA\tAAAA'}"))
+            << false;
+        QTest::newRow("raw line break in the Base64")
+            << file("\"map\":{\"positionX\":1,\"positionY\":2,\"scale\":3,\"imageData\":"
+                    "\"AAAA\nAAAA\"}")
+            << false;
+        QTest::newRow("non-ASCII in the Base64")
+            << file(q("'map':{'positionX':1,'positionY':2,'scale':3,'imageData':'AAAAé'}"))
+            << false;
+        QTest::newRow("bad Base64") << file(map).replace(b64, "AA=A") << false;
+        QTest::newRow("syntax error after the image") << file(map).replace("\"P\"", "P") << false;
+        QTest::newRow("missing key after the image")
+            << file(map).replace("\"nextNodeId\":1,", "") << false;
+        QTest::newRow("trailing garbage") << file(map) + "x" << false;
+        QTest::newRow("two documents") << file(map) + file(map) << false;
+        QTest::newRow("unterminated image string")
+            << QByteArray(q("{'map':{'imageData':'AAAA")) << false;
+        QTest::newRow("array at top level") << "[" + file(map) + "]" << false;
+        QTest::newRow("with whitespace") << encoded(richProject()) << true;
+    }
+
+    void imageShortcutAgreesWithTheJsonTree()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(bool, readable);
+        const Expected<ProjectData> fast = decodeProject(text);
+        const Expected<ProjectData> plain = detail::decodeProjectThroughJsonTree(text);
+        QCOMPARE(bool(fast), readable);
+        QCOMPARE(bool(plain), readable);
+        QCOMPARE(fast.error(), plain.error());
+        if (readable)
+            QVERIFY(*fast == *plain);
     }
 
     void nonFiniteNumbersFailTheEncoding_data()
