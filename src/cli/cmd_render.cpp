@@ -1,0 +1,132 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// velmora-cli render FILE OUT.png [--size WxH] [--live]: draws the project as the canvas does,
+// with its stored view (framed to the image when the stored pan is exactly (0, 0)).
+
+#include "canvas/canvas_renderer.h"
+#include "canvas/map_image.h"
+#include "canvas/view_framing.h"
+#include "cli/command_registry.h"
+#include "cli/project_file.h"
+#include "model/project_session.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QPainter>
+#include <QRegularExpression>
+#include <QTextStream>
+
+#include <cmath>
+
+using namespace Qt::StringLiterals;
+
+namespace velmora::cli {
+namespace {
+
+constexpr int maxSide = 16384;
+
+int usageError(const QString& message)
+{
+    QTextStream(stderr) << "velmora-cli render: " << message << '\n'
+                        << "usage: velmora-cli render FILE OUT.png [--size WxH] [--live]\n";
+    return exitUsage;
+}
+
+int runRender(const QStringList& arguments)
+{
+    QStringList positional;
+    QSize size(1600, 1000);
+    bool live = false;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString& argument = arguments.at(i);
+        if (argument == u"--live"_s) {
+            live = true;
+        } else if (argument == u"--size"_s || argument.startsWith(u"--size="_s)) {
+            QString value;
+            if (argument == u"--size"_s) {
+                if (i + 1 >= arguments.size())
+                    return usageError(u"--size needs a value such as 1600x1000"_s);
+                value = arguments.at(++i);
+            } else {
+                value = argument.mid(7);
+            }
+            static const QRegularExpression pattern(u"^(\\d{1,5})x(\\d{1,5})$"_s);
+            const QRegularExpressionMatch match = pattern.match(value);
+            const int w = match.hasMatch() ? match.captured(1).toInt() : 0;
+            const int h = match.hasMatch() ? match.captured(2).toInt() : 0;
+            if (w < 1 || h < 1 || w > maxSide || h > maxSide)
+                return usageError(u"bad size \"%1\" (WxH, each 1 to %2)"_s.arg(value).arg(maxSide));
+            size = QSize(w, h);
+        } else if (argument.startsWith(u"--"_s)) {
+            return usageError(u"unknown option \"%1\""_s.arg(argument));
+        } else {
+            positional.append(argument);
+        }
+    }
+    if (positional.size() != 2)
+        return usageError(u"expected FILE and OUT.png"_s);
+    const QString& file = positional.at(0);
+    const QString& out = positional.at(1);
+
+    const Expected<ProjectData> read = readProjectFile(file);
+    if (!read)
+        return fail(file, read.error());
+    ProjectDocument document(*read);
+    ProjectSession session(&document);
+    session.ensureTypeColors();
+    session.loadTypeColors();
+    const ProjectData& project = document.projectData();
+
+    // The image has no panes over it: a framed view centres in the whole image.
+    ViewTransform view;
+    const ViewSettings& stored = project.viewSettings;
+    if (stored.panX == 0.0 && stored.panY == 0.0) {
+        const QSize mapSize =
+            project.hasMapImage() ? encodedImageSize(*project.map->imageData) : QSize();
+        const Framing framing = fitFraming(project, mapSize, size, PaneWidths{0, 0});
+        view = ViewTransform{framing.zoom, framing.pan};
+    } else {
+        const bool usable = std::isfinite(stored.zoom) && stored.zoom > 0 &&
+                            std::isfinite(stored.panX) && std::isfinite(stored.panY);
+        view = usable ? ViewTransform{stored.zoom, QPointF(stored.panX, stored.panY)}
+                      : ViewTransform{};
+    }
+
+    RenderFrame frame;
+    frame.project = &project;
+    frame.view = view;
+    frame.appMode = live ? AppMode::live : AppMode::edit;
+    frame.typeColorMap = session.typeColorMap();
+    frame.visibleTypes = session.visibleTypes();
+    frame.liveGlowEnabled = true; // every node has no status yet: the steady unknown glow
+    frame.mapOpacity = stored.mapOpacity;
+    frame.mapSaturation = stored.mapSaturation;
+
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::black);
+    {
+        QPainter painter(&image);
+        CanvasRenderer renderer;
+        renderer.drawCanvas(painter, size, frame);
+    }
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.convertToFormat(QImage::Format_RGB32).save(&buffer, "PNG"))
+        return fail(out, u"the image could not be encoded as PNG"_s);
+    const Expected<bool> written = writeFileAtomically(out, png);
+    if (!written)
+        return fail(out, written.error());
+    return exitOk;
+}
+
+const CommandRegistrar registrar(Command{
+    u"render"_s,
+    u"render FILE OUT.png [--size WxH] [--live]"_s,
+    u"Draw the project into a PNG image (default 1600x1000) with its stored view, framed\n"
+    u"when the stored pan is (0, 0); --live draws every node in live style, status unknown."_s,
+    true,
+    runRender,
+});
+
+} // namespace
+} // namespace velmora::cli
