@@ -1,0 +1,77 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// The CSV import sheet: what the chosen file holds ("Found N devices", the first rows), the
+// import mode, and the skip-duplicates option with its warning when duplicates exist. The mode
+// and the option live in a CSVImportOptions owned by the window, so they are kept between
+// imports. "Import" accepts the dialog; the window then runs importCSV with those options.
+
+#include "csv/csv_import.h"
+#include "csv/csv_reader.h"
+
+#include <QDialog>
+#include <QFrame>
+
+class QLabel;
+class QPushButton;
+
+namespace velmora {
+
+class ProjectDocument;
+
+// A row that acts as one button: the whole row is the click target.
+class CsvSheetRow final : public QFrame {
+    Q_OBJECT
+public:
+    explicit CsvSheetRow(QWidget* parent = nullptr);
+
+signals:
+    void clicked();
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* event) override;
+};
+
+class CsvImportDialog final : public QDialog {
+    Q_OBJECT
+public:
+    CsvImportDialog(CSVPreviewData preview, const ProjectDocument* document,
+                    CSVImportOptions* options, QWidget* parent = nullptr);
+
+    const CSVPreviewData& preview() const { return m_preview; }
+    CSVImportMode mode() const { return m_options->mode; }
+    bool skipDuplicates() const { return m_options->skipDuplicates; }
+
+    // The row taps.
+    void chooseMode(CSVImportMode mode);
+    void toggleSkipDuplicates();
+
+    // Parts, for tests.
+    CsvSheetRow* modeRow(CSVImportMode mode) const;
+    CsvSheetRow* skipRow() const { return m_skipRow; }
+    QLabel* warningLabel() const { return m_warning; }
+    QPushButton* cancelButton() const { return m_cancel; }
+    QPushButton* importButton() const { return m_import; }
+    // The texts of every label and button shown, top to bottom.
+    QStringList shownTexts() const;
+
+private:
+    void refresh();
+
+    CSVPreviewData m_preview;
+    const ProjectDocument* m_document;
+    CSVImportOptions* m_options;
+    CsvSheetRow* m_replaceRow = nullptr;
+    CsvSheetRow* m_appendRow = nullptr;
+    QLabel* m_replaceSymbol = nullptr;
+    QLabel* m_appendSymbol = nullptr;
+    QLabel* m_replaceDescription = nullptr;
+    QLabel* m_appendDescription = nullptr;
+    QWidget* m_skipSection = nullptr;
+    CsvSheetRow* m_skipRow = nullptr;
+    QLabel* m_skipSymbol = nullptr;
+    QLabel* m_warning = nullptr;
+    QPushButton* m_cancel = nullptr;
+    QPushButton* m_import = nullptr;
+};
+
+} // namespace velmora

@@ -1,0 +1,180 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The CSV import sheet: its texts for the file and the project, the mode and skip rows driven
+// by clicks, and the options it leaves behind for the next import.
+
+#include "model/project_document.h"
+#include "panes/csv_import_dialog.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using namespace velmora;
+
+namespace {
+
+CSVPreviewData previewOf(const QList<CSVCandidate>& candidates)
+{
+    CSVRows rows;
+    rows.hasHeader = true;
+    rows.candidates = candidates;
+    return makeCSVPreview(rows, u"/data/site/devices.csv"_s);
+}
+
+ProjectData projectWith(const QStringList& ips)
+{
+    ProjectData project;
+    for (qsizetype i = 0; i < ips.size(); ++i)
+        project.nodes.append(NodeData{i + 1, u"n"_s, u"Device"_s, ips.at(i), 0, 0, 1.0});
+    return project;
+}
+
+const QList<CSVCandidate> five{{u"Router"_s, u"Gateway"_s, u"10.0.0.1"_s},
+                               {u"Core, Floor 2"_s, u"Switch"_s, u"10.0.0.2"_s},
+                               {u"AP"_s, u"Wifi"_s, u"10.0.0.3"_s},
+                               {u"Cam"_s, u"Camera"_s, u"10.0.0.4"_s},
+                               {u"Router"_s, u"Gateway"_s, u"10.0.0.5"_s}};
+
+} // namespace
+
+class TestCsvImportDialog final : public QObject {
+    Q_OBJECT
+private slots:
+    void texts();
+    void singularAndEmpty();
+    void skipRowFollowsMode();
+    void optionsOutliveTheSheet();
+    void buttons();
+};
+
+void TestCsvImportDialog::texts()
+{
+    ProjectDocument document(projectWith({u"10.9.9.9"_s}));
+    CSVImportOptions options;
+    CsvImportDialog dialog(previewOf(five), &document, &options);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+
+    const QStringList expected{u"Import CSV"_s,
+                               u"devices.csv"_s,
+                               u"Found 5 devices"_s,
+                               u"Import Mode"_s,
+                               u"\u25C9"_s,
+                               u"Replace all nodes"_s,
+                               u"Removes 1 existing node and all cables"_s,
+                               u"\u25CB"_s,
+                               u"Append to existing"_s,
+                               u"Adds to your 1 existing node"_s,
+                               u"\u2611"_s,
+                               u"Skip duplicates"_s,
+                               u"1 duplicate found within CSV"_s,
+                               u"Preview"_s,
+                               u"Name"_s,
+                               u"Type"_s,
+                               u"IP"_s,
+                               u"Router"_s,
+                               u"Gateway"_s,
+                               u"10.0.0.1"_s,
+                               u"Core, Floor 2"_s,
+                               u"Switch"_s,
+                               u"10.0.0.2"_s,
+                               u"AP"_s,
+                               u"Wifi"_s,
+                               u"10.0.0.3"_s,
+                               u"... and 2 more"_s,
+                               u"Cancel"_s,
+                               u"Import"_s};
+    QCOMPARE(dialog.shownTexts(), expected);
+}
+
+void TestCsvImportDialog::singularAndEmpty()
+{
+    ProjectDocument document;
+    CSVImportOptions options;
+    {
+        CsvImportDialog dialog(previewOf({five.first()}), &document, &options);
+        dialog.show();
+        const QStringList texts = dialog.shownTexts();
+        QVERIFY(texts.contains(u"Found 1 device"_s));
+        QVERIFY(texts.contains(u"Removes 0 existing nodes and all cables"_s));
+        QVERIFY(texts.contains(u"Preview"_s));
+        QVERIFY(!texts.contains(u"Skip duplicates"_s));
+        QVERIFY(!texts.join(u'|').contains(u"more"_s));
+    }
+    {
+        CsvImportDialog dialog(previewOf({}), &document, &options);
+        dialog.show();
+        const QStringList texts = dialog.shownTexts();
+        QVERIFY(texts.contains(u"Found 0 devices"_s));
+        QVERIFY(!texts.contains(u"Preview"_s));
+        QVERIFY(!texts.contains(u"Name"_s));
+    }
+}
+
+void TestCsvImportDialog::skipRowFollowsMode()
+{
+    // No duplicates inside the file, but one address the project already has.
+    ProjectDocument document(projectWith({u"10.0.0.2"_s, u"10.0.0.7"_s}));
+    CSVImportOptions options;
+    QList<CSVCandidate> rows = five;
+    rows.last().name = u"Other"_s;
+    CsvImportDialog dialog(previewOf(rows), &document, &options);
+    dialog.show();
+    QVERIFY(!dialog.skipRow()->isVisible());
+
+    QTest::mouseClick(dialog.modeRow(CSVImportMode::append), Qt::LeftButton);
+    QCOMPARE(options.mode, CSVImportMode::append);
+    QVERIFY(dialog.skipRow()->isVisible());
+    QCOMPARE(dialog.warningLabel()->text(), u"1 IP already exist in your project"_s);
+    QVERIFY(dialog.shownTexts().contains(u"Adds to your 2 existing nodes"_s));
+
+    // The texts follow the project while the sheet is up.
+    document.modify([](ProjectData& p) { p.nodes[1].ip = u"10.0.0.3"_s; });
+    QCOMPARE(dialog.warningLabel()->text(), u"2 IPs already exist in your project"_s);
+
+    QTest::mouseClick(dialog.modeRow(CSVImportMode::replace), Qt::LeftButton);
+    QCOMPARE(options.mode, CSVImportMode::replace);
+    QVERIFY(!dialog.skipRow()->isVisible());
+}
+
+void TestCsvImportDialog::optionsOutliveTheSheet()
+{
+    ProjectDocument document;
+    CSVImportOptions options;
+    {
+        CsvImportDialog dialog(previewOf(five), &document, &options);
+        dialog.show();
+        QVERIFY(dialog.skipRow()->isVisible());
+        QTest::mouseClick(dialog.skipRow(), Qt::LeftButton);
+        QVERIFY(!options.skipDuplicates);
+        QVERIFY(dialog.shownTexts().contains(u"\u2610"_s));
+        QTest::mouseClick(dialog.modeRow(CSVImportMode::append), Qt::LeftButton);
+        dialog.reject();
+    }
+    CsvImportDialog again(previewOf(five), &document, &options);
+    again.show();
+    QCOMPARE(again.mode(), CSVImportMode::append);
+    QVERIFY(!again.skipDuplicates());
+    const QStringList texts = again.shownTexts();
+    QCOMPARE(texts.at(texts.indexOf(u"Append to existing"_s) - 1), u"\u25C9"_s);
+}
+
+void TestCsvImportDialog::buttons()
+{
+    ProjectDocument document;
+    CSVImportOptions options;
+    CsvImportDialog dialog(previewOf(five), &document, &options);
+    dialog.show();
+    QTest::mouseClick(dialog.importButton(), Qt::LeftButton);
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+
+    CsvImportDialog other(previewOf(five), &document, &options);
+    other.show();
+    QTest::mouseClick(other.cancelButton(), Qt::LeftButton);
+    QCOMPARE(other.result(), int(QDialog::Rejected));
+    QCOMPARE(other.cancelButton()->width(), other.importButton()->width());
+}
+
+QTEST_MAIN(TestCsvImportDialog)
+#include "test_csv_import_dialog.moc"
