@@ -1,0 +1,123 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "canvas/canvas_context_menu.h"
+
+#include "canvas/cable_geometry.h"
+#include "canvas/canvas_interaction.h"
+#include "model/node_operations.h"
+#include "model/project_session.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMenu>
+#include <QPixmap>
+
+namespace velmora {
+
+namespace {
+
+QIcon swatch(const Rgb& color)
+{
+    QPixmap pixmap(12, 12);
+    pixmap.fill(QColor::fromRgbF(float(color.red), float(color.green), float(color.blue)));
+    return QIcon(pixmap);
+}
+
+// Marks an action that destroys data (styles may show it in red).
+void markDestructive(QAction* action)
+{
+    action->setProperty("destructive", true);
+}
+
+void addSingleNodeItems(QMenu* menu, CanvasInteraction& interaction, const NodeData& node)
+{
+    ProjectSession* session = interaction.session();
+    const qint64 id = node.id;
+    const QString ip = node.ip;
+
+    QObject::connect(menu->addAction(QStringLiteral("Open in Browser")), &QAction::triggered,
+                     &interaction, [&interaction, id] { interaction.openInBrowser(id); });
+    QObject::connect(menu->addAction(QStringLiteral("Copy IP")), &QAction::triggered, menu, [ip] {
+        QClipboard* clipboard = QGuiApplication::clipboard();
+        clipboard->clear();
+        clipboard->setText(ip);
+    });
+    menu->addSeparator();
+
+    QMenu* match = menu->addMenu(QStringLiteral("Match Size"));
+    const qsizetype sameType = otherNodesOfSameType(*session, id);
+    if (sameType >= 1) {
+        const QString label = QStringLiteral("Apply to all \"") + node.type +
+                              QStringLiteral("\" (") + QString::number(sameType) +
+                              QStringLiteral(")");
+        QObject::connect(match->addAction(label), &QAction::triggered, session,
+                         [session, id] { matchSizeOfType(*session, id); });
+    }
+    const qsizetype nodeCount = session->project().nodes.size();
+    if (nodeCount >= 2) {
+        const QString label = QStringLiteral("Apply to all nodes (") +
+                              QString::number(nodeCount - 1) + QStringLiteral(")");
+        QObject::connect(match->addAction(label), &QAction::triggered, session,
+                         [session, id] { matchSizeOfAll(*session, id); });
+    }
+    menu->addSeparator();
+
+    QObject::connect(menu->addAction(QStringLiteral("Duplicate")), &QAction::triggered, session,
+                     [session, id] { session->duplicateNode(id); });
+    QAction* remove = menu->addAction(QStringLiteral("Delete Node"));
+    markDestructive(remove);
+    QObject::connect(remove, &QAction::triggered, session, &ProjectSession::deleteSelection);
+}
+
+void addMultiNodeItems(QMenu* menu, CanvasInteraction& interaction,
+                       const std::function<void()>& openCustomTypeSheet)
+{
+    ProjectSession* session = interaction.session();
+    const QString count = QString::number(session->selectedNodes().size());
+
+    QMenu* setType = menu->addMenu(QStringLiteral("Set Type"));
+    const QMap<QString, Rgb>& colors = session->typeColorMap();
+    for (auto it = colors.cbegin(); it != colors.cend(); ++it) {
+        const QString type = it.key();
+        QObject::connect(setType->addAction(swatch(it.value()), type), &QAction::triggered, session,
+                         [session, type] { session->applyTypeToSelection(type); });
+    }
+    QAction* custom = setType->addAction(QStringLiteral("Custom..."));
+    QObject::connect(custom, &QAction::triggered, menu, [openCustomTypeSheet] {
+        if (openCustomTypeSheet)
+            openCustomTypeSheet();
+    });
+
+    QMenu* match = menu->addMenu(QStringLiteral("Match Size"));
+    QObject::connect(
+        match->addAction(QStringLiteral("Make all selected match (") + count + QStringLiteral(")")),
+        &QAction::triggered, session, [session] { matchSizeOfSelection(*session); });
+    menu->addSeparator();
+
+    QObject::connect(menu->addAction(QStringLiteral("Copy ") + count + QStringLiteral(" Nodes")),
+                     &QAction::triggered, session, &ProjectSession::copySelection);
+    QObject::connect(
+        menu->addAction(QStringLiteral("Duplicate ") + count + QStringLiteral(" Nodes")),
+        &QAction::triggered, session, &ProjectSession::duplicateSelectedNodes);
+    QAction* remove = menu->addAction(QStringLiteral("Delete ") + count + QStringLiteral(" Nodes"));
+    markDestructive(remove);
+    QObject::connect(remove, &QAction::triggered, session, &ProjectSession::deleteSelection);
+}
+
+} // namespace
+
+QMenu* buildCanvasContextMenu(CanvasInteraction& interaction,
+                              std::function<void()> openCustomTypeSheet, QWidget* parent)
+{
+    auto* menu = new QMenu(parent);
+    const ProjectSession& session = *interaction.session();
+    const QSet<qint64>& selected = session.selectedNodes();
+    if (selected.size() == 1) {
+        if (const NodeData* node = findNode(session.project(), *selected.cbegin()))
+            addSingleNodeItems(menu, interaction, *node);
+    } else if (selected.size() >= 2) {
+        addMultiNodeItems(menu, interaction, openCustomTypeSheet);
+    }
+    return menu;
+}
+
+} // namespace velmora

@@ -1,0 +1,151 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// The canvas's pointer and keyboard controller. It tells clicks, double clicks and drags apart,
+// runs the drag state machine (resize a node or the map, drag a cable point, move the selection,
+// pan), draws new cables, applies the selection rules of both modes and routes key commands.
+// It knows no widget: the canvas widget forwards positions (screen units of the canvas area) and
+// modifiers, and the controller reaches the view state through ViewAccess.
+
+#include "canvas/cable_geometry.h"
+#include "canvas/gesture_state.h"
+#include "canvas/hit_test.h"
+#include "canvas/view_transform.h"
+
+#include <QObject>
+#include <QPointF>
+#include <QSet>
+#include <QSize>
+#include <QSizeF>
+#include <QUrl>
+
+#include <functional>
+#include <optional>
+
+namespace velmora {
+
+class ProjectSession;
+
+// What the controller needs of the view state (zoom, pan and framing live elsewhere).
+class ViewAccess {
+public:
+    virtual ~ViewAccess() = default;
+    virtual ViewTransform transform() const = 0;
+    // The pan when the current pan drag began; equal to the pan whenever no pan drag runs.
+    virtual QPointF dragStart() const = 0;
+    virtual void setPan(QPointF pan) = 0;
+    virtual void setDragStart(QPointF dragStart) = 0;
+    // Pixel size of the decoded map image; empty when there is none or it does not decode.
+    virtual QSize mapImageSize() const = 0;
+    virtual void zoomIn() = 0;
+    virtual void zoomOut() = 0;
+    // Frames the given nodes with the animated move (they are selected by the caller).
+    virtual void zoomToNodes(const QSet<qint64>& nodeIds) = 0;
+};
+
+// A command of the canvas's key bindings.
+enum class KeyCommand {
+    passOn,   // not a canvas key: let the widget or the window handle it
+    consumed, // a canvas key pressed without Ctrl: swallowed, does nothing
+    deleteSelection,
+    escape,
+    selectAll,
+    toggleSearch,
+    undo,
+    redo,
+    copy,
+    paste,
+    zoomIn,
+    zoomOut,
+};
+
+// Backspace/Delete, Escape; with Ctrl: A, F, Z (Shift: redo), C, V, = or +, -. Ctrl stands
+// where other desktops use Command.
+KeyCommand keyCommand(int key, Qt::KeyboardModifiers modifiers);
+
+class CanvasInteraction final : public QObject {
+    Q_OBJECT
+public:
+    // Pointer movement, in screen units, after which a press becomes a drag.
+    static constexpr double dragThreshold = 5.0;
+
+    using UrlOpener = std::function<void(const QUrl&)>;
+
+    CanvasInteraction(ProjectSession* session, ViewAccess* view, QObject* parent = nullptr);
+
+    ProjectSession* session() const { return m_session; }
+    const GestureState& gesture() const { return m_gesture; }
+    // The geometry of the current project, view and gesture, for drawing and hit testing.
+    CableGeometry cableGeometry() const;
+
+    AppMode appMode() const { return m_appMode; }
+    void setAppMode(AppMode mode);
+
+    bool showSearchBar() const { return m_showSearchBar; }
+    void setShowSearchBar(bool shown);
+    void toggleSearchBar() { setShowSearchBar(!m_showSearchBar); }
+    void closeSearch(); // hides the bar and empties the search text
+    // "Select All" and "Zoom To" of the search bar; both do nothing without a match.
+    void selectSearchResults();
+    void zoomToSearchResults();
+
+    // Opens URLs for "Open in Browser" and double clicks (default: QDesktopServices).
+    void setUrlOpener(UrlOpener opener) { m_urlOpener = std::move(opener); }
+
+    // Raw pointer input of the primary button, as the widget receives it.
+    void press(QPointF p);
+    void move(QPointF p);
+    void release(QPointF p, Qt::KeyboardModifiers modifiers);
+    void doublePress(QPointF p); // the second press of a double click
+    void hover(QPointF p);
+    void hoverEnded();
+    // Runs the command of a key; false when the key is not the canvas's to handle.
+    bool keyPress(int key, Qt::KeyboardModifiers modifiers);
+
+    // Recognised gestures.
+    void click(QPointF p, Qt::KeyboardModifiers modifiers);
+    void doubleClick(QPointF p);
+    void dragChanged(QPointF start, QSizeF translation);
+    void dragEnded(QSizeF translation);
+
+    // Commands.
+    void runCommand(KeyCommand command);
+    void escape();
+    void deleteCommand(); // the focused cable alone when set, else the selection
+    void selectAll();
+    void openInBrowser(qint64 nodeId);
+
+    // Cable drawing and point drags.
+    void toggleCableDrawing();
+    void addCablePoint(QPointF p);
+    void cancelCableDrawing();
+    void beginPointDrag(CablePointRef ref);
+    void commitPointDrag();
+
+signals:
+    // The gesture state changed: the canvas should redraw.
+    void gestureChanged();
+    void appModeChanged(velmora::AppMode mode);
+    void searchBarShownChanged(bool shown);
+    // A click reached the canvas (in-place editing elsewhere should end).
+    void canvasClicked();
+
+private:
+    ViewTransform transform() const { return m_view->transform(); }
+    bool isEdit() const { return m_appMode == AppMode::edit; }
+    bool startDrag(QPointF start); // true when the first call ends there
+    void continueDrag(QSizeF translation);
+
+    ProjectSession* m_session;
+    ViewAccess* m_view;
+    GestureState m_gesture;
+    AppMode m_appMode = AppMode::edit;
+    bool m_showSearchBar = false;
+    UrlOpener m_urlOpener;
+
+    // Press tracking that tells a click from a drag.
+    std::optional<QPointF> m_pressPosition;
+    bool m_pressIsDrag = false;
+    bool m_pressIsDoubleClick = false;
+};
+
+} // namespace velmora

@@ -1,0 +1,123 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "panes/selection_readouts.h"
+
+#include "canvas/canvas_interaction.h"
+#include "model/project_session.h"
+
+#include <QGridLayout>
+#include <QLabel>
+
+namespace velmora {
+
+namespace {
+
+const QColor valueGrey = QColor::fromRgbF(0.6f, 0.6f, 0.6f);
+const QColor rootAmber = QColor::fromRgbF(0.98f, 0.75f, 0.14f);
+
+void setTextColor(QLabel* label, const QColor& color)
+{
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, color);
+    label->setPalette(palette);
+}
+
+} // namespace
+
+QColor modeAccentColor(AppMode mode)
+{
+    return mode == AppMode::edit ? QColor::fromRgbF(0.29f, 0.56f, 0.89f)
+                                 : QColor::fromRgbF(0.29f, 0.87f, 0.5f);
+}
+
+QString countedNoun(qint64 count, const QString& noun)
+{
+    QString text = QString::number(count) + QLatin1Char(' ') + noun;
+    if (count != 1)
+        text += QLatin1Char('s');
+    return text;
+}
+
+QString selectedReadout(AppMode mode, qint64 nodeCount, qint64 cableCount)
+{
+    if (mode == AppMode::live) {
+        if (nodeCount == 0)
+            return QStringLiteral("None");
+        return countedNoun(nodeCount, QStringLiteral("node"));
+    }
+    if (nodeCount == 0 && cableCount == 0)
+        return QStringLiteral("None");
+    return countedNoun(nodeCount, QStringLiteral("node")) + QStringLiteral(", ") +
+           countedNoun(cableCount, QStringLiteral("cable"));
+}
+
+std::optional<QString> rootReadout(const ProjectSession& session)
+{
+    const std::optional<qint64> root = session.rootNodeId();
+    if (!root)
+        return std::nullopt;
+    for (const NodeData& node : session.project().nodes) {
+        if (node.id == *root)
+            return node.name;
+    }
+    return std::nullopt;
+}
+
+SelectionReadouts::SelectionReadouts(ProjectSession* session, CanvasInteraction* interaction,
+                                     QWidget* parent)
+    : QWidget(parent), m_session(session), m_interaction(interaction),
+      m_selectedLabel(new QLabel(QStringLiteral("Selected:"), this)),
+      m_selectedValue(new QLabel(this)), m_nodesLabel(new QLabel(QStringLiteral("Nodes:"), this)),
+      m_nodesValue(new QLabel(this)), m_rootLabel(new QLabel(QStringLiteral("Root:"), this)),
+      m_rootValue(new QLabel(this))
+{
+    auto* layout = new QGridLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_selectedLabel, 0, 0);
+    layout->addWidget(m_selectedValue, 0, 1);
+    layout->addWidget(m_nodesLabel, 1, 0);
+    layout->addWidget(m_nodesValue, 1, 1);
+    layout->addWidget(m_rootLabel, 2, 0);
+    layout->addWidget(m_rootValue, 2, 1);
+    layout->setColumnStretch(1, 1);
+    setTextColor(m_selectedValue, valueGrey);
+    setTextColor(m_nodesValue, valueGrey);
+    setTextColor(m_rootValue, rootAmber);
+
+    connect(session, &ProjectSession::selectionChanged, this, &SelectionReadouts::refresh);
+    connect(session, &ProjectSession::rootChanged, this, &SelectionReadouts::refresh);
+    connect(session->document(), &ProjectDocument::changed, this, &SelectionReadouts::refresh);
+    connect(interaction, &CanvasInteraction::appModeChanged, this, &SelectionReadouts::refresh);
+    refresh();
+}
+
+QString SelectionReadouts::selectedText() const
+{
+    return m_selectedValue->text();
+}
+
+QString SelectionReadouts::nodesText() const
+{
+    return m_nodesValue->text();
+}
+
+QString SelectionReadouts::rootText() const
+{
+    return m_rootLabel->isHidden() ? QString() : m_rootValue->text();
+}
+
+void SelectionReadouts::refresh()
+{
+    const AppMode mode = m_interaction->appMode();
+    const QColor accent = modeAccentColor(mode);
+    for (QLabel* label : {m_selectedLabel, m_nodesLabel, m_rootLabel})
+        setTextColor(label, accent);
+    m_selectedValue->setText(selectedReadout(mode, m_session->selectedNodes().size(),
+                                             m_session->selectedCableIds().size()));
+    m_nodesValue->setText(QString::number(m_session->project().nodes.size()));
+    const std::optional<QString> root = rootReadout(*m_session);
+    m_rootLabel->setHidden(!root);
+    m_rootValue->setHidden(!root);
+    m_rootValue->setText(root.value_or(QString()));
+}
+
+} // namespace velmora
