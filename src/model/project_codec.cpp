@@ -548,6 +548,7 @@ public:
         if (!decoded)
             return fail(here, u"invalid Base64"_s);
         map.imageData = std::move(decoded.decoded);
+        map.imageData->squeeze();
         return true;
     }
 
@@ -785,6 +786,9 @@ Expected<ProjectData> decodeProject(const QByteArray& contents)
             rest.reserve(contents.size() - (span->end - span->begin));
             rest.append(QByteArrayView(contents).first(span->begin));
             rest.append(QByteArrayView(contents).sliced(span->end));
+            // Decoding in place leaves a quarter of the buffer unused; the image lives as long as
+            // the project and its undo history, so give it back (a shrinking realloc, no copy).
+            image.decoded.squeeze();
             Expected<ProjectData> project = readDocument(rest, std::move(image.decoded));
             if (project)
                 return project;
