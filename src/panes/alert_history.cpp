@@ -1,0 +1,171 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "panes/alert_history.h"
+
+#include "monitor/alert_center.h"
+#include "panes/alert_banners.h"
+#include "panes/pane_style.h"
+
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPixmap>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace velmora {
+
+QIcon bellIcon(const QColor& color, int size)
+{
+    QPixmap pixmap(size * 2, size * 2);
+    pixmap.setDevicePixelRatio(2.0);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(color);
+    const double s = size;
+    QPainterPath bell;
+    bell.moveTo(s * 0.5, s * 0.1);
+    bell.cubicTo(s * 0.78, s * 0.1, s * 0.8, s * 0.35, s * 0.8, s * 0.55);
+    bell.lineTo(s * 0.92, s * 0.75);
+    bell.lineTo(s * 0.08, s * 0.75);
+    bell.lineTo(s * 0.2, s * 0.55);
+    bell.cubicTo(s * 0.2, s * 0.35, s * 0.22, s * 0.1, s * 0.5, s * 0.1);
+    painter.drawPath(bell);
+    painter.drawEllipse(QPointF(s * 0.5, s * 0.84), s * 0.1, s * 0.1);
+    return QIcon(pixmap);
+}
+
+AlertHistory::AlertHistory(AlertCenter* center, QWidget* parent)
+    : QWidget(parent), m_center(center), m_button(new QToolButton(this)),
+      m_badge(new QLabel(m_button)), m_panel(new QWidget(this)), m_list(new QVBoxLayout),
+      m_clearAll(new QPushButton(u"Clear All"_s, m_panel))
+{
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(6);
+
+    m_button->setText(u"Alerts"_s);
+    m_button->setIcon(bellIcon(Qt::white));
+    m_button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    m_button->setCheckable(true);
+    m_button->setStyleSheet(u"QToolButton { color: white; background: rgba(40,40,42,0.95);"
+                            " border: none; border-radius: 6px; padding: 5px 18px 5px 8px;"
+                            " font-size: 11px; }"_s);
+    m_badge->setAlignment(Qt::AlignCenter);
+    m_badge->setStyleSheet(u"QLabel { color: white; background: %1; border-radius: 7px;"
+                           " font-size: 9px; font-weight: 700; padding: 0px 4px; }"_s.arg(
+                               cssColor(alertTypeColor(AlertType::offline))));
+    m_badge->setAttribute(Qt::WA_TransparentForMouseEvents);
+    layout->addWidget(m_button, 0, Qt::AlignRight);
+    connect(m_button, &QToolButton::clicked, this,
+            [this] { setShowAlertHistory(!m_showAlertHistory); });
+
+    m_panel->setObjectName(u"alertHistoryPanel"_s);
+    m_panel->setAttribute(Qt::WA_StyledBackground);
+    m_panel->setStyleSheet(u"QWidget#alertHistoryPanel { background: rgba(30,30,32,0.97);"
+                           " border-radius: 10px; }"_s);
+    m_panel->setFixedWidth(AlertBanners::bannerWidth + 20);
+    auto* panelLayout = new QVBoxLayout(m_panel);
+    auto* header = new QHBoxLayout;
+    auto* title = new QLabel(u"Alerts"_s, m_panel);
+    styleLabel(title, Qt::white, 12, 600);
+    header->addWidget(title);
+    header->addStretch();
+    header->addWidget(m_clearAll);
+    styleButton(m_clearAll, rgbColor(0.25, 0.25, 0.25), Qt::white, 10, 3);
+    panelLayout->addLayout(header);
+    auto* scroll = new QScrollArea(m_panel);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setStyleSheet(u"QScrollArea { background: transparent; }"_s);
+    auto* listHost = new QWidget(scroll);
+    listHost->setStyleSheet(u"background: transparent;"_s);
+    listHost->setLayout(m_list);
+    m_list->setContentsMargins(0, 0, 0, 0);
+    m_list->setSpacing(2);
+    scroll->setWidget(listHost);
+    scroll->setMinimumHeight(240);
+    panelLayout->addWidget(scroll);
+    layout->addWidget(m_panel);
+
+    connect(m_clearAll, &QPushButton::clicked, m_center, &AlertCenter::clearAll);
+    connect(m_center, &AlertCenter::alertsChanged, this, &AlertHistory::refresh);
+    m_panel->setVisible(false);
+    refresh();
+}
+
+void AlertHistory::setShowAlertHistory(bool shown)
+{
+    m_showAlertHistory = shown;
+    m_button->setChecked(shown);
+    m_panel->setVisible(shown);
+    if (shown)
+        refresh();
+    adjustSize();
+}
+
+QString AlertHistory::badgeText() const
+{
+    return m_badge->isHidden() ? QString() : m_badge->text();
+}
+
+void AlertHistory::refresh()
+{
+    const QList<NetworkAlert>& alerts = m_center->alerts();
+    m_badge->setText(QString::number(alerts.size()));
+    m_badge->setVisible(!alerts.isEmpty());
+    m_badge->adjustSize();
+    m_badge->move(m_button->sizeHint().width() - m_badge->width() - 2, 1);
+
+    while (QLayoutItem* item = m_list->takeAt(0)) {
+        if (QWidget* widget = item->widget())
+            widget->deleteLater();
+        delete item;
+    }
+    m_clearAll->setEnabled(!alerts.isEmpty());
+    if (alerts.isEmpty()) {
+        auto* empty = new QLabel(u"No alerts"_s);
+        empty->setObjectName(u"noAlerts"_s);
+        empty->setAlignment(Qt::AlignCenter);
+        styleLabel(empty, paneGrey, 11);
+        m_list->addWidget(empty);
+        m_list->addStretch();
+        return;
+    }
+    // Only build rows while the panel is open; the badge is all a closed panel shows.
+    if (!m_showAlertHistory)
+        return;
+    const QDateTime now = m_center->now();
+    for (const NetworkAlert& alert : alerts) {
+        QWidget* row = makeAlertRow(alert, m_center->alertMessage(alert),
+                                    relativeTimeText(alert.timestamp, now), nullptr);
+        row->setObjectName(u"alertHistoryRow"_s);
+        m_list->addWidget(row);
+    }
+    m_list->addStretch();
+}
+
+QStringList AlertHistory::listedTexts() const
+{
+    QStringList texts;
+    for (int i = 0; i < m_list->count(); ++i) {
+        QWidget* widget = m_list->itemAt(i)->widget();
+        if (!widget)
+            continue;
+        if (widget->objectName() == u"noAlerts"_s) {
+            texts.append(static_cast<QLabel*>(widget)->text());
+        } else if (auto* title = widget->findChild<QLabel*>(u"alertTitle"_s)) {
+            texts.append(title->text());
+        }
+    }
+    return texts;
+}
+
+} // namespace velmora
