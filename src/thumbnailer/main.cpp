@@ -4,7 +4,7 @@
 // Exit status: 0 when OUTPUT was written (also when the icon is missing: the picture is then
 // transparent), 64 for bad arguments, 2 when OUTPUT cannot be written.
 
-#include "thumbnailer/thumbnail_drawing.h"
+#include "thumbnailer/thumbnail_provider.h"
 #include "thumbnailer/thumbnail_request.h"
 
 #include <QCoreApplication>
@@ -46,8 +46,9 @@ int main(int argc, char* argv[])
     }
 
     const velmora::ThumbnailRequest& request = arguments.request;
-    const QImage thumbnail = velmora::drawThumbnail(
-        request.size, velmora::findThumbnailIcon(QCoreApplication::applicationDirPath()));
+    const QImage thumbnail = velmora::ThumbnailProvider::provideThumbnail(
+        request.maximumSize,
+        velmora::ThumbnailProvider::findResource(QCoreApplication::applicationDirPath()));
 
     // Written through a temporary file, so a reader never sees half a PNG.
     QSaveFile output(request.outputPath);

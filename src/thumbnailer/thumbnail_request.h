@@ -10,7 +10,7 @@
 namespace velmora {
 
 struct ThumbnailRequest {
-    QSize size;
+    QSize maximumSize;
     QString inputPath;
     QString outputPath;
 };

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "thumbnailer/thumbnail_drawing.h"
+#include "thumbnailer/thumbnail_provider.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -10,10 +10,10 @@ using namespace Qt::StringLiterals;
 
 namespace velmora {
 
-QString findThumbnailIcon(const QString& executableDir)
+QString ThumbnailProvider::findResource(const QString& executableDir)
 {
     const QDir dir(executableDir);
-    const QString name = QString::fromUtf16(thumbnailIconName);
+    const QString name = QString::fromUtf16(resourceName);
     const QString candidates[] = {
         dir.filePath(u"../share/velmora/"_s + name),
         dir.filePath(name),
@@ -26,24 +26,25 @@ QString findThumbnailIcon(const QString& executableDir)
     return {};
 }
 
-QImage drawThumbnail(QSize size, const QString& iconPath)
+QImage ThumbnailProvider::provideThumbnail(QSize maximumSize, const QString& resourcePath)
 {
-    QImage thumbnail(size, QImage::Format_ARGB32_Premultiplied);
+    QImage thumbnail(maximumSize, QImage::Format_ARGB32_Premultiplied);
     if (thumbnail.isNull()) {
         return thumbnail;
     }
     thumbnail.fill(Qt::transparent);
-    if (iconPath.isEmpty()) {
+    if (resourcePath.isEmpty()) {
         return thumbnail;
     }
-    QImageReader reader(iconPath, "png");
+    QImageReader reader(resourcePath, "png");
     const QImage icon = reader.read();
     if (icon.isNull()) {
         return thumbnail;
     }
     // QImage::scaled averages the source pixels when shrinking; a painter's smooth transform only
     // interpolates between neighbours, which turns a 512-pixel icon into a jagged 64-pixel one.
-    const QImage stretched = icon.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QImage stretched =
+        icon.scaled(maximumSize, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     QPainter painter(&thumbnail);
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     painter.setOpacity(1.0);
