@@ -286,9 +286,10 @@ void PingEngine::armTimer()
         m_armedDue = next;
         return;
     }
-    // Round up to the tick grid so that neighbouring deadlines share one wake-up.
-    const qint64 due = (next + tickNs - 1) / tickNs * tickNs;
+    // Future deadlines are rounded up to the tick grid so that neighbouring ones share one
+    // wake-up; work already due runs at once.
     const qint64 now = monotonicNs();
+    const qint64 due = next <= now ? now : (next + tickNs - 1) / tickNs * tickNs;
     const qint64 delayMs = std::max<qint64>(0, (due - now + 999'999) / 1'000'000);
     m_armedDue = due;
     m_timer->start(int(std::min<qint64>(delayMs, 24 * 3600 * 1000)));
@@ -319,6 +320,15 @@ void PingEngine::onTick()
 void PingEngine::onReadable()
 {
     drain();
+    // Replies schedule the next requests; wake for them if they are due before the armed tick.
+    qint64 next = std::numeric_limits<qint64>::max();
+    {
+        std::lock_guard lock(m_queueMutex);
+        if (!m_queue.empty())
+            next = m_queue.front().due;
+    }
+    if (next < m_armedDue.load())
+        armTimer();
 }
 
 void PingEngine::drain()

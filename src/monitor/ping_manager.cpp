@@ -256,6 +256,16 @@ void PingManager::stopMonitoring()
 
 PingStatus PingManager::cableStatus(qint64 cableId, const QList<CablePoint>& points)
 {
+    const PingStatus status =
+        deriveCableStatus(points, m_nodeStatuses, m_cablesHaveBeenOnline.contains(cableId));
+    if (status == PingStatus::online || status == PingStatus::slow)
+        m_cablesHaveBeenOnline.insert(cableId);
+    return status;
+}
+
+PingStatus PingManager::deriveCableStatus(const QList<CablePoint>& points,
+                                          const QHash<qint64, PingStatus>& statuses, bool wasUp)
+{
     QList<qint64> ends;
     for (const CablePoint& point : points) {
         if (point.nodeId)
@@ -263,27 +273,21 @@ PingStatus PingManager::cableStatus(qint64 cableId, const QList<CablePoint>& poi
     }
     if (ends.size() < 2)
         return PingStatus::unknown;
-    bool allUp = true;
+    bool allUp = true; // also when no attached node has a status
     bool anySlow = false;
     bool anyOffline = false;
     for (qint64 id : std::as_const(ends)) {
-        const auto it = m_nodeStatuses.constFind(id);
-        if (it == m_nodeStatuses.constEnd())
+        const auto it = statuses.constFind(id);
+        if (it == statuses.constEnd())
             continue;
         allUp = allUp && (*it == PingStatus::online || *it == PingStatus::slow);
         anySlow = anySlow || *it == PingStatus::slow;
         anyOffline = anyOffline || *it == PingStatus::offline;
     }
-    if (anySlow && allUp) {
-        m_cablesHaveBeenOnline.insert(cableId);
-        return PingStatus::slow;
-    }
-    if (allUp) {
-        m_cablesHaveBeenOnline.insert(cableId);
-        return PingStatus::online;
-    }
+    if (allUp)
+        return anySlow ? PingStatus::slow : PingStatus::online;
     if (anyOffline)
-        return m_cablesHaveBeenOnline.contains(cableId) ? PingStatus::offline : PingStatus::unknown;
+        return wasUp ? PingStatus::offline : PingStatus::unknown;
     return PingStatus::unknown;
 }
 

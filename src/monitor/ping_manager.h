@@ -66,6 +66,10 @@ public:
     // Trimmed text that is four dot-separated decimal numbers 0-255 (empty pieces dropped),
     // other than 0.0.0.0.
     static bool isMonitorableAddress(const QString& trimmedAddress);
+    // The rule behind cableStatus: the statuses of the attached nodes that have one decide;
+    // `wasUp` says whether the cable has been found up since monitoring started.
+    static PingStatus deriveCableStatus(const QList<CablePoint>& points,
+                                        const QHash<qint64, PingStatus>& statuses, bool wasUp);
     // online up to and including 200.0 ms, slow above.
     static PingStatus classifyLatency(double milliseconds);
 

@@ -116,6 +116,13 @@ void Pinger::setResponseHistoryLimit(int limit)
         m_responses.pop_front();
 }
 
+void Pinger::setSequenceIndices(quint16 sequenceIndex, quint64 trueSequenceIndex)
+{
+    std::lock_guard lock(m_mutex);
+    m_sequenceIndex = sequenceIndex;
+    m_trueSequenceIndex = trueSequenceIndex;
+}
+
 QList<PingResponse> Pinger::responses() const
 {
     std::lock_guard lock(m_mutex);

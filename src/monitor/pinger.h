@@ -64,6 +64,10 @@ public:
     void stop(bool resetSequence = true);
     void halt(bool resetSequence = true);
 
+    // Continues a numbering: the next request carries `sequenceIndex`, and the 64-bit counter
+    // goes on from `trueSequenceIndex` (resuming a run; tests use it near the 16-bit wrap).
+    void setSequenceIndices(quint16 sequenceIndex, quint64 trueSequenceIndex);
+
     QList<PingResponse> responses() const;
     QList<quint16> erroredIndices() const;
     quint16 sequenceIndex() const;

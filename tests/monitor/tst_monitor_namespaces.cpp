@@ -1,0 +1,236 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Live monitoring against hosts that go down, in network namespaces this test creates. The
+// engine is process-wide, so each scenario runs the monitor probe as a child process inside
+// its namespace (`ip netns exec`): the namespace's own ping_group_range then decides between
+// the datagram socket, the raw socket and the permission error, and nothing leaks into this
+// process. In each namespace 127.0.0.0/8 is removed from lo and single /32 addresses are
+// added; a host "goes down" by ignoring echo requests (it times out) or by losing its address.
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTest>
+
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+bool run(const QString& program, const QStringList& arguments, QString* output = nullptr)
+{
+    QProcess p;
+    p.setProcessChannelMode(QProcess::MergedChannels);
+    p.start(program, arguments);
+    if (!p.waitForFinished(20000)) {
+        p.kill();
+        p.waitForFinished();
+        return false;
+    }
+    if (output)
+        *output = QString::fromLocal8Bit(p.readAll());
+    return p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+// The probe's JSON lines, read as they come.
+class Probe {
+public:
+    ~Probe()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(5000);
+        }
+    }
+    void start(const QString& ns, const QStringList& prefix, const QStringList& arguments)
+    {
+        QStringList all = {u"netns"_s, u"exec"_s, ns};
+        all += prefix;
+        all += QStringLiteral(VELMORA_MONITOR_PROBE);
+        all += arguments;
+        m_process.start(u"ip"_s, all);
+    }
+    // Reads lines until `predicate` holds for one of them (true) or the time is up (false).
+    template <typename Predicate> bool waitFor(Predicate predicate, int timeoutMs)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < timeoutMs) {
+            while (m_process.canReadLine()) {
+                const QJsonObject line = QJsonDocument::fromJson(m_process.readLine()).object();
+                m_lines.append(line);
+                if (predicate(line))
+                    return true;
+            }
+            if (m_process.state() == QProcess::NotRunning && !m_process.canReadLine())
+                return false;
+            m_process.waitForReadyRead(100);
+        }
+        return false;
+    }
+    bool waitForStatus(int id, const QString& status, int timeoutMs)
+    {
+        return waitFor(
+            [&](const QJsonObject& l) {
+                return l.value(u"id"_s).toInt() == id && l.value(u"status"_s).toString() == status;
+            },
+            timeoutMs);
+    }
+    QList<QJsonObject> lines() const { return m_lines; }
+    QProcess& process() { return m_process; }
+
+private:
+    QProcess m_process;
+    QList<QJsonObject> m_lines;
+};
+
+} // namespace
+
+class TestMonitorNamespaces final : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanup();
+    void hostGoesDownAndComesBack();
+    void addressRemovedMeansOffline();
+    void rawSocketPath();
+    void unprivilegedDatagramPath();
+    void noSocketTellsWhatToRun();
+
+private:
+    QString createNamespace(const QString& groupRange, const QStringList& addresses);
+    bool nsExec(const QString& ns, const QStringList& command);
+    QStringList m_namespaces;
+    int m_counter = 0;
+};
+
+void TestMonitorNamespaces::initTestCase()
+{
+    if (geteuid() != 0)
+        QSKIP("Needs root: the test creates network namespaces (ip netns add)");
+    const QString probe = u"velmora-mon-probe-%1"_s.arg(getpid());
+    if (!run(u"ip"_s, {u"netns"_s, u"add"_s, probe}))
+        QSKIP("Network namespaces are not available here (ip netns add failed)");
+    run(u"ip"_s, {u"netns"_s, u"delete"_s, probe});
+}
+
+void TestMonitorNamespaces::cleanup()
+{
+    for (const QString& ns : std::as_const(m_namespaces))
+        run(u"ip"_s, {u"netns"_s, u"delete"_s, ns});
+    m_namespaces.clear();
+}
+
+bool TestMonitorNamespaces::nsExec(const QString& ns, const QStringList& command)
+{
+    return run(u"ip"_s, QStringList{u"netns"_s, u"exec"_s, ns} + command);
+}
+
+QString TestMonitorNamespaces::createNamespace(const QString& groupRange,
+                                               const QStringList& addresses)
+{
+    const QString ns = u"velmora-mon-%1-%2"_s.arg(getpid()).arg(++m_counter);
+    if (!run(u"ip"_s, {u"netns"_s, u"add"_s, ns}))
+        return {};
+    m_namespaces.append(ns);
+    bool ok = run(u"ip"_s, {u"-n"_s, ns, u"link"_s, u"set"_s, u"lo"_s, u"up"_s});
+    ok =
+        ok && run(u"ip"_s, {u"-n"_s, ns, u"addr"_s, u"del"_s, u"127.0.0.1/8"_s, u"dev"_s, u"lo"_s});
+    for (const QString& a : addresses)
+        ok =
+            ok && run(u"ip"_s, {u"-n"_s, ns, u"addr"_s, u"add"_s, a + u"/32"_s, u"dev"_s, u"lo"_s});
+    ok = ok && nsExec(ns, {u"sysctl"_s, u"-qw"_s, u"net.ipv4.ping_group_range="_s + groupRange});
+    return ok ? ns : QString();
+}
+
+void TestMonitorNamespaces::hostGoesDownAndComesBack()
+{
+    const QString ns = createNamespace(u"0 2147483647"_s, {u"127.10.0.1"_s});
+    QVERIFY(!ns.isEmpty());
+    Probe probe;
+    // Node 1 answers; node 2's address does not exist in the namespace: down from the start.
+    probe.start(ns, {}, {u"--interval"_s, u"0.2"_s, u"127.10.0.1"_s, u"127.10.0.2"_s});
+    QVERIFY(probe.waitFor([](const QJsonObject& l) { return l.contains(u"socket"_s); }, 10000));
+    QCOMPARE(probe.lines().last().value(u"socket"_s).toString(), u"datagram"_s);
+
+    QVERIFY(probe.waitForStatus(1, u"online"_s, 10000));
+    QVERIFY(probe.lines().last().value(u"latencyMs"_s).toDouble() > 0.0);
+    // Ignoring echo requests makes the host time out (1 s) rather than fail to send.
+    QVERIFY(nsExec(ns, {u"sysctl"_s, u"-qw"_s, u"net.ipv4.icmp_echo_ignore_all=1"_s}));
+    QVERIFY(probe.waitForStatus(1, u"offline"_s, 10000));
+    QVERIFY(probe.lines().last().value(u"latencyMs"_s).isNull()); // latency entries gone
+    QVERIFY(nsExec(ns, {u"sysctl"_s, u"-qw"_s, u"net.ipv4.icmp_echo_ignore_all=0"_s}));
+    QVERIFY(probe.waitForStatus(1, u"online"_s, 10000));
+
+    for (const QJsonObject& l : probe.lines()) {
+        if (l.value(u"id"_s).toInt() == 2)
+            QCOMPARE(l.value(u"status"_s).toString(), u"unknown"_s);
+    }
+}
+
+void TestMonitorNamespaces::addressRemovedMeansOffline()
+{
+    const QString ns = createNamespace(u"0 2147483647"_s, {u"127.10.0.1"_s, u"127.10.0.3"_s});
+    QVERIFY(!ns.isEmpty());
+    Probe probe;
+    probe.start(ns, {}, {u"--interval"_s, u"0.2"_s, u"127.10.0.1"_s, u"127.10.0.3"_s});
+    QVERIFY(probe.waitForStatus(2, u"online"_s, 10000));
+    // Without its address the send itself fails at once: also offline for a node that answered.
+    QVERIFY(
+        run(u"ip"_s, {u"-n"_s, ns, u"addr"_s, u"del"_s, u"127.10.0.3/32"_s, u"dev"_s, u"lo"_s}));
+    QVERIFY(probe.waitForStatus(2, u"offline"_s, 5000));
+    QVERIFY(
+        run(u"ip"_s, {u"-n"_s, ns, u"addr"_s, u"add"_s, u"127.10.0.3/32"_s, u"dev"_s, u"lo"_s}));
+    QVERIFY(probe.waitForStatus(2, u"online"_s, 5000));
+}
+
+void TestMonitorNamespaces::rawSocketPath()
+{
+    // Datagram sockets refused (the Debian default): root falls back to a raw socket.
+    const QString ns = createNamespace(u"1 0"_s, {u"127.10.0.1"_s});
+    QVERIFY(!ns.isEmpty());
+    Probe probe;
+    probe.start(ns, {}, {u"--interval"_s, u"0.2"_s, u"127.10.0.1"_s});
+    QVERIFY(probe.waitFor([](const QJsonObject& l) { return l.contains(u"socket"_s); }, 10000));
+    QCOMPARE(probe.lines().last().value(u"socket"_s).toString(), u"raw"_s);
+    QVERIFY(probe.waitForStatus(1, u"online"_s, 10000));
+    QVERIFY(nsExec(ns, {u"sysctl"_s, u"-qw"_s, u"net.ipv4.icmp_echo_ignore_all=1"_s}));
+    QVERIFY(probe.waitForStatus(1, u"offline"_s, 10000));
+}
+
+static const QStringList asNobody = {u"setpriv"_s, u"--reuid=nobody"_s, u"--regid=nogroup"_s,
+                                     u"--clear-groups"_s};
+
+void TestMonitorNamespaces::unprivilegedDatagramPath()
+{
+    const QString ns = createNamespace(u"0 2147483647"_s, {u"127.10.0.1"_s});
+    QVERIFY(!ns.isEmpty());
+    Probe probe;
+    probe.start(ns, asNobody, {u"--interval"_s, u"0.2"_s, u"127.10.0.1"_s});
+    if (!probe.waitFor([](const QJsonObject& l) { return l.contains(u"socket"_s); }, 10000))
+        QSKIP("The user nobody cannot run the probe from this build directory");
+    QCOMPARE(probe.lines().last().value(u"socket"_s).toString(), u"datagram"_s);
+    QVERIFY(probe.waitForStatus(1, u"online"_s, 10000));
+}
+
+void TestMonitorNamespaces::noSocketTellsWhatToRun()
+{
+    const QString ns = createNamespace(u"1 0"_s, {u"127.10.0.1"_s});
+    QVERIFY(!ns.isEmpty());
+    Probe probe;
+    probe.start(ns, asNobody, {u"--interval"_s, u"0.2"_s, u"127.10.0.1"_s});
+    const bool sawError =
+        probe.waitFor([](const QJsonObject& l) { return l.contains(u"error"_s); }, 10000);
+    if (!sawError && probe.lines().isEmpty())
+        QSKIP("The user nobody cannot run the probe from this build directory");
+    QVERIFY(sawError);
+    const QString message = probe.lines().last().value(u"error"_s).toString();
+    QVERIFY2(message.contains(u"sudo sysctl -w net.ipv4.ping_group_range=\"0 2147483647\""_s),
+             qPrintable(message));
+    QVERIFY2(message.contains(u"sudo setcap cap_net_raw+ep /"_s), qPrintable(message));
+    QVERIFY(probe.process().waitForFinished(5000));
+    QCOMPARE(probe.process().exitCode(), 3);
+}
+
+QTEST_GUILESS_MAIN(TestMonitorNamespaces)
+#include "tst_monitor_namespaces.moc"
