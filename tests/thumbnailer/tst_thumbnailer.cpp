@@ -88,7 +88,7 @@ private slots:
 
 private:
     // Copies the executable into <prefix>/bin of a fresh prefix inside the temporary folder, the
-    // layout it has once installed; returns the copy's path.
+    // layout it has once installed; returns the copy's path, or an empty string on failure.
     QString installInto(const QString& prefixName);
     RunResult run(const QString& program, const QStringList& arguments);
 
@@ -104,6 +104,7 @@ void ThumbnailerTest::initTestCase()
     QVERIFY2(QFile::exists(m_builtThumbnailer), qPrintable(m_builtThumbnailer));
 
     m_quadrantThumbnailer = installInto(u"quadrants"_s);
+    QVERIFY(!m_quadrantThumbnailer.isEmpty());
     QVERIFY(QDir(m_dir.path()).mkpath(u"quadrants/share/velmora"_s));
     QVERIFY(quadrantIcon().save(m_dir.filePath(u"quadrants/share/velmora/Velmora_AppIcon.png"_s)));
 }
@@ -113,9 +114,10 @@ QString ThumbnailerTest::installInto(const QString& prefixName)
     const QString binDir = m_dir.filePath(prefixName + u"/bin"_s);
     QDir().mkpath(binDir);
     const QString copy = binDir + u"/velmora-thumbnailer"_s;
-    if (!QFile::exists(copy)) {
-        QFile::copy(m_builtThumbnailer, copy);
-        QFile::setPermissions(copy, QFile::permissions(m_builtThumbnailer));
+    if (!QFile::exists(copy) &&
+        !(QFile::copy(m_builtThumbnailer, copy) &&
+          QFile::setPermissions(copy, QFile::permissions(m_builtThumbnailer)))) {
+        return {};
     }
     return copy;
 }
@@ -264,6 +266,7 @@ void ThumbnailerTest::transparentWithoutUsableIcon()
     QFETCH(bool, iconIsFolder);
 
     const QString thumbnailer = installInto(prefixName);
+    QVERIFY(!thumbnailer.isEmpty());
     const QString iconPath = m_dir.filePath(prefixName + u"/share/velmora/Velmora_AppIcon.png"_s);
     QVERIFY(QDir().mkpath(QFileInfo(iconPath).absolutePath()));
     if (iconIsFolder) {
