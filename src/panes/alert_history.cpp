@@ -109,6 +109,12 @@ void AlertHistory::setShowAlertHistory(bool shown)
     if (shown)
         refresh();
     adjustSize();
+    emit showAlertHistoryChanged(shown);
+}
+
+int AlertHistory::alertsButtonHeight() const
+{
+    return m_button->sizeHint().height();
 }
 
 QString AlertHistory::badgeText() const

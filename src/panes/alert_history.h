@@ -27,12 +27,17 @@ public:
     void setShowAlertHistory(bool shown);
 
     QToolButton* alertsButton() const { return m_button; }
+    int alertsButtonHeight() const;
     QPushButton* clearAllButton() const { return m_clearAll; }
     // The badge's text; empty while the badge is hidden (no alerts).
     QString badgeText() const;
     // Titles of the listed alerts in list order; {"No alerts"} for an empty history.
     QStringList listedTexts() const;
     void refresh();
+
+signals:
+    // The panel opened or closed: the owner places the widget again.
+    void showAlertHistoryChanged(bool shown);
 
 private:
     AlertCenter* m_center;

@@ -1,0 +1,146 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "panes/live_monitoring.h"
+
+#include "canvas/canvas_widget.h"
+#include "canvas/view_state.h"
+#include "model/project_session.h"
+#include "monitor/alert_center.h"
+#include "monitor/desktop_notifier.h"
+#include "monitor/ping_manager.h"
+#include "panes/alert_banners.h"
+#include "panes/alert_history.h"
+#include "panes/live_pane.h"
+#include "panes/node_details.h"
+
+#include <QGuiApplication>
+#include <QVBoxLayout>
+#include <QWidget>
+
+namespace velmora {
+
+LiveMonitoring::LiveMonitoring(ProjectSession* session, ViewState* view, PingManager* pingManager,
+                               CanvasWidget* canvas, QWidget* overlayParent,
+                               QVBoxLayout* nodeDetailsSlot, QVBoxLayout* liveSlot, QObject* parent)
+    : QObject(parent), m_session(session), m_view(view), m_pingManager(pingManager),
+      m_canvas(canvas), m_alerts(new AlertCenter(this)), m_notifier(new DesktopNotifier(this)),
+      m_livePane(new LivePane), m_nodeDetails(new NodeDetails(session)),
+      m_banners(new AlertBanners(m_alerts, overlayParent)),
+      m_history(new AlertHistory(m_alerts, overlayParent))
+{
+    nodeDetailsSlot->addWidget(m_nodeDetails);
+    liveSlot->addWidget(m_livePane);
+
+    m_alerts->setNodeSource([this] { return m_session->nodes(); });
+    m_alerts->setCableSource([this] { return m_session->cables(); });
+    m_alerts->setRootSource([this] { return m_session->rootNodeId(); });
+    m_alerts->setStatusSource([this] { return m_pingManager->nodeStatuses(); });
+    m_alerts->setApplicationActiveSource(
+        [] { return QGuiApplication::applicationState() == Qt::ApplicationActive; });
+    m_alerts->setSelectNode([this](qint64 id) { m_session->setSelection({id}, {}, std::nullopt); });
+    connect(m_alerts, &AlertCenter::zoomToOutageRequested, this,
+            [this](const Node& node) { m_view->zoomToNode(toNodeData(node)); });
+    connect(m_alerts, &AlertCenter::systemNotificationRequested, m_notifier,
+            &DesktopNotifier::postAlert);
+    connect(m_notifier, &DesktopNotifier::activationRequested, this,
+            &LiveMonitoring::activationRequested);
+    connect(m_nodeDetails, &NodeDetails::zoomToNodeRequested, this,
+            [this](const Node& node) { m_view->zoomToNode(toNodeData(node)); });
+
+    connect(m_pingManager, &PingManager::published, this, &LiveMonitoring::onPublished);
+    connect(m_session->document(), &ProjectDocument::changed, this, &LiveMonitoring::refreshPanes);
+    connect(m_view, &ViewState::appModeChanged, this, &LiveMonitoring::refreshPanes);
+    connect(m_view, &ViewState::liveGlowEnabledChanged, this, &LiveMonitoring::refreshPanes);
+    connect(m_alerts, &AlertCenter::optionsChanged, this, &LiveMonitoring::refreshPanes);
+
+    connect(m_livePane, &LivePane::optionToggled, this, [this](LiveOption option) {
+        switch (option) {
+        case LiveOption::liveGlow: {
+            const bool on = !m_view->liveGlowEnabled();
+            m_view->setLiveGlowEnabled(on);
+            // Without the glow no pings are sent, so statuses freeze and no alerts arise.
+            if (on) {
+                m_pingManager->startMonitoring(m_session->nodes());
+                m_canvas->startPulse();
+            } else {
+                m_pingManager->stopMonitoring();
+                m_canvas->stopPulse();
+            }
+            break;
+        }
+        case LiveOption::inAppAlerts:
+            m_alerts->setAlertsEnabled(!m_alerts->alertsEnabled());
+            break;
+        case LiveOption::backgroundAlerts:
+            m_alerts->setSystemNotificationsEnabled(!m_alerts->systemNotificationsEnabled());
+            break;
+        case LiveOption::autoZoomOutage:
+            m_alerts->setAutoZoomToOutage(!m_alerts->autoZoomToOutage());
+            break;
+        }
+        refreshPanes();
+    });
+    connect(m_livePane, &LivePane::presetChosen, this, [this](PingIntervalPreset preset) {
+        // The alert state is kept: the restart only resets statuses to unknown, which raises
+        // no alert.
+        m_pingManager->setPingInterval(seconds(preset));
+        m_pingManager->startMonitoring(m_session->nodes());
+        refreshPanes();
+    });
+    connect(m_history, &AlertHistory::showAlertHistoryChanged, this,
+            [this] { layoutOverlays(m_freeArea); });
+    connect(m_alerts, &AlertCenter::alertsChanged, this, [this] { layoutOverlays(m_freeArea); });
+    refreshPanes();
+}
+
+void LiveMonitoring::prepareForMode(AppMode mode)
+{
+    m_view->stopAnimation();
+    m_alerts->resetForModeChange();
+    if (mode == AppMode::live)
+        m_notifier->requestPermission();
+}
+
+void LiveMonitoring::onPublished()
+{
+    m_alerts->handleStatusChanges(m_session->nodes(), m_pingManager->nodeStatuses(),
+                                  m_view->appMode() == AppMode::live);
+    refreshPanes();
+}
+
+void LiveMonitoring::refreshPanes()
+{
+    const bool live = m_view->appMode() == AppMode::live;
+    m_livePane->setVisible(live);
+    m_livePane->setStatuses(m_session->nodes(), m_pingManager->nodeStatuses());
+    m_livePane->setPingInterval(m_pingManager->pingInterval());
+    LiveOptions options;
+    options.liveGlowEnabled = m_view->liveGlowEnabled();
+    options.alertsEnabled = m_alerts->alertsEnabled();
+    options.systemNotificationsEnabled = m_alerts->systemNotificationsEnabled();
+    options.autoZoomToOutage = m_alerts->autoZoomToOutage();
+    m_livePane->setOptions(options);
+    m_nodeDetails->setLiveState(live, m_pingManager->nodeStatuses(),
+                                m_pingManager->responseTimes());
+}
+
+void LiveMonitoring::layoutOverlays(const QRect& freeArea)
+{
+    m_freeArea = freeArea;
+    if (freeArea.isEmpty())
+        return;
+    constexpr int margin = 12;
+    m_history->adjustSize();
+    const QSize historySize = m_history->sizeHint();
+    m_history->setGeometry(freeArea.right() - margin - historySize.width() + 1,
+                           freeArea.top() + margin, historySize.width(), historySize.height());
+    m_history->raise();
+    m_banners->adjustSize();
+    const int bannerTop = freeArea.top() + margin + m_history->alertsButtonHeight() + 8;
+    m_banners->move(freeArea.right() - margin - m_banners->width() + 1, bannerTop);
+    m_banners->raise();
+    // An open history lies over the banners.
+    if (m_history->showAlertHistory())
+        m_history->raise();
+}
+
+} // namespace velmora

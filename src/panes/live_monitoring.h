@@ -1,0 +1,75 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// Live mode of one window, wired together: the alert logic and desktop notifications driven by
+// the ping manager's publications, the "Live Monitoring" section, the node details block, the
+// alert banners and the alert history. The window creates one and calls prepareForMode() in
+// its mode switch before monitoring starts or stops, and layoutOverlays() when it lays out.
+
+#include "canvas/hit_test.h"
+
+#include <QObject>
+#include <QRect>
+
+class QVBoxLayout;
+class QWidget;
+
+namespace velmora {
+
+class AlertBanners;
+class AlertCenter;
+class AlertHistory;
+class CanvasWidget;
+class DesktopNotifier;
+class LivePane;
+class NodeDetails;
+class PingManager;
+class ProjectSession;
+class ViewState;
+
+class LiveMonitoring final : public QObject {
+    Q_OBJECT
+public:
+    // `overlayParent` hosts the banners and the history over the canvas; the live section and
+    // the node details go into the two given left-pane layouts.
+    LiveMonitoring(ProjectSession* session, ViewState* view, PingManager* pingManager,
+                   CanvasWidget* canvas, QWidget* overlayParent, QVBoxLayout* nodeDetailsSlot,
+                   QVBoxLayout* liveSlot, QObject* parent);
+
+    AlertCenter* alertCenter() const { return m_alerts; }
+    DesktopNotifier* notifier() const { return m_notifier; }
+    LivePane* livePane() const { return m_livePane; }
+    NodeDetails* nodeDetails() const { return m_nodeDetails; }
+    AlertBanners* banners() const { return m_banners; }
+    AlertHistory* history() const { return m_history; }
+
+    // The alert part of the mode switch, run after the mode is set and before monitoring starts
+    // (live) or stops (edit): stop the view animation, reset the alert bookkeeping and, when
+    // going live, ask for notification permission.
+    void prepareForMode(AppMode mode);
+
+    // Places the history button at the top right of `freeArea` (the canvas between the panes)
+    // and the banner stack below it.
+    void layoutOverlays(const QRect& freeArea);
+
+signals:
+    // The user activated one of our desktop notifications.
+    void activationRequested();
+
+private:
+    void onPublished();
+    void refreshPanes();
+
+    ProjectSession* m_session;
+    ViewState* m_view;
+    PingManager* m_pingManager;
+    CanvasWidget* m_canvas;
+    AlertCenter* m_alerts;
+    DesktopNotifier* m_notifier;
+    LivePane* m_livePane;
+    NodeDetails* m_nodeDetails;
+    AlertBanners* m_banners;
+    AlertHistory* m_history;
+    QRect m_freeArea;
+};
+
+} // namespace velmora
