@@ -12,6 +12,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -44,8 +45,10 @@ QIcon bellIcon(const QColor& color, int size)
 AlertHistory::AlertHistory(AlertCenter* center, QWidget* parent)
     : QWidget(parent), m_center(center), m_button(new QToolButton(this)),
       m_badge(new QLabel(m_button)), m_panel(new QWidget(this)), m_list(new QVBoxLayout),
-      m_clearAll(new QPushButton(u"Clear All"_s, m_panel))
+      m_clearAll(new QPushButton(u"Clear All"_s, m_panel)), m_ageTimer(new QTimer(this))
 {
+    m_ageTimer->setInterval(30000);
+    connect(m_ageTimer, &QTimer::timeout, this, &AlertHistory::refresh);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(6);
@@ -106,8 +109,12 @@ void AlertHistory::setShowAlertHistory(bool shown)
     m_showAlertHistory = shown;
     m_button->setChecked(shown);
     m_panel->setVisible(shown);
-    if (shown)
+    if (shown) {
         refresh();
+        m_ageTimer->start();
+    } else {
+        m_ageTimer->stop();
+    }
     adjustSize();
     emit showAlertHistoryChanged(shown);
 }

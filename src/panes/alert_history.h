@@ -9,6 +9,7 @@
 
 class QLabel;
 class QPushButton;
+class QTimer;
 class QToolButton;
 class QVBoxLayout;
 
@@ -47,6 +48,7 @@ private:
     QWidget* m_panel;
     QVBoxLayout* m_list;
     QPushButton* m_clearAll;
+    QTimer* m_ageTimer; // keeps the ages current while the panel is open
 };
 
 } // namespace velmora
