@@ -1,0 +1,181 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// velmora-cli monitor FILE [--interval SECONDS] [--duration SECONDS] [--json]: pings the
+// project's nodes as live mode does and prints every status change at each publication.
+
+#include "cli/command_registry.h"
+#include "cli/project_file.h"
+#include "model/editing_types.h"
+#include "monitor/ping_manager.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTextStream>
+#include <QTimer>
+
+#include <atomic>
+#include <cmath>
+#include <csignal>
+
+using namespace Qt::StringLiterals;
+
+namespace velmora::cli {
+namespace {
+
+std::atomic<bool> stopRequested{false};
+
+extern "C" void requestStop(int)
+{
+    stopRequested = true;
+}
+
+QString statusName(PingStatus status)
+{
+    switch (status) {
+    case PingStatus::online:
+        return u"online"_s;
+    case PingStatus::offline:
+        return u"offline"_s;
+    case PingStatus::slow:
+        return u"slow"_s;
+    case PingStatus::unknown:
+        break;
+    }
+    return u"unknown"_s;
+}
+
+int usageError(const QString& message)
+{
+    QTextStream(stderr) << "velmora-cli monitor: " << message << '\n'
+                        << "usage: velmora-cli monitor FILE [--interval SECONDS] "
+                           "[--duration SECONDS] [--json]\n";
+    return exitUsage;
+}
+
+bool readSeconds(const QString& text, double* out)
+{
+    bool ok = false;
+    const double value = text.toDouble(&ok);
+    if (!ok || !std::isfinite(value) || value < 0.0 || value > 86400.0 * 365)
+        return false;
+    *out = value;
+    return true;
+}
+
+int runMonitor(const QStringList& arguments)
+{
+    QString file;
+    double interval = 3.0;
+    std::optional<double> duration;
+    bool json = false;
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString& a = arguments[i];
+        if (a == u"--json"_s) {
+            json = true;
+        } else if (a == u"--interval"_s || a == u"--duration"_s) {
+            double value = 0;
+            if (i + 1 >= arguments.size() || !readSeconds(arguments[i + 1], &value))
+                return usageError(a + u" needs a number of seconds"_s);
+            ++i;
+            if (a == u"--interval"_s) {
+                if (value <= 0.0)
+                    return usageError(u"--interval must be above 0"_s);
+                interval = value;
+            } else {
+                duration = value;
+            }
+        } else if (a.startsWith(u"--"_s) || !file.isEmpty()) {
+            return usageError(u"unexpected argument \"%1\""_s.arg(a));
+        } else {
+            file = a;
+        }
+    }
+    if (file.isEmpty())
+        return usageError(u"no project file given"_s);
+
+    const Expected<ProjectData> project = readProjectFile(file);
+    if (!project)
+        return fail(file, project.error());
+    const QList<Node> nodes = deriveNodes(*project);
+    QHash<qint64, Node> byId;
+    for (const Node& n : nodes)
+        byId.insert(n.id, n);
+
+    PingManager manager(QCoreApplication::instance());
+    manager.setPingInterval(interval);
+    QTextStream out(stdout);
+    QHash<qint64, PingStatus> shown;
+    int exitCode = exitOk;
+    QObject::connect(&manager, &PingManager::monitoringError, &manager,
+                     [&](const QString& message) {
+                         QTextStream(stderr) << "velmora-cli monitor: " << message << '\n';
+                         exitCode = exitCannotPing;
+                     });
+    QObject::connect(&manager, &PingManager::published, &manager, [&] {
+        const QString time = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
+        QList<qint64> changed;
+        const auto& statuses = manager.nodeStatuses();
+        for (auto it = statuses.cbegin(); it != statuses.cend(); ++it) {
+            const auto previous = shown.constFind(it.key());
+            if (previous == shown.constEnd() || *previous != *it)
+                changed.append(it.key());
+        }
+        std::sort(changed.begin(), changed.end());
+        for (qint64 id : std::as_const(changed)) {
+            const PingStatus status = statuses.value(id);
+            shown.insert(id, status);
+            const Node n = byId.value(id);
+            const auto latency = manager.nodeLatencies().constFind(id);
+            const bool hasLatency = latency != manager.nodeLatencies().constEnd();
+            if (json) {
+                QJsonObject line{
+                    {u"time"_s, time},
+                    {u"id"_s, id},
+                    {u"name"_s, n.name},
+                    {u"ip"_s, n.ip},
+                    {u"status"_s, statusName(status)},
+                    {u"latencyMs"_s, hasLatency ? QJsonValue(*latency) : QJsonValue()}};
+                out << QJsonDocument(line).toJson(QJsonDocument::Compact) << '\n';
+            } else {
+                out << time << ' ' << id << ' ' << n.name << ' ' << n.ip << ' '
+                    << statusName(status);
+                if (hasLatency)
+                    out << ' ' << QString::number(*latency, 'f', 3);
+                out << '\n';
+            }
+        }
+        out.flush();
+    });
+
+    manager.startMonitoring(nodes);
+    if (exitCode != exitOk)
+        return exitCode;
+
+    stopRequested = false;
+    std::signal(SIGINT, requestStop);
+    std::signal(SIGTERM, requestStop);
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &poll, [] {
+        if (stopRequested)
+            QCoreApplication::quit();
+    });
+    poll.start(100);
+    if (duration)
+        QTimer::singleShot(int(*duration * 1000), QCoreApplication::instance(),
+                           &QCoreApplication::quit);
+    QCoreApplication::exec();
+    manager.stopMonitoring();
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    return exitOk;
+}
+
+const CommandRegistrar registrar(Command{
+    u"monitor"_s, u"monitor FILE [--interval SECONDS] [--duration SECONDS] [--json]"_s,
+    u"Ping the project's nodes and print each status change (one JSON object a line with\n"
+    "--json); runs until --duration has passed or until interrupted."_s,
+    false, runMonitor});
+
+} // namespace
+} // namespace velmora::cli
