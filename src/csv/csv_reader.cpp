@@ -106,11 +106,24 @@ std::optional<qsizetype> firstColumnOf(const QStringList& cells,
     return std::nullopt;
 }
 
-QString fieldAt(const QStringList& cells, std::optional<qsizetype> index, const QString& fallback)
+// The trimmed cell at `index`, or nothing when there is no such column or the line is short.
+template <typename Cells>
+std::optional<QString> fieldAt(const Cells& cells, std::optional<qsizetype> index)
 {
     if (index && *index < cells.size())
-        return cells.at(*index).trimmed();
-    return fallback;
+        return QStringView(cells.at(*index)).trimmed().toString();
+    return std::nullopt;
+}
+
+// Most lines hold neither quotes nor characters that join into clusters: their cells are plain
+// slices between commas, with no copy until a field is taken.
+bool isPlainLine(QStringView line)
+{
+    for (const QChar c : line) {
+        if (c == quoteChar || c.unicode() >= firstClusterJoiner)
+            return false;
+    }
+    return true;
 }
 
 QStringList valuesOnSeveralLines(const QList<CSVCandidate>& candidates,
@@ -191,12 +204,18 @@ Expected<CSVRows> parseCSVContent(const QByteArray& content)
 
     rows.candidates.reserve(lines.size() - firstData);
     for (qsizetype i = firstData; i < lines.size(); ++i) {
-        const QStringList cells = parseCSVLine(lines.at(i));
+        const QStringView line = lines.at(i);
         const qsizetype position = i - firstData + 1;
-        rows.candidates.append(
-            {fieldAt(cells, columns.nameIndex, u"Node "_s + QString::number(position)),
-             fieldAt(cells, columns.typeIndex, csvDefaultType),
-             fieldAt(cells, columns.ipIndex, csvDefaultAddress)});
+        const auto candidate = [&](const auto& cells) {
+            std::optional<QString> name = fieldAt(cells, columns.nameIndex);
+            return CSVCandidate{name ? std::move(*name) : u"Node "_s + QString::number(position),
+                                fieldAt(cells, columns.typeIndex).value_or(csvDefaultType),
+                                fieldAt(cells, columns.ipIndex).value_or(csvDefaultAddress)};
+        };
+        if (isPlainLine(line))
+            rows.candidates.append(candidate(line.split(commaChar)));
+        else
+            rows.candidates.append(candidate(parseCSVLine(line)));
     }
     return rows;
 }
