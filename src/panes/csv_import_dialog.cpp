@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "panes/csv_import_dialog.h"
 
-#include "model/project_document.h"
+#include "csv/csv_export.h"
+#include "model/project_session.h"
 
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QPushButton>
 #include <QStyle>
 #include <QVBoxLayout>
@@ -275,6 +278,41 @@ QStringList CsvImportDialog::shownTexts() const
     for (const auto& [point, text] : placed)
         texts.append(text);
     return texts;
+}
+
+std::optional<CSVImportResult> runCSVImportFlow(QWidget* parent, ProjectSession& session,
+                                                CSVImportOptions& options,
+                                                const std::function<void()>& beforeImport)
+{
+    const QString path = QFileDialog::getOpenFileName(parent, u"Import CSV"_s, QString(),
+                                                      u"Comma-separated text (*.csv)"_s);
+    if (path.isEmpty())
+        return std::nullopt;
+    std::optional<CSVPreviewData> preview = parseCSVPreview(path);
+    if (!preview)
+        return std::nullopt;
+    CsvImportDialog sheet(std::move(*preview), session.document(), &options, parent);
+    if (sheet.exec() != QDialog::Accepted)
+        return std::nullopt;
+    if (beforeImport)
+        beforeImport();
+    return importCSV(session, path, options.mode, options.skipDuplicates);
+}
+
+void runCSVExportFlow(QWidget* parent, ProjectSession& session)
+{
+    auto* dialog = new QFileDialog(parent, csvExportDialogTitle);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setNameFilter(u"Comma-separated text (*.csv)"_s);
+    dialog->setDefaultSuffix(u"csv"_s);
+    dialog->selectFile(csvExportProposedFileName);
+    const QPointer<ProjectSession> guarded(&session);
+    QObject::connect(dialog, &QFileDialog::fileSelected, dialog, [guarded](const QString& file) {
+        if (guarded && !file.isEmpty())
+            exportCSV(file, guarded->project());
+    });
+    dialog->open();
 }
 
 } // namespace velmora

@@ -11,12 +11,16 @@
 #include <QDialog>
 #include <QFrame>
 
+#include <functional>
+#include <optional>
+
 class QLabel;
 class QPushButton;
 
 namespace velmora {
 
 class ProjectDocument;
+class ProjectSession;
 
 // A row that acts as one button: the whole row is the click target.
 class CsvSheetRow final : public QFrame {
@@ -73,5 +77,18 @@ private:
     QPushButton* m_cancel = nullptr;
     QPushButton* m_import = nullptr;
 };
+
+// The import flow behind the import button: an open dialog for CSV files, the preview, the sheet
+// and, on "Import", importCSV with the window's options. `beforeImport` runs right before the
+// import (the window marks its content not ready there). Nothing when the dialog or the sheet
+// was cancelled or the file yielded nothing (then nothing is shown at all).
+std::optional<CSVImportResult> runCSVImportFlow(QWidget* parent, ProjectSession& session,
+                                                CSVImportOptions& options,
+                                                const std::function<void()>& beforeImport = {});
+
+// The export flow behind the export button: a save dialog titled "Export Nodes to CSV" that
+// proposes "nodes_export.csv" and does not block the application; on confirmation the current
+// nodes are written with exportCSV (a failure is reported on standard output).
+void runCSVExportFlow(QWidget* parent, ProjectSession& session);
 
 } // namespace velmora

@@ -2,12 +2,17 @@
 // The CSV import sheet: its texts for the file and the project, the mode and skip rows driven
 // by clicks, and the options it leaves behind for the next import.
 
-#include "model/project_document.h"
+#include "model/project_session.h"
 #include "panes/csv_import_dialog.h"
 
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 using namespace velmora;
@@ -36,6 +41,22 @@ const QList<CSVCandidate> five{{u"Router"_s, u"Gateway"_s, u"10.0.0.1"_s},
                                {u"Cam"_s, u"Camera"_s, u"10.0.0.4"_s},
                                {u"Router"_s, u"Gateway"_s, u"10.0.0.5"_s}};
 
+template <typename T> T* topLevel()
+{
+    const QList<QWidget*> widgets = QApplication::topLevelWidgets();
+    for (QWidget* widget : widgets) {
+        if (auto* found = qobject_cast<T*>(widget); found && found->isVisible())
+            return found;
+    }
+    return nullptr;
+}
+
+QByteArray readBytes(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 } // namespace
 
 class TestCsvImportDialog final : public QObject {
@@ -46,6 +67,8 @@ private slots:
     void skipRowFollowsMode();
     void optionsOutliveTheSheet();
     void buttons();
+    void importFlow();
+    void exportFlow();
 };
 
 void TestCsvImportDialog::texts()
@@ -174,6 +197,85 @@ void TestCsvImportDialog::buttons()
     QTest::mouseClick(other.cancelButton(), Qt::LeftButton);
     QCOMPARE(other.result(), int(QDialog::Rejected));
     QCOMPARE(other.cancelButton()->width(), other.importButton()->width());
+}
+
+void TestCsvImportDialog::importFlow()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(u"devices.csv"_s);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("name,ip\nA,10.0.0.1\nB,10.0.0.1\nC,10.0.0.3\n");
+    file.close();
+
+    ProjectDocument document(projectWith({u"10.0.0.3"_s}));
+    ProjectSession session(&document);
+    CSVImportOptions options;
+    options.mode = CSVImportMode::append;
+    QWidget window;
+    bool sawSheet = false;
+    int beforeCalls = 0;
+    // The open dialog and the sheet are modal: answer them from the event loop.
+    QTimer::singleShot(0, &window, [&] {
+        QFileDialog* open = topLevel<QFileDialog>();
+        QVERIFY(open);
+        open->selectFile(path);
+        QTimer::singleShot(0, &window, [&] {
+            CsvImportDialog* sheet = topLevel<CsvImportDialog>();
+            QVERIFY(sheet);
+            sawSheet = sheet->warningLabel()->text() == u"1 IP already exist in your project"_s;
+            sheet->importButton()->click();
+        });
+        static_cast<QDialog*>(open)->accept();
+    });
+    const std::optional<CSVImportResult> result =
+        runCSVImportFlow(&window, session, options, [&] { ++beforeCalls; });
+    QVERIFY(sawSheet);
+    QVERIFY(result);
+    QVERIFY(result->isApplied);
+    QCOMPARE(result->mode, CSVImportMode::append);
+    QCOMPARE(result->added, 1); // B repeats A's address, C is taken by the project
+    QCOMPARE(result->skipped, 2);
+    QCOMPARE(beforeCalls, 1);
+    QCOMPARE(session.project().nodes.size(), 2);
+    QCOMPARE(session.project().nodes.last().name, u"A"_s);
+}
+
+void TestCsvImportDialog::exportFlow()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    ProjectDocument document(projectWith({u"10.0.0.1"_s}));
+    ProjectSession session(&document);
+    QWidget window;
+    window.show();
+
+    runCSVExportFlow(&window, session);
+    QFileDialog* save = window.findChild<QFileDialog*>();
+    QVERIFY(save);
+    QCOMPARE(save->windowTitle(), u"Export Nodes to CSV"_s);
+    QCOMPARE(save->acceptMode(), QFileDialog::AcceptSave);
+    QVERIFY(!save->isModal() || save->windowModality() != Qt::ApplicationModal);
+    // The nodes are taken when the user confirms, not when the dialog opens.
+    document.modify([](ProjectData& p) { p.nodes.first().name = u"Edge, 1"_s; });
+    const QString out = dir.filePath(u"nodes_export.csv"_s);
+    save->selectFile(out);
+    static_cast<QDialog*>(save)->accept();
+    QCOMPARE(readBytes(out), QByteArray("Name,Type,IP\n\"Edge, 1\",Device,10.0.0.1\n"));
+
+    // Cancelling writes nothing.
+    runCSVExportFlow(&window, session);
+    QFileDialog* again = nullptr;
+    const QList<QFileDialog*> dialogs = window.findChildren<QFileDialog*>();
+    for (QFileDialog* d : dialogs) {
+        if (d->isVisible())
+            again = d;
+    }
+    QVERIFY(again);
+    again->selectFile(dir.filePath(u"cancelled.csv"_s));
+    again->reject();
+    QVERIFY(!QFile::exists(dir.filePath(u"cancelled.csv"_s)));
 }
 
 QTEST_MAIN(TestCsvImportDialog)
