@@ -421,7 +421,8 @@ NodesPane::NodesPane(ProjectSession* session, QWidget* parent) : QWidget(parent)
     m_collapsedStrip->hide();
     setFixedWidth(expandedWidth);
 
-    connect(m_session->document(), &ProjectDocument::changed, this, &NodesPane::refreshNodes);
+    connect(m_session->document(), &ProjectDocument::changed, this,
+            &NodesPane::refreshNodesIfChanged);
     connect(m_session, &ProjectSession::selectionChanged, this, &NodesPane::refreshSelection);
     connect(m_session, &ProjectSession::typesChanged, this, &NodesPane::rebuildTypeMenu);
     refreshNodes();
@@ -711,11 +712,23 @@ qint64 NodesPane::nodeIdAtRow(int row) const
     return m_model->rows().value(row).id;
 }
 
+void NodesPane::refreshNodesIfChanged()
+{
+    // The pane keeps a reference to the node list it shows, so any write to the nodes detaches
+    // the project's list: the same data pointer means the nodes are unchanged (a pan, a map
+    // move or a colour change), and the 10,000-row re-sort is skipped.
+    const QList<NodeData>& nodes = m_session->project().nodes;
+    if (nodes.constData() == m_shownNodes.constData() && nodes.size() == m_shownNodes.size())
+        return;
+    refreshNodes();
+}
+
 void NodesPane::refreshNodes()
 {
     QScrollBar* bar = m_table->verticalScrollBar();
     const int scroll = bar->value();
-    m_model->setRows(sortedNodes(m_session->project().nodes, m_sortColumn, m_sortAscending));
+    m_shownNodes = m_session->project().nodes;
+    m_model->setRows(sortedNodes(m_shownNodes, m_sortColumn, m_sortAscending));
     const int rows = m_model->rowCount();
     m_table->setFixedHeight(std::clamp(rows * rowHeight, rowHeight, maxListHeight));
     // Lay the rows out now rather than later, so that the scroll range (and any scroll to a new

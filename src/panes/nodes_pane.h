@@ -121,6 +121,7 @@ private:
     void buildExpanded();
     void buildCollapsed();
     void refreshNodes();
+    void refreshNodesIfChanged();
     void refreshSelection();
     void refreshSortButtons();
     void rebuildTypeMenu();
@@ -156,6 +157,7 @@ private:
     std::optional<qint64> m_editingNodeId;
     std::optional<QString> m_editingField;
     QString m_editingValue;
+    QList<NodeData> m_shownNodes; // the project's node list as last shown
     QSet<qint64> m_shownSelection;
     std::optional<qint64> m_pendingScrollId;
 };

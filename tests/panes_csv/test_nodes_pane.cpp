@@ -211,8 +211,20 @@ void TestNodesPane::sortButtons()
     QCOMPARE(ids(pane.displayedNodes()), (QList<qint64>{3, 2, 1}));
     // The table shows the same order, and a project change re-sorts.
     QCOMPARE(pane.tableView()->model()->index(0, 2).data().toString(), u"9.0.0.1"_s);
+    QSignalSpy resets(pane.tableView()->model(), &QAbstractItemModel::modelReset);
     document.modify([](ProjectData& p) { p.nodes[1].ip = u"1.0.0.0"_s; });
     QCOMPARE(ids(pane.displayedNodes()), (QList<qint64>{2, 3, 1}));
+    QCOMPARE(resets.size(), 1);
+    // A change that leaves the nodes alone does not rebuild the rows; undoing a node edit does.
+    session.pushUndoSnapshot();
+    document.modify([](ProjectData& p) { p.viewSettings.zoom = 2.0; });
+    QCOMPARE(resets.size(), 1);
+    session.pushUndoSnapshot();
+    document.modify([](ProjectData& p) { p.nodes[2].ip = u"0.0.0.1"_s; });
+    QCOMPARE(ids(pane.displayedNodes()), (QList<qint64>{3, 2, 1}));
+    session.undo();
+    QCOMPARE(ids(pane.displayedNodes()), (QList<qint64>{2, 3, 1}));
+    QCOMPARE(resets.size(), 3);
 }
 
 void TestNodesPane::clickSelection()
