@@ -3,7 +3,7 @@
 function(velmora_configure_target target)
     target_compile_options(${target} PRIVATE
         -Wall -Wextra -Wpedantic -Wshadow -Wold-style-cast -Wsuggest-override
-        -Wnon-virtual-dtor -Wcast-align -Wunused -Woverloaded-virtual -Wnull-dereference)
+        -Wnon-virtual-dtor -Wcast-align -Wunused -Woverloaded-virtual)
     if(VELMORA_WERROR)
         target_compile_options(${target} PRIVATE -Werror)
     endif()
