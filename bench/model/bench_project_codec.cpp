@@ -27,6 +27,7 @@
 #include <cstdio>
 #include <functional>
 #include <malloc.h>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 using namespace velmora;
@@ -149,18 +150,29 @@ int main(int argc, char** argv)
     const double peerWriteMs = bestMs(rounds, [&] { writeFile(peerPath, image.toBase64()); });
 
     // Reading.
-    const QByteArray base64 = image.toBase64();
+    std::optional<ProjectData> decoded;
     const double decodeMs = bestMs(rounds, [&] {
-        const Expected<ProjectData> result = decodeProject(readFile(projectPath));
-        if (!result || !(*result == project))
-            qFatal("decode failed or differs: %s", qPrintable(result.error()));
+        decoded.reset();
+        Expected<ProjectData> result = decodeProject(readFile(projectPath));
+        if (!result)
+            qFatal("decode failed: %s", qPrintable(result.error()));
+        decoded = std::move(result).value();
     });
+    if (!(*decoded == project))
+        qFatal("the decoded project differs from the encoded one");
+    decoded.reset();
+    QByteArray peerImage;
     const double peerReadMs = bestMs(rounds, [&] {
-        const auto decoded = QByteArray::fromBase64Encoding(
-            readFile(peerPath), QByteArray::AbortOnBase64DecodingErrors);
-        if (!decoded || decoded.decoded.size() != image.size())
+        peerImage.clear();
+        auto result = QByteArray::fromBase64Encoding(readFile(peerPath),
+                                                     QByteArray::AbortOnBase64DecodingErrors);
+        if (!result)
             qFatal("peer decode failed");
+        peerImage = std::move(result.decoded);
     });
+    if (peerImage != image)
+        qFatal("the peer decoded a different image");
+    peerImage.clear();
 
     // Memory of the undo history: 30 snapshots, first as they are, then each followed by an edit
     // of one node (which detaches the node list, but neither the image nor the cables).

@@ -502,9 +502,29 @@ public:
                readDouble(o, path, "scale"_L1, node.scale);
     }
 
+    // Nearly every point is "node" or "free": those share one string instead of allocating one
+    // per point (a large project has tens of thousands of points, each kept in the undo history).
+    bool readPointType(const QJsonObject& o, const Path& path, QString& out)
+    {
+        static const QJsonValue node(cablePointTypeNode);
+        static const QJsonValue free(cablePointTypeFree);
+        QJsonValue v;
+        if (!require(o, path, "type"_L1, v))
+            return false;
+        if (v == node)
+            out = cablePointTypeNode;
+        else if (v == free)
+            out = cablePointTypeFree;
+        else if (v.isString())
+            out = v.toString();
+        else
+            return fail(path.member("type"_L1), u"expected a string"_s);
+        return true;
+    }
+
     bool readPoint(const QJsonObject& o, const Path& path, CablePointData& point)
     {
-        if (!(readString(o, path, "type"_L1, point.type) && readDouble(o, path, "x"_L1, point.x) &&
+        if (!(readPointType(o, path, point.type) && readDouble(o, path, "x"_L1, point.x) &&
               readDouble(o, path, "y"_L1, point.y) &&
               readDouble(o, path, "anchorAngle"_L1, point.anchorAngle)))
             return false;
@@ -642,6 +662,8 @@ std::optional<TextSpan> findMapImageText(QByteArrayView text)
     const char* const data = text.data();
     const qsizetype size = text.size();
     constexpr qsizetype maxDepth = 1024;
+    if (!text.contains("\"imageData\""))
+        return std::nullopt; // no image text to look for: spare the scan
 
     // The closing quote of the string opening at `open`, or -1; `escaped` says whether the
     // string holds a backslash.
@@ -778,17 +800,16 @@ Expected<ProjectData> decodeProject(const QByteArray& contents)
     if (contents.isEmpty())
         return Error{u"empty file: expected a JSON object"_s};
     if (const std::optional<TextSpan> span = findMapImageText(contents)) {
-        auto image =
-            QByteArray::fromBase64Encoding(contents.sliced(span->begin, span->end - span->begin),
-                                           QByteArray::AbortOnBase64DecodingErrors);
+        // Decoded from a view of the file bytes into a buffer of the image's size: no copy of
+        // the Base64 text, no spare capacity left behind.
+        const QByteArray text =
+            QByteArray::fromRawData(contents.constData() + span->begin, span->end - span->begin);
+        auto image = QByteArray::fromBase64Encoding(text, QByteArray::AbortOnBase64DecodingErrors);
         if (image) {
             QByteArray rest;
             rest.reserve(contents.size() - (span->end - span->begin));
             rest.append(QByteArrayView(contents).first(span->begin));
             rest.append(QByteArrayView(contents).sliced(span->end));
-            // Decoding in place leaves a quarter of the buffer unused; the image lives as long as
-            // the project and its undo history, so give it back (a shrinking realloc, no copy).
-            image.decoded.squeeze();
             Expected<ProjectData> project = readDocument(rest, std::move(image.decoded));
             if (project)
                 return project;
