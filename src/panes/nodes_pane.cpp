@@ -741,8 +741,10 @@ void NodesPane::refreshNodes()
     static_cast<QGraphicsOpacityEffect*>(m_exportButton->graphicsEffect())
         ->setOpacity(hasNodes ? 1.0 : 0.5);
 
-    if (m_editingNodeId && m_model->rowOf(*m_editingNodeId) < 0)
-        m_editor->hide(); // the node went away; a later commit is ignored
+    // While its node is gone the edit field is hidden (a commit then does nothing); an undo that
+    // brings the node back shows it again.
+    if (m_editingNodeId)
+        m_editor->setVisible(m_model->rowOf(*m_editingNodeId) >= 0);
     placeEditor();
     if (m_pendingScrollId) {
         const int row = m_model->rowOf(*m_pendingScrollId);

@@ -327,8 +327,15 @@ void TestNodesPane::editingReplacedAndDeleted()
     QCOMPARE(pane.editingNodeId(), 3);
     QCOMPARE(pane.editor()->geometry(), pane.cellRect(3, sortKeyIp));
 
-    // The node goes away: the commit is ignored.
+    // The node goes away and the field with it; an undo brings both back.
     session.deleteNode(3);
+    QVERIFY(!pane.editor()->isVisible());
+    session.undo();
+    QVERIFY(pane.editor()->isVisible());
+    QCOMPARE(pane.editor()->geometry(), pane.cellRect(3, sortKeyIp));
+    // Gone again: the commit is ignored.
+    session.deleteNode(3);
+    QVERIFY(!pane.editor()->isVisible());
     const qsizetype snapshots = session.undoStack().size();
     pane.setEditingValue(u"1.1.1.1"_s);
     pane.commitEdit();
