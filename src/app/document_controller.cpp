@@ -178,11 +178,19 @@ bool DocumentController::saveAs(MainWindow* window)
     VelmoraDocument* document = window->document();
     const QString suggested =
         document->isUntitled()
-            ? QDir::home().filePath(document->projectData().projectName + u".velmora"_s)
+            ? QDir::home().filePath(
+                  QString(document->projectData().projectName).replace(u'/', u'-') + u".velmora"_s)
             : document->filePath();
     QString path = m_dialogs->askSavePath(window, suggested);
     if (path.isEmpty())
         return false;
+    // Two windows on one file would overwrite each other's saves.
+    if (MainWindow* other = windowForFile(path); other && other != window) {
+        m_dialogs->showError(
+            window, u"The document “%1” could not be saved."_s.arg(QFileInfo(path).fileName()),
+            u"It is open in another window. Close that window first."_s);
+        return false;
+    }
     const Expected<bool> saved = document->saveAs(path);
     if (!saved) {
         m_dialogs->showError(

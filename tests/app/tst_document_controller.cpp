@@ -367,6 +367,16 @@ void TestDocumentController::untitledSaveAsksForPath()
     QVERIFY(window->close());
     QCOMPARE(VelmoraDocument::readFile(target)->projectName, u"Fresh"_s);
     QCOMPARE(m_controller->recentFiles().value(0), target);
+
+    // Saving another window over a file that is open elsewhere is refused.
+    MainWindow* open = m_controller->openFile(target);
+    MainWindow* other = m_controller->newDocument();
+    renameProject(other, u"Intruder"_s);
+    m_dialogs->savePaths = {target};
+    QVERIFY(!m_controller->saveAs(other));
+    QCOMPARE(m_dialogs->errorMessages.size(), 1);
+    QCOMPARE(VelmoraDocument::readFile(target)->projectName, u"Fresh"_s);
+    QVERIFY(!open->document()->isModified());
 }
 
 void TestDocumentController::failedSaveShowsErrorAndKeepsFile()
