@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes to the project decoder. Its shortcut for the map image must agree with
 // the plain read through the JSON tree; whatever decodes must encode, and the encoded file must
-// decode to the same project and encode to the same bytes again.
+// decode to the same project and encode to the same bytes again. The text must be exactly what
+// QJsonDocument writes for the same records.
+
+#include "reference_text.h"
 
 #include "model/project_codec.h"
 
@@ -37,6 +40,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const Expected<QByteArray> encoded = encodeProject(*first);
     if (!encoded)
         fail("a decoded project does not encode:", encoded.error());
+    if (*encoded != testing::referenceText(*first))
+        fail("the text differs from QJsonDocument's rendering of the same records");
     const Expected<ProjectData> second = decodeProject(*encoded);
     if (!second)
         fail("an encoded project does not decode:", second.error());
