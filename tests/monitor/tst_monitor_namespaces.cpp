@@ -6,9 +6,11 @@
 // process. In each namespace 127.0.0.0/8 is removed from lo and single /32 addresses are
 // added; a host "goes down" by ignoring echo requests (it times out) or by losing its address.
 
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <unistd.h>
@@ -96,6 +98,8 @@ private slots:
     void rawSocketPath();
     void unprivilegedDatagramPath();
     void noSocketTellsWhatToRun();
+    void cliPrintsStatusChanges();
+    void cliCannotPing();
 
 private:
     QString createNamespace(const QString& groupRange, const QStringList& addresses);
@@ -230,6 +234,62 @@ void TestMonitorNamespaces::noSocketTellsWhatToRun()
     QVERIFY2(message.contains(u"sudo setcap cap_net_raw+ep /"_s), qPrintable(message));
     QVERIFY(probe.process().waitForFinished(5000));
     QCOMPARE(probe.process().exitCode(), 3);
+}
+
+void TestMonitorNamespaces::cliPrintsStatusChanges()
+{
+    // The demo project's nodes all sit on loopback addresses.
+    const QString ns = createNamespace(u"0 2147483647"_s, {u"127.0.10.1"_s});
+    QVERIFY(!ns.isEmpty());
+    QTemporaryDir dir;
+    const QString project = dir.filePath(u"p.velmora"_s);
+    QVERIFY(QFile::copy(QStringLiteral(VELMORA_SOURCE_DIR "/examples/demo.velmora"), project));
+    QProcess cli;
+    cli.start(u"ip"_s,
+              {u"netns"_s, u"exec"_s, ns, QStringLiteral(VELMORA_CLI), u"monitor"_s, project,
+               u"--interval"_s, u"0.2"_s, u"--duration"_s, u"1.5"_s, u"--json"_s});
+    QVERIFY(cli.waitForFinished(15000));
+    QCOMPARE(cli.exitCode(), 0);
+    const QList<QByteArray> lines = cli.readAllStandardOutput().trimmed().split('\n');
+    bool sawOnline = false;
+    int unknownOther = 0;
+    for (const QByteArray& raw : lines) {
+        const QJsonObject l = QJsonDocument::fromJson(raw).object();
+        QVERIFY2(l.contains(u"time"_s) && l.contains(u"name"_s) && l.contains(u"latencyMs"_s),
+                 raw.constData());
+        if (l.value(u"ip"_s).toString() == u"127.0.10.1"_s &&
+            l.value(u"status"_s).toString() == u"online"_s) {
+            sawOnline = l.value(u"latencyMs"_s).toDouble() > 0.0;
+        } else if (l.value(u"ip"_s).toString() != u"127.0.10.1"_s) {
+            // Only one address exists in the namespace: every other node stays unknown.
+            QCOMPARE(l.value(u"status"_s).toString(), u"unknown"_s);
+            ++unknownOther;
+        }
+    }
+    QVERIFY(sawOnline);
+    QVERIFY(unknownOther > 0);
+}
+
+void TestMonitorNamespaces::cliCannotPing()
+{
+    const QString ns = createNamespace(u"1 0"_s, {u"127.0.10.1"_s});
+    QVERIFY(!ns.isEmpty());
+    QTemporaryDir dir;
+    QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                          QFile::ReadOther | QFile::ExeOther);
+    const QString project = dir.filePath(u"p.velmora"_s);
+    QVERIFY(QFile::copy(QStringLiteral(VELMORA_SOURCE_DIR "/examples/demo.velmora"), project));
+    QFile::setPermissions(project, QFile::ReadOwner | QFile::ReadOther);
+    QProcess cli;
+    cli.start(u"ip"_s, QStringList{u"netns"_s, u"exec"_s, ns} + asNobody +
+                           QStringList{QStringLiteral(VELMORA_CLI), u"monitor"_s, project,
+                                       u"--duration"_s, u"5"_s});
+    QVERIFY(cli.waitForFinished(15000));
+    const QString err = QString::fromLocal8Bit(cli.readAllStandardError());
+    if (cli.exitCode() == 2 || err.contains(u"ermission denied"_s))
+        QSKIP("The user nobody cannot run velmora-cli or read the project here");
+    QCOMPARE(cli.exitCode(), 3);
+    QVERIFY2(err.contains(u"ping_group_range"_s) && err.contains(u"setcap"_s), qPrintable(err));
 }
 
 QTEST_GUILESS_MAIN(TestMonitorNamespaces)
