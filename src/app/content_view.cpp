@@ -1,16 +1,25 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/content_view.h"
 
+#include "canvas/canvas_interaction_handler.h"
 #include "canvas/canvas_widget.h"
 #include "canvas/splash_overlay.h"
 #include "canvas/view_state.h"
 #include "monitor/ping_manager.h"
+#include "panes/cables_section.h"
+#include "panes/controls_card.h"
 #include "panes/left_pane.h"
 #include "panes/mode_switch.h"
 #include "panes/pane_layout_state.h"
 #include "panes/right_column.h"
+#include "panes/search_bar.h"
+#include "panes/selection_readouts.h"
+#include "panes/type_sheets.h"
 
 #include <QResizeEvent>
+#include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace velmora {
 
@@ -18,7 +27,7 @@ namespace {
 
 // Dark theme of the panes lying over the canvas.
 const QString paneStyleSheet = QStringLiteral(
-    "#leftPane, #rightColumn { background: rgba(26, 26, 28, 242);"
+    "#leftPane, #rightColumn, #searchBar, #controlsCard { background: rgba(26, 26, 28, 242);"
     " border: 1px solid rgba(255, 255, 255, 20); }"
     "QLabel { color: rgb(235, 235, 240); }"
     "QToolTip { color: white; background: rgb(40, 40, 40); border: 1px solid rgb(70, 70, 70); }"
@@ -35,7 +44,10 @@ ContentView::ContentView(ProjectDocument* document, QWidget* parent)
       m_canvas(new CanvasWidget(m_session, m_view, this)),
       m_left(new LeftPane(m_session, m_view, m_layout, this)),
       m_right(new RightColumn(m_session, m_view, m_layout, this)),
-      m_pingManager(new PingManager(this)), m_splash(new SplashOverlay(this))
+      m_pingManager(new PingManager(this)), m_splash(new SplashOverlay(this)),
+      m_interaction(new CanvasInteractionHandler(m_canvas, m_view, m_session, this)),
+      m_searchBar(new SearchBar(m_session, m_interaction->interaction(), this)),
+      m_controls(new ControlsCard(this))
 {
     setStyleSheet(paneStyleSheet);
     m_splash->hide();
@@ -47,6 +59,24 @@ ContentView::ContentView(ProjectDocument* document, QWidget* parent)
     connect(m_left->modeSwitch(), &ModeSwitch::modeRequested, this, &ContentView::switchMode);
     connect(m_layout, &PaneLayoutState::changed, this, &ContentView::layoutPanes);
     connect(m_view, &ViewState::appModeChanged, this, &ContentView::layoutPanes);
+
+    // Canvas interaction: the read-outs and the cables section in the left pane, the search bar
+    // and the help card over the canvas.
+    CanvasInteraction* interaction = m_interaction->interaction();
+    m_interaction->setCustomTypeSheetOpener([this] { openCustomTypeSheet(m_session, this); });
+    m_left->readoutsSlot()->addWidget(new SelectionReadouts(m_session, interaction, m_left));
+    m_left->cablesSlot()->addWidget(new CablesSection(m_session, interaction, m_left));
+    m_searchBar->setObjectName(QStringLiteral("searchBar"));
+    m_searchBar->setAttribute(Qt::WA_StyledBackground);
+    m_controls->setCollapsed(m_layout->helpPaneCollapsed());
+    connect(m_controls, &ControlsCard::collapseRequested, m_layout,
+            &PaneLayoutState::setHelpPaneCollapsed);
+    connect(m_layout, &PaneLayoutState::changed, m_controls, [this] {
+        m_controls->setCollapsed(m_layout->helpPaneCollapsed());
+        layoutPanes();
+    });
+    connect(interaction, &CanvasInteraction::searchBarShownChanged, this,
+            &ContentView::layoutPanes);
     layoutPanes();
 }
 
@@ -99,6 +129,15 @@ void ContentView::layoutPanes()
     m_right->setGeometry(width() - rightWidth, 0, rightWidth, height());
     m_left->raise();
     m_right->raise();
+    // The search bar at the top of the free canvas area, the help card at its bottom left.
+    const int freeWidth = std::max(0, width() - leftWidth - rightWidth);
+    const int barWidth = std::min(520, std::max(0, freeWidth - 24));
+    m_searchBar->setGeometry(leftWidth + (freeWidth - barWidth) / 2, 12, barWidth,
+                             m_searchBar->sizeHint().height());
+    m_searchBar->raise();
+    m_controls->adjustSize();
+    m_controls->move(leftWidth + 12, height() - m_controls->height() - 12);
+    m_controls->raise();
     if (m_splash->showSplash() && m_splash->isVisible()) {
         m_splash->setGeometry(rect());
         m_splash->raise();

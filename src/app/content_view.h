@@ -13,11 +13,14 @@
 
 namespace velmora {
 
+class CanvasInteractionHandler;
 class CanvasWidget;
+class ControlsCard;
 class LeftPane;
 class PaneLayoutState;
 class PingManager;
 class RightColumn;
+class SearchBar;
 class SplashOverlay;
 class ViewState;
 
@@ -35,6 +38,9 @@ public:
     PaneLayoutState* paneLayout() const { return m_layout; }
     PingManager* pingManager() const { return m_pingManager; }
     SplashOverlay* splash() const { return m_splash; }
+    CanvasInteractionHandler* interaction() const { return m_interaction; }
+    SearchBar* searchBar() const { return m_searchBar; }
+    ControlsCard* controlsCard() const { return m_controls; }
 
     // Called once when the window is first shown: prepares type colours, restores the stored
     // view and frames the content 0.1 s later when the stored pan is exactly (0, 0).
@@ -63,6 +69,10 @@ private:
     RightColumn* m_right;
     PingManager* m_pingManager;
     SplashOverlay* m_splash;
+    // Pointer and key interaction of the canvas, and the widgets that belong to it.
+    CanvasInteractionHandler* m_interaction;
+    SearchBar* m_searchBar;
+    ControlsCard* m_controls;
 };
 
 } // namespace velmora

@@ -128,8 +128,11 @@ void CanvasInteraction::press(QPointF p)
 
 void CanvasInteraction::move(QPointF p)
 {
-    if (!m_pressPosition)
+    if (!m_pressPosition) {
+        // A move without a press of ours (the press went elsewhere) is only a hover.
+        hover(p);
         return;
+    }
     const QPointF delta = p - *m_pressPosition;
     if (!m_pressIsDrag) {
         if (std::hypot(delta.x(), delta.y()) < dragThreshold)
@@ -364,8 +367,7 @@ void CanvasInteraction::continueDrag(QSizeF translation)
     }
     if (!m_gesture.draggedNode) {
         if (!m_gesture.isDrawingCable)
-            m_view->setPan(m_view->dragStart() +
-                           QPointF(translation.width(), translation.height()));
+            m_view->dragPan(translation);
         return;
     }
     m_gesture.nodeDragOffset = translation;
@@ -385,7 +387,7 @@ void CanvasInteraction::dragEnded(QSizeF translation)
         commitPointDrag();
     } else if (!m_gesture.draggedNode) {
         if (!m_gesture.isDrawingCable)
-            m_view->setDragStart(transform().pan);
+            m_view->endDragPan();
     } else {
         const double zoom = transform().zoom;
         const QSizeF offset = m_gesture.nodeDragOffset;

@@ -30,10 +30,10 @@ class ViewAccess {
 public:
     virtual ~ViewAccess() = default;
     virtual ViewTransform transform() const = 0;
-    // The pan when the current pan drag began; equal to the pan whenever no pan drag runs.
-    virtual QPointF dragStart() const = 0;
-    virtual void setPan(QPointF pan) = 0;
-    virtual void setDragStart(QPointF dragStart) = 0;
+    // Panning by dragging empty canvas: pan = the pan when the drag began + translation.
+    virtual void dragPan(QSizeF translation) = 0;
+    // The pan drag ended: the current pan becomes the start of the next one.
+    virtual void endDragPan() = 0;
     // Pixel size of the decoded map image; empty when there is none or it does not decode.
     virtual QSize mapImageSize() const = 0;
     virtual void zoomIn() = 0;

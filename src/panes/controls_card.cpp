@@ -3,7 +3,10 @@
 
 #include <QFont>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
 
 namespace velmora {
 
@@ -22,21 +25,48 @@ QList<QPair<QString, QString>> controlsHelpRows()
     };
 }
 
-ControlsCard::ControlsCard(QWidget* parent) : QWidget(parent)
+ControlsCard::ControlsCard(QWidget* parent)
+    : QWidget(parent), m_rows(new QWidget(this)), m_collapse(new QPushButton(this))
 {
-    auto* layout = new QGridLayout(this);
+    setObjectName(QStringLiteral("controlsCard"));
+    setAttribute(Qt::WA_StyledBackground);
+    auto* column = new QVBoxLayout(this);
+    auto* header = new QHBoxLayout;
     auto* title = new QLabel(QStringLiteral("Controls"), this);
     QFont titleFont = title->font();
     titleFont.setWeight(QFont::DemiBold);
     title->setFont(titleFont);
-    layout->addWidget(title, 0, 0, 1, 2);
-    int row = 1;
+    header->addWidget(title);
+    header->addStretch(1);
+    m_collapse->setFixedSize(20, 20);
+    m_collapse->setFlat(true);
+    header->addWidget(m_collapse);
+    column->addLayout(header);
+
+    auto* grid = new QGridLayout(m_rows);
+    grid->setContentsMargins(0, 0, 0, 0);
+    int row = 0;
     for (const auto& [label, description] : controlsHelpRows()) {
-        layout->addWidget(new QLabel(label, this), row, 0);
-        layout->addWidget(new QLabel(description, this), row, 1);
+        grid->addWidget(new QLabel(label, m_rows), row, 0);
+        grid->addWidget(new QLabel(description, m_rows), row, 1);
         ++row;
     }
-    layout->setColumnStretch(1, 1);
+    grid->setColumnStretch(1, 1);
+    column->addWidget(m_rows);
+
+    connect(m_collapse, &QPushButton::clicked, this,
+            [this] { emit collapseRequested(!m_collapsed); });
+    setCollapsed(false);
+}
+
+void ControlsCard::setCollapsed(bool collapsed)
+{
+    m_collapsed = collapsed;
+    m_rows->setVisible(!collapsed);
+    m_collapse->setText(collapsed ? QString(QChar(0x25B8)) : QString(QChar(0x25BE)));
+    m_collapse->setToolTip(collapsed ? QStringLiteral("Expand Controls pane")
+                                     : QStringLiteral("Collapse Controls pane"));
+    adjustSize();
 }
 
 } // namespace velmora

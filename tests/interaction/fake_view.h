@@ -20,9 +20,11 @@ public:
     QList<QSet<qint64>> framed;
 
     ViewTransform transform() const override { return view; }
-    QPointF dragStart() const override { return start; }
-    void setPan(QPointF pan) override { view.pan = pan; }
-    void setDragStart(QPointF dragStart) override { start = dragStart; }
+    void dragPan(QSizeF translation) override
+    {
+        view.pan = start + QPointF(translation.width(), translation.height());
+    }
+    void endDragPan() override { start = view.pan; }
     QSize mapImageSize() const override { return imageSize; }
     void zoomIn() override { ++zoomIns; }
     void zoomOut() override { ++zoomOuts; }

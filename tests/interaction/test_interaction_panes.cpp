@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
 
@@ -409,7 +410,20 @@ void TestInteractionPanes::controlsCardRows()
     ControlsCard card;
     const QList<QLabel*> labels = card.findChildren<QLabel*>();
     QCOMPARE(labels.size(), 1 + 2 * rows.size());
-    QCOMPARE(labels.first()->text(), QStringLiteral("Controls"));
+    QStringList texts;
+    for (const QLabel* label : labels)
+        texts << label->text();
+    QVERIFY(texts.contains(QStringLiteral("Controls")));
+    QVERIFY(texts.contains(QStringLiteral("Remove node/cable")));
+
+    // The card's button asks to collapse; collapsing hides the rows but keeps the title.
+    QSignalSpy requested(&card, &ControlsCard::collapseRequested);
+    card.collapseButton()->click();
+    QCOMPARE(requested.count(), 1);
+    QCOMPARE(requested.at(0).at(0).toBool(), true);
+    card.setCollapsed(true);
+    for (const QLabel* label : labels)
+        QCOMPARE(label->isVisibleTo(&card), label->text() == QStringLiteral("Controls"));
 }
 
 QTEST_MAIN(TestInteractionPanes)
