@@ -63,6 +63,14 @@ int main(int argc, char* argv[])
         return velmora::cli::exitUsage;
     }
 
+    for (int i = 2; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            QTextStream(stdout) << "Usage: velmora-cli " << command->synopsis << "\n\n"
+                                << command->description << '\n';
+            return velmora::cli::exitOk;
+        }
+    }
+
     std::unique_ptr<QCoreApplication> app;
     if (command->needsGui) {
         if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
