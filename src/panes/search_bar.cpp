@@ -5,6 +5,7 @@
 #include "model/project_session.h"
 #include "model/search.h"
 
+#include <QAction>
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QIcon>
@@ -64,6 +65,13 @@ SearchBar::SearchBar(ProjectSession* session, CanvasInteraction* interaction, QW
     QPalette countPalette = m_countLabel->palette();
     countPalette.setColor(QPalette::WindowText, QColor::fromRgbF(0.29f, 0.87f, 0.5f));
     m_countLabel->setPalette(countPalette);
+
+    // Escape typed into the field is the window's Escape: it closes the search first.
+    auto* escape = new QAction(m_field);
+    escape->setShortcut(QKeySequence(Qt::Key_Escape));
+    escape->setShortcutContext(Qt::WidgetShortcut);
+    m_field->addAction(escape);
+    connect(escape, &QAction::triggered, interaction, &CanvasInteraction::escape);
 
     m_field->setText(session->searchText());
     connect(m_field, &QLineEdit::textEdited, session, &ProjectSession::setSearchText);

@@ -295,6 +295,17 @@ void TestInteractionPanes::searchBarShowsCountAndButtons()
     QTest::keyClicks(bar.field(), QStringLiteral("ap"));
     bar.selectAllButton()->click();
     QCOMPARE(rig.session.selectedNodes(), (QSet<qint64>{3, 4}));
+    // Escape in the field closes the search and keeps the selection.
+    bar.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&bar));
+    bar.field()->setFocus();
+    QTest::keyClick(bar.field(), Qt::Key_Escape);
+    QVERIFY(!rig.interaction.showSearchBar());
+    QVERIFY(rig.session.searchText().isEmpty());
+    QCOMPARE(rig.session.selectedNodes(), (QSet<qint64>{3, 4}));
+
+    rig.interaction.setShowSearchBar(true);
+    rig.session.setSearchText(QStringLiteral("ap"));
     bar.closeButton()->click();
     QVERIFY(bar.isHidden());
     QVERIFY(rig.session.searchText().isEmpty());
