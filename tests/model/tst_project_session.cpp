@@ -309,6 +309,53 @@ private slots:
         QVERIFY(session.project() == beforeReset);
     }
 
+    void everyEditRecordsOneUndoStep_data()
+    {
+        QTest::addColumn<QString>("operation");
+        for (const char* op :
+             {"deleteSelection", "deleteNode", "deleteFocusedCable", "deleteCommand",
+              "resetEverything", "pasteClipboard", "duplicateNode", "applyTypeToSelection"})
+            QTest::newRow(op) << QString::fromLatin1(op);
+    }
+
+    void everyEditRecordsOneUndoStep()
+    {
+        // Each edit takes exactly one snapshot of the project as it was, writes through the
+        // document (so views hear of it), and one undo brings the project back unchanged.
+        QFETCH(QString, operation);
+        ProjectDocument doc(network());
+        ProjectSession session(&doc);
+        session.setSelection({2}, {5}, toCable(network().cables.at(3)));
+        session.copySelection();
+        QSignalSpy changed(&doc, &ProjectDocument::changed);
+
+        if (operation == u"deleteSelection")
+            session.deleteSelection();
+        else if (operation == u"deleteNode")
+            session.deleteNode(4);
+        else if (operation == u"deleteFocusedCable")
+            session.deleteFocusedCable();
+        else if (operation == u"deleteCommand")
+            session.deleteCommand();
+        else if (operation == u"resetEverything")
+            session.resetEverything();
+        else if (operation == u"pasteClipboard")
+            session.pasteClipboard();
+        else if (operation == u"duplicateNode")
+            session.duplicateNode(3);
+        else if (operation == u"applyTypeToSelection")
+            session.applyTypeToSelection(u"Camera"_s);
+
+        QVERIFY(!changed.isEmpty());
+        QVERIFY(!(session.project() == network()));
+        QCOMPARE(session.undoStack().size(), 1);
+        QVERIFY(session.undoStack().first() == network());
+        session.undo();
+        QVERIFY(session.project() == network());
+        QVERIFY(session.undoStack().isEmpty());
+        QCOMPARE(session.redoStack().size(), 1);
+    }
+
     void selectionSignalsOnlyOnChange()
     {
         ProjectDocument doc(network());
