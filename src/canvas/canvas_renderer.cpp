@@ -44,6 +44,49 @@ QPen strokePen(const QColor& color, double width, Qt::PenCapStyle cap = Qt::Roun
     return pen;
 }
 
+// Polyline strokes thinner than a pixel are drawn as one-pixel cosmetic lines whose opacity is
+// scaled by the width: the same coverage a user sees, at a fraction of the cost of stroking
+// (zoomed-out views of large networks are all thin lines).
+void strokePolyline(QPainter& painter, const QPolygonF& positions, const QColor& color,
+                    double width)
+{
+    if (width < 1.0) {
+        QColor thin = color;
+        thin.setAlphaF(static_cast<float>(color.alphaF() * std::max(width, 0.0)));
+        QPen pen(thin, 0.0);
+        pen.setCosmetic(true);
+        painter.setPen(pen);
+    } else {
+        painter.setPen(strokePen(color, width));
+    }
+    painter.drawPolyline(positions);
+}
+
+// Rounded rectangles whose corners are under a pixel look like plain ones.
+void fillRoundedRect(QPainter& painter, const QRectF& rect, double radius)
+{
+    if (radius < 1.0)
+        painter.drawRect(rect);
+    else
+        painter.drawRoundedRect(rect, radius, radius);
+}
+
+void strokeRoundedRect(QPainter& painter, const QRectF& rect, double radius, const QColor& color,
+                       double width)
+{
+    painter.setBrush(Qt::NoBrush);
+    if (width < 1.0) {
+        QColor thin = color;
+        thin.setAlphaF(static_cast<float>(color.alphaF() * std::max(width, 0.0)));
+        QPen pen(thin, 0.0);
+        pen.setCosmetic(true);
+        painter.setPen(pen);
+    } else {
+        painter.setPen(strokePen(color, width));
+    }
+    fillRoundedRect(painter, rect, radius);
+}
+
 } // namespace
 
 Rgb statusColor(PingStatus status)
@@ -198,21 +241,22 @@ void CanvasRenderer::drawGrid(QPainter& painter, QSizeF size, const ViewTransfor
     const double s = gridSize * view.zoom;
     if (!(s > 0.5) || !std::isfinite(s))
         return; // spacing under a pixel would fill the canvas; nothing a user could read
-    // Aliased so that each line covers exactly one pixel column or row.
-    painter.setRenderHint(QPainter::Antialiasing, false);
-    QList<QLineF> lines;
+    // Each line covers exactly one pixel column or row (a smeared two-pixel line would look
+    // blurred); one-pixel solid rectangles take the fast fill path. Crossings are blended twice,
+    // as where two lines are drawn over each other.
+    const QColor colour = toColor(gridColor, gridOpacity);
+    const int width = static_cast<int>(std::ceil(size.width()));
+    const int height = static_cast<int>(std::ceil(size.height()));
     double startX = std::fmod(view.pan.x(), s);
     if (startX < 0)
         startX += s;
     for (double x = startX; x <= size.width(); x += s)
-        lines.append(QLineF(x, 0, x, size.height()));
+        painter.fillRect(QRect(static_cast<int>(std::floor(x)), 0, 1, height), colour);
     double startY = std::fmod(view.pan.y(), s);
     if (startY < 0)
         startY += s;
     for (double y = startY; y <= size.height(); y += s)
-        lines.append(QLineF(0, y, size.width(), y));
-    painter.setPen(QPen(toColor(gridColor, gridOpacity), 1.0));
-    painter.drawLines(lines);
+        painter.fillRect(QRect(0, static_cast<int>(std::floor(y)), width, 1), colour);
 }
 
 void CanvasRenderer::drawCable(QPainter& painter, const FrameContext& context, qint64 id,
@@ -243,11 +287,9 @@ void CanvasRenderer::drawCable(QPainter& painter, const FrameContext& context, q
     painter.setBrush(Qt::NoBrush);
     if (positions.size() >= 2) {
         if (isPreview) {
-            painter.setPen(strokePen(toColor(cableColor, 0.7), 2 * z));
-            painter.drawPolyline(positions);
+            strokePolyline(painter, positions, toColor(cableColor, 0.7), 2 * z);
         } else if (selected) {
-            painter.setPen(strokePen(toColor(selectedCableColor, 0.9), 4 * z));
-            painter.drawPolyline(positions);
+            strokePolyline(painter, positions, toColor(selectedCableColor, 0.9), 4 * z);
         } else if (context.live && frame.liveGlowEnabled && connected) {
             PingStatus status = PingStatus::unknown;
             if (frame.cableStatus) {
@@ -260,18 +302,13 @@ void CanvasRenderer::drawCable(QPainter& painter, const FrameContext& context, q
             }
             const Rgb c = statusColor(status);
             const double i = pulseIntensity(status, frame.pulsePhase);
-            painter.setPen(strokePen(toColor(c, 0.15 * i), (6 * i + 10) * z));
-            painter.drawPolyline(positions);
-            painter.setPen(strokePen(toColor(c, 0.25 * i), (3 * i + 6) * z));
-            painter.drawPolyline(positions);
-            painter.setPen(strokePen(toColor(c), (2 * i + 3) * z));
-            painter.drawPolyline(positions);
+            strokePolyline(painter, positions, toColor(c, 0.15 * i), (6 * i + 10) * z);
+            strokePolyline(painter, positions, toColor(c, 0.25 * i), (3 * i + 6) * z);
+            strokePolyline(painter, positions, toColor(c), (2 * i + 3) * z);
         } else if (connected) {
-            painter.setPen(strokePen(toColor(cableColor, 0.9), 3 * z));
-            painter.drawPolyline(positions);
+            strokePolyline(painter, positions, toColor(cableColor, 0.9), 3 * z);
         } else {
-            painter.setPen(strokePen(toColor(freeCableColor, 0.6), 3 * z));
-            painter.drawPolyline(positions);
+            strokePolyline(painter, positions, toColor(freeCableColor, 0.6), 3 * z);
         }
     }
 
@@ -386,27 +423,22 @@ void CanvasRenderer::drawNode(QPainter& painter, const FrameContext& context, co
             const double g = layer.grow * z * i;
             const double lr = r + layer.radius * z * i;
             painter.setBrush(toColor(c, layer.opacity * i));
-            painter.drawRoundedRect(box.adjusted(-g, -g, g, g), lr, lr);
+            fillRoundedRect(painter, box.adjusted(-g, -g, g, g), lr);
         }
     }
 
     painter.setPen(Qt::NoPen);
     painter.setBrush(toColor(nodeBodyColor));
-    painter.drawRoundedRect(box, r, r);
+    fillRoundedRect(painter, box, r);
 
     const auto typeIt = frame.typeColorMap.constFind(node.type);
     const Rgb t = typeIt != frame.typeColorMap.cend() ? *typeIt : colorPalette[0];
     const Rgb border = statusStyle ? statusColor(status) : t;
-    painter.setBrush(Qt::NoBrush);
-    painter.setPen(strokePen(toColor(border), (selected ? 3 : 2) * z));
-    painter.drawRoundedRect(box, r, r);
-    if (selected) {
-        painter.setPen(strokePen(toColor(border, 0.4), 8 * z));
-        painter.drawRoundedRect(box, r, r);
-    } else if (!frame.searchText.isEmpty() && frame.searchMatches.contains(node.id)) {
-        painter.setPen(strokePen(toColor(searchHighlightColor, 0.6), 6 * z));
-        painter.drawRoundedRect(box, r, r);
-    }
+    strokeRoundedRect(painter, box, r, toColor(border), (selected ? 3 : 2) * z);
+    if (selected)
+        strokeRoundedRect(painter, box, r, toColor(border, 0.4), 8 * z);
+    else if (!frame.searchText.isEmpty() && frame.searchMatches.contains(node.id))
+        strokeRoundedRect(painter, box, r, toColor(searchHighlightColor, 0.6), 6 * z);
 
     const double cx = box.left() + w / 2;
     drawCentredText(painter, nameFont, 14 * scale * z, QPointF(cx, box.top() + h * 0.25), node.name,
