@@ -20,6 +20,7 @@ QString escapeCSVField(const QString& text)
 QString csvText(const ProjectData& project)
 {
     QString text = u"Name,Type,IP\n"_s;
+    text.reserve(text.size() + project.nodes.size() * 40);
     for (const NodeData& node : project.nodes) {
         text += escapeCSVField(node.name);
         text += u',';

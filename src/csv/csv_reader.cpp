@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QStringDecoder>
 #include <QTextBoundaryFinder>
+#include <QVarLengthArray>
 
 #include <array>
 
@@ -145,6 +146,22 @@ QStringList valuesOnSeveralLines(const QList<CSVCandidate>& candidates,
     return repeated;
 }
 
+// The cells of a plain line: the slices between commas, without a heap allocation for the
+// usual handful of cells.
+QVarLengthArray<QStringView, 16> plainCells(QStringView line)
+{
+    QVarLengthArray<QStringView, 16> cells;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        if (line[i] == commaChar) {
+            cells.append(line.sliced(start, i - start));
+            start = i + 1;
+        }
+    }
+    cells.append(line.sliced(start));
+    return cells;
+}
+
 } // namespace
 
 QStringList parseCSVLine(QStringView line)
@@ -213,7 +230,7 @@ Expected<CSVRows> parseCSVContent(const QByteArray& content)
                                 fieldAt(cells, columns.ipIndex).value_or(csvDefaultAddress)};
         };
         if (isPlainLine(line))
-            rows.candidates.append(candidate(line.split(commaChar)));
+            rows.candidates.append(candidate(plainCells(line)));
         else
             rows.candidates.append(candidate(parseCSVLine(line)));
     }
