@@ -80,6 +80,7 @@ private slots:
     void undecodableFileOpensNoWindow();
     void openingAnOpenFileRaisesItsWindow();
     void recentListIsMostRecentFirst();
+    void openAndOpenRecentMenuItems();
     void titleShowsNameAndModifiedMarker();
     void windowSizes();
     void closePrompt_data();
@@ -277,6 +278,30 @@ void TestDocumentController::recentListIsMostRecentFirst()
     menu->actions().last()->trigger();
     QVERIFY(m_controller->recentFiles().isEmpty());
     QVERIFY(!menu->actions().last()->isEnabled());
+}
+
+void TestDocumentController::openAndOpenRecentMenuItems()
+{
+    QVERIFY(writeProject(path(u"a.velmora"_s), projectWithNodes(1)));
+    QVERIFY(writeProject(path(u"b.velmora"_s), projectWithNodes(2)));
+    MainWindow* window = m_controller->newDocument();
+
+    action(window, "actionOpen")->trigger(); // dialog cancelled
+    QCOMPARE(m_controller->windows().size(), 1);
+    m_dialogs->openPaths = {path(u"a.velmora"_s)};
+    action(window, "actionOpen")->trigger();
+    QVERIFY(m_controller->windowForFile(path(u"a.velmora"_s)));
+
+    // A recent entry whose file has gone shows why and opens nothing.
+    m_controller->noteRecentFile(path(u"b.velmora"_s));
+    QVERIFY(QFile::remove(path(u"b.velmora"_s)));
+    auto* menu = window->findChild<QMenu*>(u"menuOpenRecent"_s);
+    emit menu->aboutToShow();
+    QAction* entry = menu->actions().first();
+    QCOMPARE(entry->data().toString(), path(u"b.velmora"_s));
+    entry->trigger();
+    QCOMPARE(m_controller->windows().size(), 2);
+    QCOMPARE(m_dialogs->errorMessages, QStringList{u"no such file"_s});
 }
 
 void TestDocumentController::titleShowsNameAndModifiedMarker()
