@@ -19,8 +19,8 @@ namespace velmora {
 
 namespace {
 
-const QString eyeOpen = QString::fromUtf8("\xF0\x9F\x91\x81");  // U+1F441
-const QString eyeClosed = QString::fromUtf8("\xE2\x80\x94");    // a dash: hidden
+const QString eyeOpen = QString(QChar(0x25C9));                 // fisheye: shown
+const QString eyeClosed = QString(QChar(0x25CB));               // open circle: hidden
 const QString chevronDown = QString::fromUtf8("\xE2\x8C\x84");  // U+2304
 const QString chevronRight = QString::fromUtf8("\xE2\x80\xBA"); // U+203A
 

@@ -20,8 +20,8 @@ namespace {
 
 const QString chevronLeft = QString::fromUtf8("\xE2\x80\xB9");  // U+2039
 const QString chevronRight = QString::fromUtf8("\xE2\x80\xBA"); // U+203A
-const QString allUp = QString::fromUtf8("\xE2\x8F\xB6");        // U+23F6: expand all
-const QString allDown = QString::fromUtf8("\xE2\x8F\xB7");      // U+23F7: collapse all
+const QString allUp = QString(QChar(0x25BE));                   // expand all
+const QString allDown = QString(QChar(0x25B4));                 // collapse all
 
 QVBoxLayout* addSlot(QWidget* parent, QVBoxLayout* column)
 {

@@ -3,8 +3,10 @@
 
 #include "canvas/view_state.h"
 #include "panes/layers_pane.h"
+#include "panes/nodes_pane.h"
 #include "panes/pane_layout_state.h"
 #include "panes/pane_style.h"
+#include "panes/type_sheets.h"
 
 #include <QHBoxLayout>
 #include <QPushButton>
@@ -22,7 +24,8 @@ const QString chevronRight = QString::fromUtf8("\xE2\x80\xBA"); // U+203A
 RightColumn::RightColumn(ProjectSession* session, ViewState* view, PaneLayoutState* layout,
                          QWidget* parent)
     : QWidget(parent), m_view(view), m_layout(layout), m_nodesArea(new QWidget(this)),
-      m_nodesCollapse(new QPushButton(this)), m_layers(new LayersPane(session, view, layout, this))
+      m_nodesPane(new NodesPane(session, m_nodesArea)), m_nodesCollapse(new QPushButton(this)),
+      m_layers(new LayersPane(session, view, layout, this))
 {
     setObjectName(QStringLiteral("rightColumn"));
     setAttribute(Qt::WA_StyledBackground);
@@ -38,22 +41,21 @@ RightColumn::RightColumn(ProjectSession* session, ViewState* view, PaneLayoutSta
     column->addLayout(header);
     m_nodesSlot = new QVBoxLayout(m_nodesArea);
     m_nodesSlot->setContentsMargins(0, 0, 0, 0);
+    m_nodesSlot->addWidget(m_nodesPane);
+    // The nodes pane has its own collapse button and strip; this one stays for its absence.
+    m_nodesCollapse->hide();
     column->addWidget(m_nodesArea, 3);
     column->addWidget(m_layers, 2);
     column->addStretch(0);
 
     connect(m_nodesCollapse, &QPushButton::clicked, this,
             [this] { m_layout->setNodesPaneCollapsed(!m_layout->nodesPaneCollapsed()); });
+    connect(m_nodesPane, &NodesPane::nodesPaneCollapsedChanged, layout,
+            &PaneLayoutState::setNodesPaneCollapsed);
+    connect(m_nodesPane, &NodesPane::customTypeRequested, this,
+            [this, session] { openCustomTypeSheet(session, window()); });
     connect(layout, &PaneLayoutState::changed, this, &RightColumn::refresh);
     connect(view, &ViewState::appModeChanged, this, &RightColumn::refresh);
-    refresh();
-}
-
-void RightColumn::setNodesPane(QWidget* pane)
-{
-    m_nodesPane = pane;
-    pane->setParent(m_nodesArea);
-    m_nodesSlot->addWidget(pane);
     refresh();
 }
 
@@ -67,11 +69,12 @@ void RightColumn::refresh()
     const bool live = m_view->appMode() == AppMode::live;
     const bool nodesCollapsed = m_layout->nodesPaneCollapsed();
     // In edit mode the column is the nodes pane's: collapsing it leaves only the strip.
-    m_nodesCollapse->setVisible(!live);
+    m_nodesPane->setNodesPaneCollapsed(nodesCollapsed);
+    m_nodesPane->setLiveMode(live);
     m_nodesCollapse->setText(nodesCollapsed ? chevronLeft : chevronRight);
     m_nodesCollapse->setToolTip(nodesCollapsed ? QStringLiteral("Expand Nodes pane")
                                                : QStringLiteral("Collapse Nodes pane"));
-    m_nodesArea->setVisible(!live && !nodesCollapsed);
+    m_nodesArea->setVisible(!live);
     m_layers->setVisible(live || !nodesCollapsed);
     setFixedWidth(paneWidth());
 }

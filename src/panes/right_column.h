@@ -12,6 +12,7 @@ class QVBoxLayout;
 namespace velmora {
 
 class LayersPane;
+class NodesPane;
 class PaneLayoutState;
 class ProjectSession;
 class ViewState;
@@ -23,9 +24,8 @@ public:
                 QWidget* parent = nullptr);
 
     LayersPane* layersPane() const { return m_layers; }
-    // Embeds the nodes pane (shown in edit mode while expanded).
-    void setNodesPane(QWidget* pane);
-    QWidget* nodesPane() const { return m_nodesPane; }
+    // The nodes pane of edit mode; its collapse state is the layout's.
+    NodesPane* nodesPane() const { return m_nodesPane; }
     QPushButton* nodesCollapseButton() const { return m_nodesCollapse; }
     int paneWidth() const;
 
@@ -36,7 +36,7 @@ private:
     PaneLayoutState* m_layout;
     QWidget* m_nodesArea;
     QVBoxLayout* m_nodesSlot;
-    QWidget* m_nodesPane = nullptr;
+    NodesPane* m_nodesPane;
     QPushButton* m_nodesCollapse;
     LayersPane* m_layers;
 };
