@@ -11,6 +11,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cstdio>
+#include <unistd.h>
+
 using namespace Qt::StringLiterals;
 using namespace velmora;
 
@@ -170,7 +173,20 @@ void TestCsvExport::writeFailureIsReported()
     const std::optional<QString> failure = writeCSV(path, project);
     QVERIFY(failure);
     QVERIFY(!failure->isEmpty());
-    QVERIFY(!exportCSV(path, project));
+    // The failure is reported as one line on standard output, caught here in a file.
+    const QString captured = dir.filePath(u"stdout.txt"_s);
+    std::fflush(stdout);
+    const int saved = dup(STDOUT_FILENO);
+    FILE* sink = std::fopen(QFile::encodeName(captured).constData(), "w");
+    QVERIFY(saved >= 0 && sink);
+    dup2(fileno(sink), STDOUT_FILENO);
+    const bool exported = exportCSV(path, project);
+    std::fflush(stdout);
+    dup2(saved, STDOUT_FILENO);
+    close(saved);
+    std::fclose(sink);
+    QVERIFY(!exported);
+    QCOMPARE(readAll(captured), "Failed to export CSV: " + failure->toUtf8() + '\n');
     QVERIFY(!QFileInfo::exists(path));
 
     // A directory where the file should go: the directory is left as it was.
