@@ -310,9 +310,14 @@ void PingEngine::onTick()
             m_queue.pop_back();
         }
     }
+    int handled = 0;
     for (const Event& event : due) {
         if (const std::shared_ptr<Pinger> pinger = event.pinger.lock())
             pinger->handleEvent(event.kind, event.token);
+        // Loopback and nearby hosts answer while a burst is still being sent: read between
+        // sends so that thousands of requests due together cannot overflow the receive buffer.
+        if (++handled % 128 == 0)
+            drain();
     }
     armTimer();
 }

@@ -86,8 +86,9 @@ quint16 Pinger::identifier() const
 
 void Pinger::setObserver(Observer observer)
 {
+    auto shared = observer ? std::make_shared<const Observer>(std::move(observer)) : nullptr;
     std::lock_guard lock(m_mutex);
-    m_observer = std::move(observer);
+    m_observer = std::move(shared);
 }
 
 void Pinger::setFinished(Finished finished)
@@ -372,7 +373,7 @@ void Pinger::appendErroredLocked(quint16 sequence)
 
 void Pinger::deliverResponse(const PingResponse& response)
 {
-    Observer observer;
+    std::shared_ptr<const Observer> observer;
     Delegate* delegate;
     {
         std::lock_guard lock(m_mutex);
@@ -389,7 +390,7 @@ void Pinger::deliverResponse(const PingResponse& response)
         delegate = m_delegate;
     }
     if (observer)
-        observer(response);
+        (*observer)(response);
     if (delegate)
         delegate->pingerDidReceive(response);
 }

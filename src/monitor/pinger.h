@@ -101,7 +101,8 @@ private:
     PingEngine* const m_engine;
 
     mutable std::mutex m_mutex; // guards everything below
-    Observer m_observer;
+    // Shared so that delivering a response copies a pointer, not the callable.
+    std::shared_ptr<const Observer> m_observer;
     Finished m_finished;
     Delegate* m_delegate = nullptr;
     std::optional<int> m_targetCount;
