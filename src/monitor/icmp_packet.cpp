@@ -63,9 +63,16 @@ PingOr<QByteArray> buildEchoRequest(quint16 identifier, quint16 sequence,
     for (int i = 0; i < padding; ++i)
         p[icmpHeaderSize + fingerprintSize + i] = char(random->bounded(256));
     const PingOr<quint16> checksum = internetChecksum(packet);
-    if (!checksum)
+    quint16 value = 0;
+    if (checksum) {
+        value = checksum.value();
+    } else if (checksum.error() != PingError::checksumOutOfBounds()) {
         return checksum.error();
-    std::memcpy(p + 2, &checksum.value(), 2);
+    }
+    // A sum of 0xFFFF means the checksum is 0x0000, which is valid. Failing instead would fail
+    // this sequence number every time, and since failed sends reuse their sequence number the
+    // pinger would report a healthy host as down for good.
+    std::memcpy(p + 2, &value, 2);
     return packet;
 }
 
@@ -113,12 +120,18 @@ ReplyCheck validateReply(const char* datagram, qsizetype length, bool hasIpHeade
 
     const PingOr<quint16> calculated =
         internetChecksum(reinterpret_cast<const char*>(icmp), icmpLength);
-    if (!calculated)
-        return {true, calculated.error()};
     quint16 received;
     std::memcpy(&received, icmp + 2, 2);
-    if (received != calculated.value())
+    if (!calculated) {
+        if (calculated.error() != PingError::checksumOutOfBounds())
+            return {true, calculated.error()};
+        // Words summing to 0xFFFF: the checksum is zero, written 0x0000 or 0xFFFF (ones'
+        // complement has two zeros). A correct reply must not count as a failure.
+        if (received != 0x0000 && received != 0xFFFF)
+            return {true, PingError::checksumMismatch(received, 0)};
+    } else if (received != calculated.value()) {
         return {true, PingError::checksumMismatch(received, calculated.value())};
+    }
 
     if (icmp[0] != quint8(ICMPType::EchoReply))
         return {true, PingError::invalidType(icmp[0])};

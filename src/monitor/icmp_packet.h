@@ -53,7 +53,7 @@ inline constexpr int maximumPayloadSize = 65507 - icmpHeaderSize;
 // as zero. Words are summed in host memory order and the result is meant to be stored in host
 // memory order, which yields the standard network-order checksum. The part after the 8-byte
 // header must have even length (unexpectedPayloadLength); a folded sum of 0xFFFF fails with
-// checksumOutOfBounds.
+// checksumOutOfBounds (the checksum is then zero: building and validating accept 0x0000).
 PingOr<quint16> internetChecksum(const char* message, qsizetype length);
 inline PingOr<quint16> internetChecksum(const QByteArray& message)
 {

@@ -109,6 +109,7 @@ class TestIcmpPacket final : public QObject {
 private slots:
     void echoRequestBytes_data();
     void echoRequestBytes();
+    void echoRequestWithZeroChecksum();
     void echoRequestPaddingIsFresh();
     void checksum_data();
     void checksum();
@@ -168,6 +169,22 @@ void TestIcmpPacket::echoRequestBytes()
     while (sum > 0xFFFF)
         sum = (sum >> 16) + (sum & 0xFFFF);
     QCOMPARE(sum, quint32(0xFFFF));
+}
+
+void TestIcmpPacket::echoRequestWithZeroChecksum()
+{
+    // Fingerprint words chosen so that the message's words sum to 0xFFFF: checksum 0x0000.
+    Fingerprint f{};
+    quint16 typeCode;
+    const char header[2] = {8, 0};
+    std::memcpy(&typeCode, header, 2);
+    const quint16 fill = quint16(0xFFFF - typeCode);
+    std::memcpy(f.data(), &fill, 2);
+    QCOMPARE(internetChecksum(buildEchoRequest(0, 0, f, 16).value()).error(),
+             PingError::checksumOutOfBounds());
+    const PingOr<QByteArray> built = buildEchoRequest(0, 0, f, 16);
+    QVERIFY(built);
+    QCOMPARE(built.value().mid(2, 2), QByteArray(2, '\0'));
 }
 
 void TestIcmpPacket::echoRequestPaddingIsFresh()
@@ -280,8 +297,14 @@ void TestIcmpPacket::validateReply_data()
             sum = (sum >> 16) + (sum & 0xFFFF);
         const quint16 fill = quint16(0xFFFF - sum);
         std::memcpy(m.data() + 24, &fill, 2);
-        QTest::newRow("checksum out of bounds")
-            << m << false << rejected(PingError::checksumOutOfBounds());
+        QTest::newRow("words summing to 0xFFFF, checksum 0") << m << false << accepted;
+        m[2] = m[3] = char(0xFF);
+        QTest::newRow("words summing to 0xFFFF, checksum 0xFFFF") << m << false << accepted;
+        m[3] = 0x01;
+        quint16 received;
+        std::memcpy(&received, m.constData() + 2, 2);
+        QTest::newRow("words summing to 0xFFFF, wrong checksum")
+            << m << false << rejected(PingError::checksumMismatch(received, 0));
     }
     s = {};
     s.ipHeader = false;

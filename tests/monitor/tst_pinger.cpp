@@ -8,8 +8,10 @@
 
 #include <QSignalSpy>
 #include <QTest>
+#include <QtEndian>
 
 #include <atomic>
+#include <cstring>
 #include <mutex>
 
 using namespace Qt::StringLiterals;
@@ -66,6 +68,7 @@ private slots:
     void historyIsBounded();
     void timeToLive();
     void sequenceWraps();
+    void zeroChecksumSequenceAnswers();
 };
 
 void TestPinger::initTestCase()
@@ -276,6 +279,36 @@ void TestPinger::sequenceWraps()
     pinger->stop(true);
     QCOMPARE(wrapped.load(), 3);
     QCOMPARE(errors.load(), 0);
+}
+
+void TestPinger::zeroChecksumSequenceAnswers()
+{
+    // The sequence number whose request words sum to 0xFFFF (checksum 0x0000) must be sent and
+    // answered like any other, not fail again and again.
+    auto pinger = Pinger::createForAddress(u"127.0.0.1"_s, fastConfiguration()).value();
+    QByteArray probe =
+        buildEchoRequest(pinger->identifier(), 0, toFingerprint(pinger->fingerprint()), 16).value();
+    probe[2] = probe[3] = 0;
+    quint32 sum = 0;
+    for (int i = 0; i < probe.size(); i += 2) {
+        quint16 w;
+        std::memcpy(&w, probe.constData() + i, 2);
+        sum += w;
+    }
+    while (sum > 0xFFFF)
+        sum = (sum >> 16) + (sum & 0xFFFF);
+    quint16 word = quint16(0xFFFF - sum);
+    const quint16 sequence = qFromBigEndian<quint16>(&word);
+    pinger->setSequenceIndices(sequence, 0);
+    Recorder rec;
+    rec.attach(*pinger);
+    QVERIFY(pinger->start());
+    QTRY_VERIFY_WITH_TIMEOUT(rec.count.load() >= 2, 5000);
+    pinger->stop(true);
+    std::lock_guard lock(rec.mutex);
+    QCOMPARE(rec.responses[0].sequenceNumber, sequence);
+    QVERIFY2(!rec.responses[0].error, qPrintable(rec.responses[0].error->description()));
+    QCOMPARE(rec.responses[1].sequenceNumber, quint16(sequence + 1));
 }
 
 QTEST_GUILESS_MAIN(TestPinger)
