@@ -132,8 +132,11 @@ CanvasRenderer::CanvasRenderer()
     m_fonts[nameFont].setWeight(QFont::DemiBold);
     m_fonts[typeFont].setWeight(QFont::Normal);
     m_fonts[addressFont].setWeight(QFont::Normal);
-    for (QFont& font : m_fonts)
-        font.setPixelSize(static_cast<int>(referencePixelSize));
+    for (int kind = 0; kind < 4; ++kind) {
+        m_fonts[kind].setPixelSize(static_cast<int>(referencePixelSize));
+        const QFontMetricsF metrics(m_fonts[kind]);
+        m_baselineShift[kind] = (metrics.ascent() - metrics.descent()) * 0.5;
+    }
 }
 
 void CanvasRenderer::drawCanvas(QPainter& painter, QSizeF size, const RenderFrame& frame)
@@ -151,6 +154,7 @@ void CanvasRenderer::drawCanvas(QPainter& painter, QSizeF size, const RenderFram
     context.nodeDragRunning = frame.gesture && frame.gesture->draggedNode.has_value();
 
     painter.save();
+    m_currentFontKey = -1;
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.fillRect(context.viewport, toColor(backgroundColor));
     // The darkened background lies under the map and everything else.
@@ -337,7 +341,13 @@ void CanvasRenderer::drawCable(QPainter& painter, const FrameContext& context, q
         }
         painter.setPen(Qt::NoPen);
         painter.setBrush(fill);
-        painter.drawEllipse(centre, radius, radius);
+        if (radius < 1.0 && !outline) {
+            // A dot under two pixels across: a square of the same area covers the same pixels.
+            const double half = radius * 0.886226925; // sqrt(pi) / 2
+            painter.drawRect(QRectF(centre.x() - half, centre.y() - half, 2 * half, 2 * half));
+        } else {
+            painter.drawEllipse(centre, radius, radius);
+        }
         if (outline) {
             painter.setBrush(Qt::NoBrush);
             painter.setPen(QPen(Qt::white, 2 * z));
@@ -360,10 +370,22 @@ void CanvasRenderer::drawCentredText(QPainter& painter, int fontKind, double pix
         it = cache.insert(text, QFontMetricsF(m_fonts[fontKind]).horizontalAdvance(text));
     }
     const double factor = pixelSize / referencePixelSize;
-    QFont font = m_fonts[fontKind];
+    // Fonts per size are cached (sizes repeat across nodes and frames) and set only on change.
     const double dpi = painter.device() ? painter.device()->logicalDpiY() : 96.0;
-    font.setPointSizeF(pixelSize * 72.0 / (dpi > 0 ? dpi : 96.0));
-    painter.setFont(font);
+    const qint64 key =
+        (static_cast<qint64>(fontKind) << 40) | static_cast<qint64>(std::llround(pixelSize * 64.0));
+    auto font = m_sizedFonts.constFind(key);
+    if (font == m_sizedFonts.cend()) {
+        if (m_sizedFonts.size() > 512)
+            m_sizedFonts.clear();
+        QFont sized = m_fonts[fontKind];
+        sized.setPointSizeF(pixelSize * 72.0 / (dpi > 0 ? dpi : 96.0));
+        font = m_sizedFonts.insert(key, sized);
+    }
+    if (m_currentFontKey != key || painter.font() != *font) {
+        painter.setFont(*font);
+        m_currentFontKey = key;
+    }
     painter.setPen(color);
     const QFontMetricsF reference(m_fonts[fontKind]);
     const double baseline = centre.y() + (reference.ascent() - reference.descent()) * 0.5 * factor;

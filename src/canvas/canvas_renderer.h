@@ -84,6 +84,9 @@ private:
     MapImageCache m_mapCache;
     QFont m_fonts[4]; // name, type, address, crown
     QHash<QString, double> m_advanceCache[4];
+    double m_baselineShift[4] = {};
+    QHash<qint64, QFont> m_sizedFonts;
+    qint64 m_currentFontKey = -1;
 };
 
 } // namespace velmora
