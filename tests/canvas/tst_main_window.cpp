@@ -119,6 +119,14 @@ private slots:
         QCOMPARE(w.view.rightColumn()->width(), 340);
         QCOMPARE(w.view.viewState()->paneWidths().right, 340.0);
         QVERIFY(w.view.canvas()->isPulsing());
+        CanvasWidget* canvas = w.view.canvas();
+        for (int tick = 0; tick < 62; ++tick)
+            canvas->advancePulse();
+        QVERIFY(std::abs(canvas->pulsePhase() - 6.2) < 1e-9); // 6.2 is still below 2 pi
+        canvas->advancePulse();
+        QCOMPARE(canvas->pulsePhase(), 0.0); // past 2 pi: back to 0, not wrapped
+        canvas->advancePulse();
+        QVERIFY(std::abs(canvas->pulsePhase() - 0.1) < 1e-12);
         modeSwitch->editButton()->click();
         QCOMPARE(w.view.viewState()->appMode(), AppMode::edit);
         QVERIFY(!w.view.canvas()->isPulsing());
