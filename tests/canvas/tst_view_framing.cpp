@@ -9,6 +9,9 @@
 #include <cmath>
 #include <limits>
 
+Q_DECLARE_METATYPE(velmora::ProjectData)
+Q_DECLARE_METATYPE(velmora::PaneWidths)
+
 using namespace velmora;
 
 namespace {
@@ -192,9 +195,6 @@ private slots:
         QCOMPARE(single->zoom, 1.6);
     }
 };
-
-Q_DECLARE_METATYPE(velmora::ProjectData)
-Q_DECLARE_METATYPE(velmora::PaneWidths)
 
 QTEST_APPLESS_MAIN(TestViewFraming)
 #include "tst_view_framing.moc"
