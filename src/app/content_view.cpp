@@ -9,6 +9,7 @@
 #include "panes/cables_section.h"
 #include "panes/controls_card.h"
 #include "panes/left_pane.h"
+#include "panes/live_monitoring.h"
 #include "panes/mode_switch.h"
 #include "panes/pane_layout_state.h"
 #include "panes/right_column.h"
@@ -77,6 +78,15 @@ ContentView::ContentView(ProjectDocument* document, QWidget* parent)
     });
     connect(interaction, &CanvasInteraction::searchBarShownChanged, this,
             &ContentView::layoutPanes);
+    // Live mode: node details and the live section in the left pane, alerts over the canvas.
+    m_live = new LiveMonitoring(m_session, m_view, m_pingManager, m_canvas, this,
+                                m_left->nodeDetailsSlot(), m_left->liveSlot(), this);
+    connect(m_live, &LiveMonitoring::activationRequested, this, [this] {
+        QWidget* top = window();
+        top->show();
+        top->raise();
+        top->activateWindow();
+    });
     layoutPanes();
 }
 
@@ -94,6 +104,7 @@ void ContentView::windowShown()
 void ContentView::switchMode(AppMode mode)
 {
     m_view->setAppMode(mode);
+    m_live->prepareForMode(mode);
     if (mode == AppMode::live) {
         m_pingManager->startMonitoring(m_session->nodes());
         m_canvas->startPulse();
@@ -138,6 +149,9 @@ void ContentView::layoutPanes()
     m_controls->adjustSize();
     m_controls->move(leftWidth + 12, height() - m_controls->height() - 12);
     m_controls->raise();
+    if (m_live)
+        m_live->layoutOverlays(
+            QRect(leftWidth, 0, std::max(0, width() - leftWidth - rightWidth), height()));
     if (m_splash->showSplash() && m_splash->isVisible()) {
         m_splash->setGeometry(rect());
         m_splash->raise();

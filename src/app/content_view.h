@@ -17,6 +17,7 @@ class CanvasInteractionHandler;
 class CanvasWidget;
 class ControlsCard;
 class LeftPane;
+class LiveMonitoring;
 class PaneLayoutState;
 class PingManager;
 class RightColumn;
@@ -38,6 +39,7 @@ public:
     PaneLayoutState* paneLayout() const { return m_layout; }
     PingManager* pingManager() const { return m_pingManager; }
     SplashOverlay* splash() const { return m_splash; }
+    LiveMonitoring* liveMonitoring() const { return m_live; }
     CanvasInteractionHandler* interaction() const { return m_interaction; }
     SearchBar* searchBar() const { return m_searchBar; }
     ControlsCard* controlsCard() const { return m_controls; }
@@ -69,6 +71,8 @@ private:
     RightColumn* m_right;
     PingManager* m_pingManager;
     SplashOverlay* m_splash;
+    // Alerts, notifications and the live panes.
+    LiveMonitoring* m_live = nullptr;
     // Pointer and key interaction of the canvas, and the widgets that belong to it.
     CanvasInteractionHandler* m_interaction;
     SearchBar* m_searchBar;
