@@ -40,6 +40,12 @@ CanvasWidget::CanvasWidget(ProjectSession* session, ViewState* view, QWidget* pa
 
 CanvasWidget::~CanvasWidget() = default;
 
+// Out of line: inlined into callers, GCC's -Wnull-dereference misreads this plain store.
+void CanvasWidget::setInputHandler(CanvasInputHandler* handler)
+{
+    m_handler = handler;
+}
+
 void CanvasWidget::setNodeStatuses(const QHash<qint64, PingStatus>& statuses)
 {
     m_statuses = statuses;

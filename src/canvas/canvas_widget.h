@@ -42,7 +42,7 @@ public:
     void gestureChanged() { update(); }
 
     // Replaces the built-in panning with a full gesture handler (not owned; null restores it).
-    void setInputHandler(CanvasInputHandler* handler) { m_handler = handler; }
+    void setInputHandler(CanvasInputHandler* handler);
 
     void setNodeStatuses(const QHash<qint64, PingStatus>& statuses);
     void setCableStatusFunction(CableStatusFunction function);
