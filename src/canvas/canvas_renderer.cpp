@@ -44,6 +44,64 @@ QPen strokePen(const QColor& color, double width, Qt::PenCapStyle cap = Qt::Roun
     return pen;
 }
 
+// Clips segment a-b to `box` (Liang-Barsky); false when nothing of it lies inside.
+bool clipSegment(QPointF& a, QPointF& b, const QRectF& box)
+{
+    double t0 = 0.0;
+    double t1 = 1.0;
+    const double dx = b.x() - a.x();
+    const double dy = b.y() - a.y();
+    const double p[] = {-dx, dx, -dy, dy};
+    const double q[] = {a.x() - box.left(), box.right() - a.x(), a.y() - box.top(),
+                        box.bottom() - a.y()};
+    for (int i = 0; i < 4; ++i) {
+        if (p[i] == 0.0) {
+            if (q[i] < 0.0)
+                return false;
+            continue;
+        }
+        const double r = q[i] / p[i];
+        if (p[i] < 0.0)
+            t0 = std::max(t0, r);
+        else
+            t1 = std::min(t1, r);
+        if (t0 > t1)
+            return false;
+    }
+    const QPointF start = a;
+    a = start + QPointF(dx, dy) * t0;
+    b = start + QPointF(dx, dy) * t1;
+    return true;
+}
+
+// The visible runs of a polyline: segments clipped to `box`, consecutive unclipped segments
+// kept together so their joins are drawn as before. Cut ends lie outside the visible area by
+// more than half the stroke width, so their caps cannot be seen.
+QList<QPolygonF> visibleRuns(const QPolygonF& polyline, const QRectF& box)
+{
+    QList<QPolygonF> runs;
+    QPolygonF current;
+    for (qsizetype i = 0; i + 1 < polyline.size(); ++i) {
+        QPointF a = polyline.at(i);
+        QPointF b = polyline.at(i + 1);
+        if (!clipSegment(a, b, box)) {
+            if (current.size() >= 2)
+                runs.append(current);
+            current.clear();
+            continue;
+        }
+        if (current.isEmpty() || current.constLast() != a) {
+            if (current.size() >= 2)
+                runs.append(current);
+            current = QPolygonF{a};
+        }
+        current.append(b);
+    }
+    if (current.size() >= 2)
+        runs.append(current);
+    return runs;
+}
+
 // Polyline strokes thinner than a pixel are drawn as one-pixel cosmetic lines whose opacity is
 // scaled by the width: the same coverage a user sees, at a fraction of the cost of stroking
 // (zoomed-out views of large networks are all thin lines).
@@ -59,7 +117,18 @@ void strokePolyline(QPainter& painter, const QPolygonF& positions, const QColor&
     } else {
         painter.setPen(strokePen(color, width));
     }
-    painter.drawPolyline(positions);
+    // Stroking the parts of long cables far outside the frame costs several times the visible
+    // part; only the visible runs are stroked.
+    const QRectF device(QPointF(0, 0),
+                        QSizeF(painter.device()->width(), painter.device()->height()));
+    const double margin = std::max(width, 1.0) + 2.0;
+    const QRectF box = device.adjusted(-margin, -margin, margin, margin);
+    if (box.contains(positions.boundingRect())) {
+        painter.drawPolyline(positions);
+        return;
+    }
+    for (const QPolygonF& run : visibleRuns(positions, box))
+        painter.drawPolyline(run);
 }
 
 // Rounded rectangles whose corners are under a pixel look like plain ones.
@@ -194,12 +263,11 @@ void CanvasRenderer::drawCanvas(QPainter& painter, QSizeF size, const RenderFram
                 const double z = frame.view.zoom;
                 QPen pen =
                     strokePen(toColor(rubberBandColor, 0.5), 2 * z, Qt::FlatCap, Qt::MiterJoin);
-                pen.setDashPattern({5.0, 5.0}); // in units of the pen width (2 x zoom)
+                // Qt measures dashes in pen widths (2 x zoom): 2.5 of them are 5 x zoom units.
+                pen.setDashPattern({2.5, 2.5});
                 pen.setDashOffset(0);
-                // Qt scales dash lengths by the pen width; 5 x zoom screen units each.
-                pen.setDashPattern({5.0 * z / (2 * z), 5.0 * z / (2 * z)});
                 painter.setPen(pen);
-                painter.drawLine(context.geometry.screenPosition(points.last()),
+                painter.drawLine(context.geometry.screenPosition(points.constLast()),
                                  *frame.gesture->cablePreviewPoint);
             }
         }

@@ -341,6 +341,10 @@ private slots:
         QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
         const QImage image = render(frame);
         QVERIFY(!isBackground(image.pixel(30, 70))); // the NaN-scale node is drawn at scale 1
+        // The missing node's point sits at (0, 0); the segment from there towards the far free
+        // point is clipped to the frame but still drawn along the diagonal.
+        QVERIFY(!isBackground(image.pixel(150, 150)));
+        QVERIFY(!isBackground(image.pixel(280, 280)));
     }
 };
 
