@@ -138,11 +138,11 @@ void AlertBanners::refresh()
         banner->setFixedWidth(bannerWidth);
         const QColor accent = alertTypeColor(alert.type);
         banner->setStyleSheet(
-            u"QWidget#alertBanner { background: rgba(30,30,32,0.95);"
+            u"QWidget#alertBanner { background: rgba(30, 30, 32, 242);"
             " border: 1px solid %1; border-left: 4px solid %2;"
             " border-radius: 8px; }"_s.arg(
-                cssColor(QColor(accent.red(), accent.green(), accent.blue(), 110)),
-                cssColor(accent)));
+                u"rgba(%1, %2, %3, 110)"_s.arg(accent.red()).arg(accent.green()).arg(accent.blue()),
+                accent.name()));
         auto* layout = new QHBoxLayout(banner);
         layout->setContentsMargins(0, 0, 0, 0);
         layout->addWidget(makeAlertRow(alert, m_center->alertMessage(alert),
@@ -157,6 +157,8 @@ void AlertBanners::refresh()
         const QUuid id = alert.id;
         connect(close, &QToolButton::clicked, m_center, [this, id] { m_center->dismissAlert(id); });
         m_layout->addWidget(banner);
+        // Shown now, not on the layout's deferred show, so the size below counts it.
+        banner->show();
         m_shown.append(alert.id);
     }
     setVisible(!m_shown.isEmpty());
@@ -164,7 +166,7 @@ void AlertBanners::refresh()
         m_ageTimer->stop();
     else if (!m_ageTimer->isActive())
         m_ageTimer->start();
-    adjustSize();
+    resize(bannerWidth, m_shown.isEmpty() ? 0 : sizeHint().height());
 }
 
 } // namespace velmora

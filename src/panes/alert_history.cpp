@@ -57,7 +57,7 @@ AlertHistory::AlertHistory(AlertCenter* center, QWidget* parent)
     m_button->setIcon(bellIcon(Qt::white));
     m_button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m_button->setCheckable(true);
-    m_button->setStyleSheet(u"QToolButton { color: white; background: rgba(40,40,42,0.95);"
+    m_button->setStyleSheet(u"QToolButton { color: white; background: rgba(40, 40, 42, 242);"
                             " border: none; border-radius: 6px; padding: 5px 18px 5px 8px;"
                             " font-size: 11px; }"_s);
     m_badge->setAlignment(Qt::AlignCenter);
@@ -71,7 +71,7 @@ AlertHistory::AlertHistory(AlertCenter* center, QWidget* parent)
 
     m_panel->setObjectName(u"alertHistoryPanel"_s);
     m_panel->setAttribute(Qt::WA_StyledBackground);
-    m_panel->setStyleSheet(u"QWidget#alertHistoryPanel { background: rgba(30,30,32,0.97);"
+    m_panel->setStyleSheet(u"QWidget#alertHistoryPanel { background: rgba(30, 30, 32, 250);"
                            " border-radius: 10px; }"_s);
     m_panel->setFixedWidth(AlertBanners::bannerWidth + 20);
     auto* panelLayout = new QVBoxLayout(m_panel);

@@ -134,9 +134,9 @@ void LiveMonitoring::layoutOverlays(const QRect& freeArea)
     m_history->setGeometry(freeArea.right() - margin - historySize.width() + 1,
                            freeArea.top() + margin, historySize.width(), historySize.height());
     m_history->raise();
-    m_banners->adjustSize();
     const int bannerTop = freeArea.top() + margin + m_history->alertsButtonHeight() + 8;
-    m_banners->move(freeArea.right() - margin - m_banners->width() + 1, bannerTop);
+    m_banners->setGeometry(freeArea.right() - margin - AlertBanners::bannerWidth + 1, bannerTop,
+                           AlertBanners::bannerWidth, m_banners->sizeHint().height());
     m_banners->raise();
     // An open history lies over the banners.
     if (m_history->showAlertHistory())

@@ -251,6 +251,11 @@ LivePane::LivePane(QWidget* parent)
     m_intervalButton->setIcon(chevronUpDownIcon(paneGrey));
     m_intervalButton->setMenu(m_intervalMenu);
     m_intervalButton->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    m_intervalButton->setStyleSheet(
+        u"QToolButton { color: white; background: rgb(45, 45, 48); border: 1px solid"
+        " rgb(70, 70, 70); border-radius: 4px; padding: 3px 6px; font-size: 11px; }"
+        "QToolButton::menu-indicator { image: none; width: 0px; }"_s);
+    m_intervalButton->setFocusPolicy(Qt::NoFocus);
     layout->addWidget(m_intervalButton);
     for (PingIntervalPreset preset : allPingIntervalPresets()) {
         QAction* action = m_intervalMenu->addAction(presetMenuText(preset));

@@ -326,6 +326,7 @@ void TestLivePanes::bannersStackFiveOldest()
     center.setAutoZoomToOutage(false);
     QWidget host;
     AlertBanners banners(&center, &host);
+    host.show(); // banners added to a visible stack must count in its size at once
     QVERIFY(banners.shownAlertIds().isEmpty());
     for (int i = 1; i <= 6; ++i) {
         center.raiseAlert(i % 2 ? AlertType::offline : AlertType::online, {{i, u"N%1"_s.arg(i)}});
@@ -335,6 +336,8 @@ void TestLivePanes::bannersStackFiveOldest()
     for (int i = 0; i < 5; ++i)
         oldestFive.append(center.alerts().at(i).id);
     QCOMPARE(banners.shownAlertIds(), oldestFive);
+    QVERIFY(banners.height() > 5 * 30);
+    QCOMPARE(banners.height(), banners.sizeHint().height());
     const QList<QWidget*> shown = banners.findChildren<QWidget*>(u"alertBanner"_s);
     QVERIFY(!shown.isEmpty());
     QCOMPARE(shown.first()->width(), AlertBanners::bannerWidth);
