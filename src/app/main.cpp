@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QIcon>
 
 using namespace Qt::StringLiterals;
 
@@ -16,6 +17,11 @@ int main(int argc, char* argv[])
     QApplication::setOrganizationName(u"Velmora"_s);
     QApplication::setApplicationVersion(QStringLiteral(VELMORA_VERSION));
     QGuiApplication::setDesktopFileName(u"velmora"_s);
+    // The installed theme icon wins; the built-in pictures serve an uninstalled build.
+    QIcon builtInIcon;
+    for (int size : {16, 32, 48, 64, 128, 256, 512})
+        builtInIcon.addFile(u":/velmora/icons/velmora-%1.png"_s.arg(size), QSize(size, size));
+    QApplication::setWindowIcon(QIcon::fromTheme(u"velmora"_s, builtInIcon));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(u"Draw a small IP network and watch it live."_s);
