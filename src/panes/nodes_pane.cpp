@@ -58,7 +58,6 @@ constexpr int typeColumnWidth = 80;
 constexpr int ipColumnWidth = 100;
 constexpr int buttonColumnWidth = 28;
 constexpr int rowHeight = 24;
-constexpr int scrollDurationMs = 250;
 
 enum Column { nameColumn, typeColumn, ipColumn, deleteColumn, duplicateColumn, columnCount };
 

@@ -59,6 +59,7 @@ public:
     static constexpr int expandedWidth = 410;
     static constexpr int collapsedWidth = 60;
     static constexpr int maxListHeight = 200;
+    static constexpr int scrollDurationMs = 250; // the animated scroll to a new selection
 
     explicit NodesPane(ProjectSession* session, QWidget* parent = nullptr);
 

@@ -512,7 +512,17 @@ void TestNodesPane::scrollsToNewSelection()
     // Adding to the selection scrolls to the new member; keeping it does not scroll.
     session.setSelectedNodes({151, 20});
     QTRY_VERIFY(centred(20));
-    const int settled = table->verticalScrollBar()->value();
+    // The scroll is animated: it has settled once the value holds for a whole animation span.
+    int settled = table->verticalScrollBar()->value();
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            QTest::qWait(NodesPane::scrollDurationMs + 50);
+            const int value = table->verticalScrollBar()->value();
+            const bool held = value == settled;
+            settled = value;
+            return held;
+        }(),
+        10000);
     session.setSelectedNodes({20});
     QTest::qWait(300);
     QCOMPARE(table->verticalScrollBar()->value(), settled);
