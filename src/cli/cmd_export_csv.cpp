@@ -3,8 +3,8 @@
 // application's export writes it; to standard output when OUT is not given.
 
 #include "cli/command_registry.h"
-#include "cli/project_file.h"
 #include "csv/csv_export.h"
+#include "model/project_file.h"
 
 #include <QFile>
 #include <QTextStream>

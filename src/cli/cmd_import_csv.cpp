@@ -3,9 +3,9 @@
 // application's CSV import without the window: same reading, skip rules and grid layout.
 
 #include "cli/command_registry.h"
-#include "cli/project_file.h"
 #include "csv/csv_import.h"
 #include "model/project_codec.h"
+#include "model/project_file.h"
 #include "model/project_session.h"
 
 #include <QTextStream>

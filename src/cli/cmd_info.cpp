@@ -2,7 +2,7 @@
 // velmora-cli info FILE: a project's name, schema, counts and map size, one "key: value" a line.
 
 #include "cli/command_registry.h"
-#include "cli/project_file.h"
+#include "model/project_file.h"
 
 #include <QBuffer>
 #include <QImageReader>

@@ -3,8 +3,8 @@
 // project's nodes as live mode does and prints every status change at each publication.
 
 #include "cli/command_registry.h"
-#include "cli/project_file.h"
 #include "model/editing_types.h"
+#include "model/project_file.h"
 #include "monitor/ping_manager.h"
 
 #include <QCoreApplication>

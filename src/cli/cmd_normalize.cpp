@@ -3,8 +3,8 @@
 // indentation), so files compare byte for byte. OUT is replaced atomically or not at all.
 
 #include "cli/command_registry.h"
-#include "cli/project_file.h"
 #include "model/project_codec.h"
+#include "model/project_file.h"
 
 #include <QTextStream>
 

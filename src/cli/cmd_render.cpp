@@ -6,7 +6,7 @@
 #include "canvas/map_image.h"
 #include "canvas/view_framing.h"
 #include "cli/command_registry.h"
-#include "cli/project_file.h"
+#include "model/project_file.h"
 #include "model/project_session.h"
 
 #include <QBuffer>

@@ -33,7 +33,7 @@ ProjectData sampleProject()
                     CablePointData{cablePointTypeFree, 150.125, 80, std::nullopt, 0},
                     CablePointData{cablePointTypeNode, 0, 0, 2, -2.5}};
     p.cables = {cable};
-    p.map = MapData{QByteArray("\x00\x01\x02not really an image", 24), 100, 50, 1.5};
+    p.map = MapData{QByteArray("\x00\x01\x02not really an image", 22), 100, 50, 1.5};
     p.nextNodeId = 3;
     p.nextCableId = 2;
     p.viewSettings = ViewSettings{1.25, -40, 12.5, 0.8, 0.5};

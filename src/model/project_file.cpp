@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "cli/project_file.h"
+#include "model/project_file.h"
 
 #include "model/project_codec.h"
 
@@ -9,7 +9,7 @@
 
 using namespace Qt::StringLiterals;
 
-namespace velmora::cli {
+namespace velmora {
 
 Expected<ProjectData> readProjectFile(const QString& path)
 {
@@ -49,4 +49,4 @@ Expected<bool> writeFileAtomically(const QString& path, const QByteArray& conten
     return true;
 }
 
-} // namespace velmora::cli
+} // namespace velmora
