@@ -8,15 +8,18 @@
 #include "monitor/ping_manager.h"
 #include "panes/cables_section.h"
 #include "panes/controls_card.h"
+#include "panes/csv_import_dialog.h"
 #include "panes/left_pane.h"
 #include "panes/live_monitoring.h"
 #include "panes/mode_switch.h"
+#include "panes/nodes_pane.h"
 #include "panes/pane_layout_state.h"
 #include "panes/right_column.h"
 #include "panes/search_bar.h"
 #include "panes/selection_readouts.h"
 #include "panes/type_sheets.h"
 
+#include <QPushButton>
 #include <QResizeEvent>
 #include <QVBoxLayout>
 
@@ -65,6 +68,13 @@ ContentView::ContentView(ProjectDocument* document, QWidget* parent)
     // and the help card over the canvas.
     CanvasInteraction* interaction = m_interaction->interaction();
     m_interaction->setCustomTypeSheetOpener([this] { openCustomTypeSheet(m_session, this); });
+    auto* searchButton = new QPushButton(QStringLiteral("Search Nodes"), m_left);
+    searchButton->setToolTip(QStringLiteral("Find nodes by name, address or type (Ctrl+F)"));
+    searchButton->setStyleSheet(QStringLiteral(
+        "QPushButton { color: white; background: rgb(51, 51, 51); border-radius: 4px;"
+        " padding: 5px; font-size: 11px; }"));
+    connect(searchButton, &QPushButton::clicked, interaction, &CanvasInteraction::toggleSearchBar);
+    m_left->readoutsSlot()->addWidget(searchButton);
     m_left->readoutsSlot()->addWidget(new SelectionReadouts(m_session, interaction, m_left));
     m_left->cablesSlot()->addWidget(new CablesSection(m_session, interaction, m_left));
     m_searchBar->setObjectName(QStringLiteral("searchBar"));
@@ -78,6 +88,11 @@ ContentView::ContentView(ProjectDocument* document, QWidget* parent)
     });
     connect(interaction, &CanvasInteraction::searchBarShownChanged, this,
             &ContentView::layoutPanes);
+    // The nodes pane: CSV buttons, and a click on the canvas ends its in-place editing.
+    NodesPane* nodesPane = m_right->nodesPane();
+    connect(nodesPane, &NodesPane::exportRequested, this, &ContentView::exportNodes);
+    connect(nodesPane, &NodesPane::importRequested, this, &ContentView::importNodes);
+    connect(interaction, &CanvasInteraction::canvasClicked, nodesPane, &NodesPane::cancelEdit);
     // Live mode: node details and the live section in the left pane, alerts over the canvas.
     m_live = new LiveMonitoring(m_session, m_view, m_pingManager, m_canvas, this,
                                 m_left->nodeDetailsSlot(), m_left->liveSlot(), this);
@@ -113,6 +128,27 @@ void ContentView::switchMode(AppMode mode)
         m_canvas->stopPulse();
     }
     emit modeSwitched(mode);
+}
+
+void ContentView::exportNodes()
+{
+    runCSVExportFlow(window(), *m_session);
+}
+
+void ContentView::importNodes()
+{
+    const std::optional<CSVImportResult> result = runCSVImportFlow(
+        window(), *m_session, m_csvOptions, [this] { m_view->setContentReady(false); });
+    if (!result)
+        return;
+    if (!result->isApplied) {
+        // The file could no longer be read: the project is unchanged; draw it again.
+        m_view->setContentReady(true);
+        return;
+    }
+    if (result->mode == CSVImportMode::replace)
+        m_view->setView(1.0, QPointF(0.0, 0.0));
+    m_view->scheduleContentFraming();
 }
 
 void ContentView::resizeEvent(QResizeEvent* event)

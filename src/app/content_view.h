@@ -6,6 +6,7 @@
 // and the splash covers everything at first display.
 
 #include "canvas/hit_test.h"
+#include "csv/csv_import.h"
 #include "model/project_document.h"
 #include "model/project_session.h"
 
@@ -61,6 +62,11 @@ protected:
 
 private:
     void layoutPanes();
+    // The nodes pane's CSV buttons: export through a save dialog; import through the preview
+    // sheet, then the view steps (replace returns to zoom 1 and pan (0, 0); either mode frames
+    // the nodes 0.1 s later).
+    void exportNodes();
+    void importNodes();
 
     ProjectDocument* m_document;
     ProjectSession* m_session;
@@ -77,6 +83,8 @@ private:
     CanvasInteractionHandler* m_interaction;
     SearchBar* m_searchBar;
     ControlsCard* m_controls;
+    // The import sheet's mode and skip option, kept for the life of the window.
+    CSVImportOptions m_csvOptions;
 };
 
 } // namespace velmora
