@@ -19,6 +19,7 @@
 #include "panes/selection_readouts.h"
 #include "panes/type_sheets.h"
 
+#include <QMessageBox>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QVBoxLayout>
@@ -61,6 +62,14 @@ ContentView::ContentView(ProjectDocument* document, QWidget* parent)
     connect(m_pingManager, &PingManager::published, this,
             [this] { m_canvas->setNodeStatuses(m_pingManager->nodeStatuses()); });
     connect(m_left->modeSwitch(), &ModeSwitch::modeRequested, this, &ContentView::switchMode);
+    // Live mode without permission to ping: say once what to run; the nodes stay unknown.
+    connect(m_pingManager, &PingManager::monitoringError, this, [this](const QString& message) {
+        auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Live Monitoring"),
+                                    message, QMessageBox::Ok, window());
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setWindowModality(Qt::WindowModal);
+        box->open();
+    });
     connect(m_layout, &PaneLayoutState::changed, this, &ContentView::layoutPanes);
     connect(m_view, &ViewState::appModeChanged, this, &ContentView::layoutPanes);
 
