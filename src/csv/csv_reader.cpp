@@ -28,26 +28,9 @@ bool isLineBreak(char16_t c)
     return (c >= 0x000A && c <= 0x000D) || c == 0x0085 || c == 0x2028 || c == 0x2029;
 }
 
-// The lines of the text, split at every line-break character on its own, empty pieces dropped.
-QList<QStringView> splitLines(QStringView text)
-{
-    QList<QStringView> lines;
-    qsizetype start = 0;
-    const qsizetype size = text.size();
-    for (qsizetype i = 0; i < size; ++i) {
-        if (isLineBreak(text[i].unicode())) {
-            if (i > start)
-                lines.append(text.sliced(start, i - start));
-            start = i + 1;
-        }
-    }
-    if (size > start)
-        lines.append(text.sliced(start));
-    return lines;
-}
-
-// Shared by both splitters: `next(i)` gives the end of the character starting at i.
-template <typename NextBoundary> QStringList splitCells(QStringView line, NextBoundary next)
+// The reference splitter: walks the line's user-perceived characters one by one; `next(i)` gives
+// the end of the character starting at i.
+template <typename NextBoundary> QStringList splitClusters(QStringView line, NextBoundary next)
 {
     QStringList cells;
     QString cell;
@@ -79,14 +62,139 @@ template <typename NextBoundary> QStringList splitCells(QStringView line, NextBo
     return cells;
 }
 
-bool needsClusterScan(QStringView line)
-{
-    for (const QChar c : line) {
-        if (c.unicode() >= firstClusterJoiner)
-            return true;
+// Whether a comma or quote is a user-perceived character of its own. Only its two neighbours
+// decide: a character that extends the one before it (a combining mark, a joiner, a spacing
+// mark) glues itself to the comma, and a prepended mark glues the comma to itself; no other
+// grapheme rule can join a comma or quote to anything. The neighbour's behaviour is asked of the
+// platform's boundary finder on a two-character text and remembered, so that a line of Cyrillic
+// or Greek names costs one hash lookup per comma rather than a segmentation of the whole line.
+class ClusterProbe final {
+public:
+    bool standsAlone(QStringView line, qsizetype i)
+    {
+        const qsizetype size = line.size();
+        if (i > 0 && line[i - 1].unicode() >= firstClusterJoiner) {
+            qsizetype start = i - 1;
+            if (line[start].isLowSurrogate() && start > 0 && line[start - 1].isHighSurrogate())
+                --start;
+            if (joins(line.sliced(start, i - start), line[i], true))
+                return false;
+        }
+        if (i + 1 < size && line[i + 1].unicode() >= firstClusterJoiner) {
+            qsizetype end = i + 2;
+            if (line[i + 1].isHighSurrogate() && end < size && line[end].isLowSurrogate())
+                ++end;
+            if (joins(line.sliced(i + 1, end - i - 1), line[i], false))
+                return false;
+        }
+        return true;
     }
-    return false;
-}
+
+private:
+    // Whether no boundary lies between `neighbour` (one code point, or a lone surrogate) and the
+    // ASCII character `c`, with the neighbour before `c` when `before` is set.
+    bool joins(QStringView neighbour, QChar c, bool before)
+    {
+        const char32_t point = neighbour.size() == 2
+                                   ? QChar::surrogateToUcs4(neighbour[0], neighbour[1])
+                                   : char32_t(neighbour[0].unicode());
+        const quint64 key = (quint64(point) << 9) | (quint64(c.unicode()) << 1) | (before ? 1 : 0);
+        const auto known = known_.constFind(key);
+        if (known != known_.constEnd())
+            return known.value();
+        const QString pair = before ? neighbour.toString() + c : c + neighbour.toString();
+        QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, pair);
+        finder.setPosition(before ? neighbour.size() : 1);
+        const bool joined = !finder.isAtBoundary();
+        known_.insert(key, joined);
+        return joined;
+    }
+
+    QHash<quint64, bool> known_;
+};
+
+// Splits lines into cells in one pass, without walking grapheme clusters: commas and quotes are
+// the only characters the splitter treats specially, and whether one of them stands alone is
+// decided from its neighbours (see ClusterProbe). A line without quotes yields slices of itself;
+// the cells of a line with quotes are built in one reused buffer. The cells are valid until the
+// next split.
+class CellSplitter final {
+public:
+    void split(QStringView line)
+    {
+        line_ = line;
+        cells_.clear();
+        buffer_.clear();
+        if (buffer_.capacity() < line.size())
+            buffer_.reserve(line.size());
+        const qsizetype size = line.size();
+        const auto standsAlone = [&](qsizetype i) {
+            const bool plainBefore = i == 0 || line[i - 1].unicode() < firstClusterJoiner;
+            const bool plainAfter = i + 1 >= size || line[i + 1].unicode() < firstClusterJoiner;
+            return (plainBefore && plainAfter) || probe_.standsAlone(line, i);
+        };
+
+        qsizetype cellStart = 0; // in the line, or in the buffer once the cell lost a quote
+        qsizetype runStart = 0;  // the part of the line not yet copied into the buffer
+        bool buffered = false;
+        bool inQuotes = false;
+        const auto endCell = [&](qsizetype at) {
+            if (buffered) {
+                buffer_.append(line.sliced(runStart, at - runStart));
+                cells_.append({cellStart, buffer_.size() - cellStart, true});
+            } else {
+                cells_.append({cellStart, at - cellStart, false});
+            }
+            cellStart = at + 1;
+            runStart = at + 1;
+            buffered = false;
+        };
+        for (qsizetype i = 0; i < size; ++i) {
+            const QChar c = line[i];
+            if (c == commaChar) {
+                if (!inQuotes && standsAlone(i))
+                    endCell(i);
+            } else if (c == quoteChar && standsAlone(i)) {
+                // The quote is dropped: the cell continues in the buffer.
+                if (buffered) {
+                    buffer_.append(line.sliced(runStart, i - runStart));
+                } else {
+                    const qsizetype lineStart = cellStart;
+                    cellStart = buffer_.size();
+                    buffer_.append(line.sliced(lineStart, i - lineStart));
+                    buffered = true;
+                }
+                runStart = i + 1;
+                // A doubled quote inside quotes is one quote: the second one stays in the run.
+                if (inQuotes && i + 1 < size && line[i + 1] == quoteChar && standsAlone(i + 1))
+                    ++i;
+                else
+                    inQuotes = !inQuotes;
+            }
+        }
+        endCell(size);
+    }
+
+    qsizetype size() const { return cells_.size(); }
+
+    QStringView at(qsizetype index) const
+    {
+        const Cell& cell = cells_.at(index);
+        return (cell.buffered ? QStringView(buffer_) : line_).sliced(cell.start, cell.length);
+    }
+
+private:
+    struct Cell {
+        qsizetype start;
+        qsizetype length;
+        bool buffered;
+    };
+
+    QStringView line_;
+    QString buffer_;
+    QVarLengthArray<Cell, 16> cells_;
+    ClusterProbe probe_;
+};
 
 const std::array<QString, 7>& headerNames()
 {
@@ -107,70 +215,73 @@ std::optional<qsizetype> firstColumnOf(const QStringList& cells,
     return std::nullopt;
 }
 
-// The trimmed cell at `index`, or nothing when there is no such column or the line is short.
-template <typename Cells>
-std::optional<QString> fieldAt(const Cells& cells, std::optional<qsizetype> index)
-{
-    if (index && *index < cells.size())
-        return QStringView(cells.at(*index)).trimmed().toString();
-    return std::nullopt;
-}
-
-// Most lines hold neither quotes nor characters that join into clusters: their cells are plain
-// slices between commas, with no copy until a field is taken.
-bool isPlainLine(QStringView line)
-{
-    for (const QChar c : line) {
-        if (c == quoteChar || c.unicode() >= firstClusterJoiner)
-            return false;
+// The values of one column. Equal values share one string: device types repeat on most lines,
+// and a shared value saves an allocation per line. A column that turns out to hold many
+// different values (names, addresses) stops being looked up.
+class ColumnValues final {
+public:
+    // The trimmed cell at `index`, or nothing when there is no such column or the line is short.
+    std::optional<QString> take(const CellSplitter& cells, std::optional<qsizetype> index)
+    {
+        if (!index || *index >= cells.size())
+            return std::nullopt;
+        const QStringView value = cells.at(*index).trimmed();
+        if (shared_.size() >= maxShared)
+            return value.toString();
+        const auto known = shared_.constFind(value);
+        if (known != shared_.constEnd())
+            return known.value();
+        QString copy = value.toString();
+        shared_.insert(QStringView(copy), copy); // the key views the stored, never modified copy
+        return copy;
     }
-    return true;
-}
+
+private:
+    static constexpr qsizetype maxShared = 64;
+    QHash<QStringView, QString> shared_;
+};
 
 QStringList valuesOnSeveralLines(const QList<CSVCandidate>& candidates,
                                  QString CSVCandidate::*field)
 {
-    QHash<QString, qsizetype> counts;
-    counts.reserve(candidates.size());
-    for (const CSVCandidate& candidate : candidates)
-        ++counts[candidate.*field];
+    // One hashing pass: each value maps to the line where it first occurs (counted from 1, so
+    // that 0 means a value not seen yet), and that line is marked once the value turns up again.
+    QHash<QStringView, qsizetype> firstLine;
+    firstLine.reserve(candidates.size());
+    QList<bool> repeated(candidates.size(), false);
+    for (qsizetype i = 0; i < candidates.size(); ++i) {
+        qsizetype& first = firstLine[QStringView(candidates.at(i).*field)];
+        if (first == 0)
+            first = i + 1;
+        else
+            repeated[first - 1] = true;
+    }
     // Listed in the order of first occurrence so that the sheet reads the same on every run.
-    QStringList repeated;
-    for (const CSVCandidate& candidate : candidates) {
-        auto it = counts.find(candidate.*field);
-        if (it != counts.end() && it.value() >= 2) {
-            repeated.append(it.key());
-            it.value() = 0;
-        }
+    QStringList values;
+    for (qsizetype i = 0; i < candidates.size(); ++i) {
+        if (repeated.at(i))
+            values.append(candidates.at(i).*field);
     }
-    return repeated;
-}
-
-// The cells of a plain line: the slices between commas, without a heap allocation for the
-// usual handful of cells.
-QVarLengthArray<QStringView, 16> plainCells(QStringView line)
-{
-    QVarLengthArray<QStringView, 16> cells;
-    qsizetype start = 0;
-    for (qsizetype i = 0; i < line.size(); ++i) {
-        if (line[i] == commaChar) {
-            cells.append(line.sliced(start, i - start));
-            start = i + 1;
-        }
-    }
-    cells.append(line.sliced(start));
-    return cells;
+    return values;
 }
 
 } // namespace
 
 QStringList parseCSVLine(QStringView line)
 {
-    if (!needsClusterScan(line))
-        return splitCells(line, [](qsizetype i) { return i + 1; });
+    CellSplitter splitter;
+    splitter.split(line);
+    QStringList cells;
+    cells.reserve(splitter.size());
+    for (qsizetype i = 0; i < splitter.size(); ++i)
+        cells.append(splitter.at(i).toString());
+    return cells;
+}
 
+QStringList parseCSVLineByClusters(QStringView line)
+{
     QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, line.data(), line.size());
-    return splitCells(line, [&finder, size = line.size()](qsizetype i) {
+    return splitClusters(line, [&finder, size = line.size()](qsizetype i) {
         finder.setPosition(i);
         const qsizetype end = finder.toNextBoundary();
         return end > i ? end : size;
@@ -206,33 +317,53 @@ Expected<CSVRows> parseCSVContent(const QByteArray& content)
     if (decoder.hasError())
         return Error{u"not valid UTF-8 text"_s};
 
-    const QList<QStringView> lines = splitLines(text);
-    if (lines.isEmpty())
+    // The lines, split at every line-break character on its own, empty pieces dropped, are
+    // visited in one pass without collecting them first.
+    const QStringView all(text);
+    const qsizetype size = all.size();
+    qsizetype pos = 0;
+    const auto nextLine = [&]() -> std::optional<QStringView> {
+        while (pos < size) {
+            const qsizetype start = pos;
+            while (pos < size && !isLineBreak(all[pos].unicode()))
+                ++pos;
+            const qsizetype end = pos;
+            if (pos < size)
+                ++pos; // past the line break
+            if (end > start)
+                return all.sliced(start, end - start);
+        }
+        return std::nullopt;
+    };
+
+    const std::optional<QStringView> first = nextLine();
+    if (!first)
         return Error{u"no non-empty line"_s};
 
     CSVRows rows;
     CSVColumnMap columns{0, 1, 2};
-    qsizetype firstData = 0;
-    if (const std::optional<CSVColumnMap> header = detectCSVHeader(lines.first())) {
+    std::optional<QStringView> line = first;
+    if (const std::optional<CSVColumnMap> header = detectCSVHeader(*first)) {
         rows.hasHeader = true;
         columns = *header;
-        firstData = 1;
+        line = nextLine();
     }
 
-    rows.candidates.reserve(lines.size() - firstData);
-    for (qsizetype i = firstData; i < lines.size(); ++i) {
-        const QStringView line = lines.at(i);
-        const qsizetype position = i - firstData + 1;
-        const auto candidate = [&](const auto& cells) {
-            std::optional<QString> name = fieldAt(cells, columns.nameIndex);
-            return CSVCandidate{name ? std::move(*name) : u"Node "_s + QString::number(position),
-                                fieldAt(cells, columns.typeIndex).value_or(csvDefaultType),
-                                fieldAt(cells, columns.ipIndex).value_or(csvDefaultAddress)};
-        };
-        if (isPlainLine(line))
-            rows.candidates.append(candidate(plainCells(line)));
-        else
-            rows.candidates.append(candidate(parseCSVLine(line)));
+    // A hint only: files with other line ends grow the list as they go.
+    rows.candidates.reserve(all.sliced(pos).count(u'\n') + 1);
+    CellSplitter cells;
+    ColumnValues names;
+    ColumnValues types;
+    ColumnValues addresses;
+    qsizetype position = 0;
+    for (; line; line = nextLine()) {
+        ++position;
+        cells.split(*line);
+        std::optional<QString> name = names.take(cells, columns.nameIndex);
+        rows.candidates.append(
+            CSVCandidate{name ? std::move(*name) : u"Node "_s + QString::number(position),
+                         types.take(cells, columns.typeIndex).value_or(csvDefaultType),
+                         addresses.take(cells, columns.ipIndex).value_or(csvDefaultAddress)});
     }
     return rows;
 }

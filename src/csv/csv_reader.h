@@ -64,6 +64,10 @@ inline const QString csvDefaultAddress = QStringLiteral("0.0.0.0");
 // Works on user-perceived characters: a quote or comma carrying a combining mark is plain text.
 QStringList parseCSVLine(QStringView line);
 
+// The same split, walking the line's user-perceived characters with the platform's grapheme
+// boundary finder. Much slower; kept as the reference parseCSVLine must agree with.
+QStringList parseCSVLineByClusters(QStringView line);
+
 // The header test and column mapping of a first line; nothing when it is not a header.
 std::optional<CSVColumnMap> detectCSVHeader(QStringView firstLine);
 
