@@ -23,6 +23,7 @@ namespace {
 
 constexpr QSize frameSize(1600, 1000);
 int frames = 50; // "--frames N" for a quick profile run
+QString dumpDir; // "--dump DIR": compare frames before and after a renderer change
 
 ProjectData makeNetwork(int count)
 {
@@ -122,6 +123,8 @@ int main(int argc, char* argv[])
             frames = std::max(2, arguments.at(i + 1).toInt());
         if (arguments.at(i) == QStringLiteral("--only")) // 0 edit framed ... 3 live zoom 1
             only = arguments.at(i + 1).toInt();
+        if (arguments.at(i) == QStringLiteral("--dump")) // last frame of each case as PNG
+            dumpDir = arguments.at(i + 1);
         if (arguments.at(i) == QStringLiteral("--nodes"))
             counts = {std::max(1, arguments.at(i + 1).toInt())};
     }
@@ -159,8 +162,12 @@ int main(int argc, char* argv[])
             for (const bool atFrame : {true, false}) {
                 frame.view = atFrame ? ViewTransform{framed.zoom, framed.pan}
                                      : ViewTransform{1.0, QPointF(0, 0)};
-                if (only < 0 || only == k)
+                if (only < 0 || only == k) {
                     results[k] = medianFrameMs(renderer, frame, image);
+                    if (!dumpDir.isEmpty())
+                        image.save(
+                            QStringLiteral("%1/frame_%2_%3.png").arg(dumpDir).arg(count).arg(k));
+                }
                 ++k;
             }
         }

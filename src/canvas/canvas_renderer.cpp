@@ -314,16 +314,32 @@ void CanvasRenderer::drawGrid(QPainter& painter, QSizeF size, const ViewTransfor
     if (!(s > 0.5) || !std::isfinite(s))
         return; // spacing under a pixel would fill the canvas; nothing a user could read
     // Each line covers exactly one pixel column or row (a smeared two-pixel line would look
-    // blurred); one-pixel solid rectangles take the fast fill path. Crossings are blended twice,
-    // as where two lines are drawn over each other.
+    // blurred). Crossings are blended twice, as where two lines are drawn over each other.
     const QColor colour = toColor(gridColor, gridOpacity);
     const int width = static_cast<int>(std::ceil(size.width()));
     const int height = static_cast<int>(std::ceil(size.height()));
+    // A translucent rectangle one pixel wide and a screen high is blended as one span per row,
+    // and the raster engine hands batches of many spans to worker threads: hundreds of
+    // cross-thread hand-offs per frame when zoomed out. A premultiplied one-pixel column image
+    // of the same colour is blended by a plain loop instead, with the same source-over result.
+    if (m_gridColumn.height() != height) {
+        m_gridColumn = QImage(1, std::max(1, height), QImage::Format_ARGB32_Premultiplied);
+        m_gridColumn.fill(colour);
+    }
+    // Scaled (high-density) devices do not take the plain blending path; they keep the fill.
+    const bool blit = painter.transform().isIdentity() &&
+                      (!painter.device() || painter.device()->devicePixelRatioF() == 1.0);
     double startX = std::fmod(view.pan.x(), s);
     if (startX < 0)
         startX += s;
-    for (double x = startX; x <= size.width(); x += s)
-        painter.fillRect(QRect(static_cast<int>(std::floor(x)), 0, 1, height), colour);
+    for (double x = startX; x <= size.width(); x += s) {
+        const int column = static_cast<int>(std::floor(x));
+        if (blit)
+            painter.drawImage(QPoint(column, 0), m_gridColumn);
+        else
+            painter.fillRect(QRect(column, 0, 1, height), colour);
+    }
+    // A row is a single span: the plain fill is fast.
     double startY = std::fmod(view.pan.y(), s);
     if (startY < 0)
         startY += s;

@@ -15,6 +15,7 @@
 #include <QColor>
 #include <QFont>
 #include <QHash>
+#include <QImage>
 #include <QMap>
 #include <QSet>
 #include <QSizeF>
@@ -82,7 +83,8 @@ private:
     void drawHandle(QPainter& painter, const QRectF& handle, bool active);
 
     MapImageCache m_mapCache;
-    QFont m_fonts[4]; // name, type, address, crown
+    QImage m_gridColumn; // one vertical grid line, premultiplied grid colour
+    QFont m_fonts[4];    // name, type, address, crown
     QHash<QString, double> m_advanceCache[4];
     double m_baselineShift[4] = {};
     QHash<qint64, QFont> m_sizedFonts;
