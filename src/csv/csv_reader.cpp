@@ -62,62 +62,29 @@ template <typename NextBoundary> QStringList splitClusters(QStringView line, Nex
     return cells;
 }
 
-// Whether a comma or quote is a user-perceived character of its own. Only its two neighbours
-// decide: a character that extends the one before it (a combining mark, a joiner, a spacing
-// mark) glues itself to the comma, and a prepended mark glues the comma to itself; no other
-// grapheme rule can join a comma or quote to anything. The neighbour's behaviour is asked of the
-// platform's boundary finder on a two-character text and remembered, so that a line of Cyrillic
-// or Greek names costs one hash lookup per comma rather than a segmentation of the whole line.
-class ClusterProbe final {
-public:
-    bool standsAlone(QStringView line, qsizetype i)
-    {
-        const qsizetype size = line.size();
-        if (i > 0 && line[i - 1].unicode() >= firstClusterJoiner) {
-            qsizetype start = i - 1;
-            if (line[start].isLowSurrogate() && start > 0 && line[start - 1].isHighSurrogate())
-                --start;
-            if (joins(line.sliced(start, i - start), line[i], true))
-                return false;
-        }
-        if (i + 1 < size && line[i + 1].unicode() >= firstClusterJoiner) {
-            qsizetype end = i + 2;
-            if (line[i + 1].isHighSurrogate() && end < size && line[end].isLowSurrogate())
-                ++end;
-            if (joins(line.sliced(i + 1, end - i - 1), line[i], false))
-                return false;
-        }
+// Whether a character next to a comma or quote certainly leaves it a user-perceived character
+// of its own: anything below U+0300, cased letters (Latin, Greek, Cyrillic, Armenian, ...) and
+// CJK ideographs are never combining, joining, spacing or prepended marks. Any other neighbour
+// (a mark, a joiner, an emoji, a surrogate, other letters) sends the line to the cluster walk:
+// the platform's segmentation also looks past the neighbours, so no local rule is trusted there.
+bool isPlainNeighbour(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u < firstClusterJoiner || (u >= 0x4E00 && u <= 0x9FFF))
         return true;
-    }
-
-private:
-    // Whether no boundary lies between `neighbour` (one code point, or a lone surrogate) and the
-    // ASCII character `c`, with the neighbour before `c` when `before` is set.
-    bool joins(QStringView neighbour, QChar c, bool before)
-    {
-        const char32_t point = neighbour.size() == 2
-                                   ? QChar::surrogateToUcs4(neighbour[0], neighbour[1])
-                                   : char32_t(neighbour[0].unicode());
-        const quint64 key = (quint64(point) << 9) | (quint64(c.unicode()) << 1) | (before ? 1 : 0);
-        const auto known = known_.constFind(key);
-        if (known != known_.constEnd())
-            return known.value();
-        const QString pair = before ? neighbour.toString() + c : c + neighbour.toString();
-        QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, pair);
-        finder.setPosition(before ? neighbour.size() : 1);
-        const bool joined = !finder.isAtBoundary();
-        known_.insert(key, joined);
-        return joined;
-    }
-
-    QHash<quint64, bool> known_;
-};
+    if (c.isSurrogate())
+        return false;
+    const QChar::Category category = c.category();
+    return category == QChar::Letter_Uppercase || category == QChar::Letter_Lowercase ||
+           category == QChar::Letter_Titlecase;
+}
 
 // Splits lines into cells in one pass, without walking grapheme clusters: commas and quotes are
-// the only characters the splitter treats specially, and whether one of them stands alone is
-// decided from its neighbours (see ClusterProbe). A line without quotes yields slices of itself;
-// the cells of a line with quotes are built in one reused buffer. The cells are valid until the
-// next split.
+// the only characters the splitter treats specially, and when their neighbours are plain (see
+// isPlainNeighbour) each of them is a user-perceived character of its own. A line without quotes
+// yields slices of itself; the cells of a line with quotes are built in one reused buffer. A line
+// with any other neighbour is split by walking its clusters. The cells are valid until the next
+// split.
 class CellSplitter final {
 public:
     void split(QStringView line)
@@ -125,13 +92,16 @@ public:
         line_ = line;
         cells_.clear();
         buffer_.clear();
+        clustered_.reset();
         if (buffer_.capacity() < line.size())
             buffer_.reserve(line.size());
         const qsizetype size = line.size();
+        bool unsure = false;
         const auto standsAlone = [&](qsizetype i) {
-            const bool plainBefore = i == 0 || line[i - 1].unicode() < firstClusterJoiner;
-            const bool plainAfter = i + 1 >= size || line[i + 1].unicode() < firstClusterJoiner;
-            return (plainBefore && plainAfter) || probe_.standsAlone(line, i);
+            const bool plain = (i == 0 || isPlainNeighbour(line[i - 1])) &&
+                               (i + 1 >= size || isPlainNeighbour(line[i + 1]));
+            unsure = unsure || !plain;
+            return plain;
         };
 
         qsizetype cellStart = 0; // in the line, or in the buffer once the cell lost a quote
@@ -149,7 +119,7 @@ public:
             runStart = at + 1;
             buffered = false;
         };
-        for (qsizetype i = 0; i < size; ++i) {
+        for (qsizetype i = 0; i < size && !unsure; ++i) {
             const QChar c = line[i];
             if (c == commaChar) {
                 if (!inQuotes && standsAlone(i))
@@ -172,13 +142,18 @@ public:
                     inQuotes = !inQuotes;
             }
         }
-        endCell(size);
+        if (unsure)
+            clustered_ = parseCSVLineByClusters(line);
+        else
+            endCell(size);
     }
 
-    qsizetype size() const { return cells_.size(); }
+    qsizetype size() const { return clustered_ ? clustered_->size() : cells_.size(); }
 
     QStringView at(qsizetype index) const
     {
+        if (clustered_)
+            return clustered_->at(index);
         const Cell& cell = cells_.at(index);
         return (cell.buffered ? QStringView(buffer_) : line_).sliced(cell.start, cell.length);
     }
@@ -193,7 +168,7 @@ private:
     QStringView line_;
     QString buffer_;
     QVarLengthArray<Cell, 16> cells_;
-    ClusterProbe probe_;
+    std::optional<QStringList> clustered_;
 };
 
 const std::array<QString, 7>& headerNames()

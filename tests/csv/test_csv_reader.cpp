@@ -9,6 +9,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -46,6 +47,75 @@ QString describe(const QList<CSVCandidate>& candidates)
     return lines.join(u' ');
 }
 
+// Pieces random lines are made of: commas and quotes, which the splitter treats specially, and
+// characters that can join them into one user-perceived character (combining marks, joiners,
+// spacing and prepended marks, emoji modifiers, tags, regional indicators, Hangul jamo,
+// surrogate halves), among plain ASCII and multi-byte letters.
+const QStringList& pieces()
+{
+    static const QStringList list{u","_s,
+                                  u","_s,
+                                  u"\""_s,
+                                  u"\""_s,
+                                  u"a"_s,
+                                  u" "_s,
+                                  u"1"_s,
+                                  u"\u00e9"_s,
+                                  u"\u00ad"_s,
+                                  u"\u0301"_s,
+                                  u"\u0308"_s,
+                                  u"\u20dd"_s,
+                                  u"\u200d"_s,
+                                  u"\u200c"_s,
+                                  u"\u0903"_s,
+                                  u"\u093f"_s,
+                                  u"\u0600"_s,
+                                  u"\u06dd"_s,
+                                  u"\u0d4e"_s,
+                                  u"\U000110BD"_s,
+                                  u"\U0001F3FD"_s,
+                                  u"\U000E0041"_s,
+                                  u"\U0001F1E9"_s,
+                                  u"\U0001F44D"_s,
+                                  u"\u2764"_s,
+                                  u"\uff9e"_s,
+                                  u"\u1100"_s,
+                                  u"\u1161"_s,
+                                  u"\u11a8"_s,
+                                  u"\uac00"_s,
+                                  u"\u0416"_s,
+                                  u"\u4e2d"_s,
+                                  u"\u05d0"_s,
+                                  u"\u0e33"_s,
+                                  QString(QChar(0xD800)),
+                                  QString(QChar(0xDC00)),
+                                  u"\t"_s,
+                                  u"\u3000"_s,
+                                  u"\ufeff"_s};
+    return list;
+}
+
+QString randomLine(QRandomGenerator& random, const QStringList& alphabet)
+{
+    QString line;
+    const int length = random.bounded(12);
+    for (int i = 0; i < length; ++i)
+        line += alphabet.at(random.bounded(int(alphabet.size())));
+    return line;
+}
+
+QString escaped(const QString& text)
+{
+    QString out;
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x20 && c.unicode() < 0x7f)
+            out += c;
+        else
+            out += u"\\u%1"_s.arg(int(c.unicode()), 4, 16, QChar(u'0'));
+    }
+    return out;
+}
+
 } // namespace
 
 class TestCsvReader final : public QObject {
@@ -55,6 +125,10 @@ private slots:
     void cases();
     void lineSplitting_data();
     void lineSplitting();
+    void splitterAgreesWithClusters_data();
+    void splitterAgreesWithClusters();
+    void randomLinesAgreeWithClusters();
+    void randomFilesAgreeWithClusters();
     void previewFields();
     void unreadableFiles();
 };
@@ -139,6 +213,90 @@ void TestCsvReader::lineSplitting()
     QFETCH(QString, line);
     QFETCH(QStringList, cells);
     QCOMPARE(parseCSVLine(line), cells);
+}
+
+// Tricky lines on which the one-pass splitter must give what walking grapheme clusters gives.
+void TestCsvReader::splitterAgreesWithClusters_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::newRow("mark after comma") << u"a,\u0301b,c"_s;
+    QTest::newRow("mark after quote") << u"\"\u0301a,b\",c"_s;
+    QTest::newRow("mark after closing quote") << u"\"a,b\"\u0301,c"_s;
+    QTest::newRow("mark after second of doubled quote") << u"\"a\"\"\u0301,b\",c"_s;
+    QTest::newRow("enclosing mark on quote") << u"\"\u20dd,x"_s;
+    QTest::newRow("spacing mark after comma") << u"\u0915,\u093f,x"_s;
+    QTest::newRow("prepended mark before comma") << u"\u0600,1,x"_s;
+    QTest::newRow("prepended mark before quote") << u"\U000110BD\"a,b\",c"_s;
+    QTest::newRow("joiner after comma") << u"a,\u200d,b"_s;
+    QTest::newRow("joiner before comma") << u"\U0001F469\u200d,\U0001F469"_s;
+    QTest::newRow("emoji ZWJ sequence")
+        << u"\U0001F469\u200d\U0001F4BB,\"\U0001F468\u200d\U0001F469\u200d\U0001F467\",x"_s;
+    QTest::newRow("emoji modifier after comma") << u"\U0001F44D,\U0001F3FD,x"_s;
+    QTest::newRow("flags around comma") << u"\U0001F1E9\U0001F1EA,\U0001F1EB\U0001F1F7"_s;
+    QTest::newRow("tag after quote") << u"\"\U000E0041,b"_s;
+    QTest::newRow("Hangul around comma") << u"\u1100\u1161,\u11a8\uac00"_s;
+    QTest::newRow("CR LF in line") << u"a,\r\n,b\r,\n\"c"_s;
+    QTest::newRow("non-ASCII names")
+        << u"\u0420\u043e\u0443\u0442\u0435\u0440,\u4e2d\u6587,\u05d0"_s;
+    QTest::newRow("lone surrogates by commas")
+        << QString(QChar(0xD800)) + u","_s + QChar(0xDC00) + u","_s + QChar(0xD800) + u"\""_s;
+    QTest::newRow("halfwidth sound mark") << u"\uff76,\uff9e,x"_s;
+}
+
+void TestCsvReader::splitterAgreesWithClusters()
+{
+    QFETCH(QString, line);
+    QCOMPARE(parseCSVLine(line), parseCSVLineByClusters(line));
+}
+
+void TestCsvReader::randomLinesAgreeWithClusters()
+{
+    QStringList alphabet = pieces();
+    alphabet << u"\r"_s << u"\n"_s
+             << u"\r\n"_s; // lines given to parseCSVLine directly may hold them
+    QRandomGenerator random(20261207);
+    for (int run = 0; run < 50000; ++run) {
+        const QString line = randomLine(random, alphabet);
+        const QStringList expected = parseCSVLineByClusters(line);
+        const QStringList actual = parseCSVLine(line);
+        if (actual != expected) {
+            QFAIL(qPrintable(u"%1: %2 instead of %3"_s.arg(
+                escaped(line), escaped(actual.join(u'|')), escaped(expected.join(u'|')))));
+        }
+    }
+}
+
+// Whole files without a header: each candidate holds the trimmed first three cells the reference
+// splitter finds on its line, or the defaults.
+void TestCsvReader::randomFilesAgreeWithClusters()
+{
+    QStringList fileAlphabet = pieces();
+    fileAlphabet.removeIf(
+        [](const QString& piece) { return piece.size() == 1 && piece.at(0).isSurrogate(); });
+    QRandomGenerator random(7);
+    for (int run = 0; run < 300; ++run) {
+        QStringList lines;
+        const int count = 1 + random.bounded(20);
+        for (int i = 0; i < count; ++i) {
+            QString line = randomLine(random, fileAlphabet);
+            // The first line must not read as a header; no line may be empty.
+            line.prepend(u'x');
+            lines.append(line);
+        }
+        const QByteArray content = lines.join(run % 2 ? u"\r\n"_s : u"\n"_s).toUtf8();
+        const Expected<CSVRows> rows = parseCSVContent(content);
+        QVERIFY(rows);
+        QVERIFY(!rows->hasHeader);
+        QList<CSVCandidate> want;
+        for (qsizetype k = 0; k < lines.size(); ++k) {
+            const QStringList cells = parseCSVLineByClusters(lines.at(k));
+            const auto cell = [&](qsizetype i, const QString& fallback) {
+                return i < cells.size() ? cells.at(i).trimmed() : fallback;
+            };
+            want.append({cell(0, QString()), cell(1, u"Device"_s), cell(2, u"0.0.0.0"_s)});
+        }
+        QCOMPARE(describe(rows->candidates), describe(want));
+    }
 }
 
 void TestCsvReader::previewFields()
