@@ -65,6 +65,8 @@ constexpr qint64 cableId = 1;
 const QString downAddress = u"127.0.77.1"_s;
 const QString neighbourAddress = u"127.0.77.2"_s;
 const QString downName = u"Core Switch"_s;
+// Of the 19 samples taken along the middle of the cable, how many must show its colour.
+constexpr int minimumMatches = 10;
 
 // ---- Processes without Qt (main() runs before any QCoreApplication exists) ----
 
@@ -253,7 +255,7 @@ ProjectData project()
     neighbour.name = u"Uplink"_s;
     neighbour.type = u"Router"_s;
     neighbour.ip = neighbourAddress;
-    neighbour.x = 700;
+    neighbour.x = 500;
     neighbour.y = 0;
 
     ProjectData data;
@@ -269,8 +271,6 @@ ProjectData project()
     to.type = cablePointTypeNode;
     to.nodeId = neighbourId;
     to.anchorAngle = std::numbers::pi;
-    from.x = 0;
-    to.x = 700;
     cable.points = {from, to};
     data.cables = {cable};
     data.nextNodeId = 3;
@@ -393,7 +393,7 @@ std::pair<int, int> TestLiveEndToEnd::cableSamples(const ContentView& view, QCol
     };
     int expectedCount = 0;
     int forbiddenCount = 0;
-    // The inner fifth at either end is left out: there the cable meets the nodes' outlines.
+    // A fifth at either end is left out: there the cable meets the nodes' outlines.
     constexpr int samples = 30;
     for (int k = 6; k <= samples - 6; ++k) {
         const QPoint p = (from + (to - from) * (double(k) / samples)).toPoint();
@@ -468,7 +468,7 @@ void TestLiveEndToEnd::outageAndRecovery()
         10000);
     // Rendering the live cable while both ends answer draws it in the online colour (and
     // remembers that it has been online, which later lets it be drawn offline).
-    QTRY_VERIFY_WITH_TIMEOUT(cableSamples(view, online, offline).first > 0, 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(cableSamples(view, online, offline).first >= minimumMatches, 3000);
     QCOMPARE(cableSamples(view, online, offline).second, 0);
     QCOMPARE(pings->cableStatus(cableId, cablePoints), PingStatus::online);
     QVERIFY(alerts->alerts().isEmpty()); // starting to monitor raises nothing
@@ -482,7 +482,7 @@ void TestLiveEndToEnd::outageAndRecovery()
     QCOMPARE(status(neighbourId), PingStatus::online);
     QCOMPARE(pings->cableStatus(cableId, cablePoints), PingStatus::offline);
     const auto [redSamples, greenSamples] = cableSamples(view, offline, online);
-    QVERIFY2(redSamples > 0, "the cable is drawn in the offline colour");
+    QVERIFY2(redSamples >= minimumMatches, "the cable is drawn in the offline colour");
     QCOMPARE(greenSamples, 0);
 
     // Confirmed after 2 s: one offline alert, in the history and as a desktop notification.
@@ -524,7 +524,7 @@ void TestLiveEndToEnd::outageAndRecovery()
     QCOMPARE(m_fake->calls.at(1).summary, downName + u" Online"_s);
     QCOMPARE(m_fake->calls.at(1).body, downAddress);
     QVERIFY(!m_fake->calls.at(1).hints.contains(u"sound-name"_s));
-    QTRY_VERIFY_WITH_TIMEOUT(cableSamples(view, online, offline).first > 0, 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(cableSamples(view, online, offline).first >= minimumMatches, 3000);
     QCOMPARE(cableSamples(view, online, offline).second, 0);
     QVERIFY(monitoringErrors.isEmpty());
 
