@@ -24,7 +24,7 @@ using namespace velmora;
 namespace {
 
 constexpr int lineCount = 10000;
-constexpr int repeats = 15;
+constexpr int repeats = 31;
 
 // CPU time of this thread: on a machine shared with other jobs, wall time mostly measures
 // the wait for a core.
@@ -38,6 +38,7 @@ double threadCpuMs()
 double medianMs(const std::function<void()>& work)
 {
     QList<double> times;
+    work(); // warm caches and the allocator before timing
     for (int i = 0; i < repeats; ++i) {
         const double start = threadCpuMs();
         work();

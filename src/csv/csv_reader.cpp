@@ -91,7 +91,7 @@ public:
     {
         line_ = line;
         cells_.clear();
-        buffer_.clear();
+        buffer_.resize(0); // keeps the allocation for the next line
         clustered_.reset();
         if (buffer_.capacity() < line.size())
             buffer_.reserve(line.size());
@@ -324,8 +324,6 @@ Expected<CSVRows> parseCSVContent(const QByteArray& content)
         line = nextLine();
     }
 
-    // A hint only: files with other line ends grow the list as they go.
-    rows.candidates.reserve(all.sliced(pos).count(u'\n') + 1);
     CellSplitter cells;
     ColumnValues names;
     ColumnValues types;
