@@ -19,9 +19,15 @@
 #include "panes/selection_readouts.h"
 #include "panes/type_sheets.h"
 
+#include <QAbstractSpinBox>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QResizeEvent>
+#include <QTextEdit>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -172,6 +178,21 @@ void ContentView::hideEvent(QHideEvent* event)
     m_view->stopAnimation();
     m_canvas->stopPulse();
     QWidget::hideEvent(event);
+}
+
+void ContentView::keyPressEvent(QKeyEvent* event)
+{
+    // Keys a text field ignores (Delete in a read-only field, say) stay with it: typing must
+    // never delete nodes.
+    QWidget* focus = QApplication::focusWidget();
+    const bool inTextField = qobject_cast<QLineEdit*>(focus) || qobject_cast<QTextEdit*>(focus) ||
+                             qobject_cast<QPlainTextEdit*>(focus) ||
+                             qobject_cast<QAbstractSpinBox*>(focus);
+    if (!inTextField && focus != m_canvas && m_interaction->keyPress(event)) {
+        event->accept();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void ContentView::layoutPanes()

@@ -59,6 +59,9 @@ signals:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    // Canvas keys (Delete, Escape, Ctrl+F, ...) that a pane button or other non-text widget
+    // left unhandled reach the canvas, so they work after clicking a pane's button.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void layoutPanes();

@@ -5,6 +5,7 @@
 // act on the session.
 
 #include "app/content_view.h"
+#include "canvas/canvas_interaction_handler.h"
 #include "canvas/canvas_widget.h"
 #include "canvas/splash_animation.h"
 #include "canvas/splash_overlay.h"
@@ -15,6 +16,7 @@
 #include "panes/mode_switch.h"
 #include "panes/pane_layout_state.h"
 #include "panes/right_column.h"
+#include "panes/search_bar.h"
 #include "panes/type_sheets.h"
 #include "panes/zoom_controls.h"
 
@@ -29,6 +31,7 @@
 #include <memory>
 
 using namespace velmora;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -308,6 +311,86 @@ private slots:
             QCOMPARE(project.nodes[2].type, applied);
             QCOMPARE(project.nodes[1].type, QStringLiteral("Switch"));
         }
+    }
+
+    // Canvas keys reach the canvas from whatever non-text widget holds the focus, as after a
+    // click on a pane's button; a text field keeps its keys.
+    void canvasKeysFromPaneWidgets_data()
+    {
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<bool>("openSearch");
+        QTest::addColumn<int>("nodesAfter");
+        QTest::addColumn<bool>("searchShownAfter");
+        QTest::addColumn<bool>("drawingAfter");
+        QTest::addColumn<int>("selectedAfter");
+        const int none = Qt::NoModifier;
+        QTest::newRow("Escape after Draw Cable cancels drawing")
+            << u"Draw Cable"_s << int(Qt::Key_Escape) << none << false << 4 << false << false << 0;
+        QTest::newRow("Delete after Fit to Screen deletes the selection")
+            << u"Fit to Screen"_s << int(Qt::Key_Delete) << none << false << 3 << false << false
+            << 0;
+        QTest::newRow("Escape on Zoom To closes the search only")
+            << u"Zoom To"_s << int(Qt::Key_Escape) << none << true << 4 << false << false << 1;
+        QTest::newRow("Ctrl+F after Fit to Screen opens the search")
+            << u"Fit to Screen"_s << int(Qt::Key_F) << int(Qt::ControlModifier) << false << 4
+            << true << false << 1;
+        QTest::newRow("Delete in the search field edits the text only")
+            << u"field"_s << int(Qt::Key_Delete) << none << true << 4 << true << false << 1;
+        QTest::newRow("Backspace in the search field edits the text only")
+            << u"field"_s << int(Qt::Key_Backspace) << none << true << 4 << true << false << 1;
+    }
+
+    void canvasKeysFromPaneWidgets()
+    {
+        QFETCH(QString, focus);
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(bool, openSearch);
+        QFETCH(int, nodesAfter);
+        QFETCH(bool, searchShownAfter);
+        QFETCH(bool, drawingAfter);
+        QFETCH(int, selectedAfter);
+        Window w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w.view));
+        ProjectSession* session = w.view.session();
+        CanvasInteraction* interaction = w.view.interaction()->interaction();
+        session->setSelection({1}, {}, std::nullopt);
+        if (openSearch) {
+            interaction->setShowSearchBar(true);
+            session->setSearchText(u"Node"_s);
+        }
+        QWidget* target = nullptr;
+        if (focus == u"field"_s) {
+            target = w.view.searchBar()->field();
+            w.view.searchBar()->field()->setCursorPosition(2);
+        } else if (focus == u"Zoom To"_s) {
+            target = w.view.searchBar()->zoomToButton();
+        } else {
+            const auto buttons = w.view.leftPane()->findChildren<QPushButton*>();
+            for (QPushButton* button : buttons)
+                if (button->text() == focus)
+                    target = button;
+        }
+        QVERIFY(target);
+        if (focus == u"Draw Cable"_s) {
+            static_cast<QPushButton*>(target)->click();
+            QVERIFY(interaction->gesture().isDrawingCable);
+        }
+        target->setFocus();
+        QCOMPARE(w.view.window()->focusWidget(), target);
+
+        QTest::keyClick(target, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+
+        QCOMPARE(w.document.projectData().nodes.size(), nodesAfter);
+        QCOMPARE(interaction->showSearchBar(), searchShownAfter);
+        QCOMPARE(interaction->gesture().isDrawingCable, drawingAfter);
+        QCOMPARE(session->selectedNodes().size(), selectedAfter);
+        if (focus == u"field"_s)
+            QCOMPARE(session->searchText().size(), 3); // one character of "Node" removed
+        else if (openSearch)
+            QVERIFY(session->searchText().isEmpty());
     }
 
     void splashSequence()
