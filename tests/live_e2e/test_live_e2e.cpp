@@ -57,6 +57,8 @@ namespace {
 // Set in the re-executed process to the name of the namespace it runs in.
 constexpr const char* namespaceMarker = "VELMORA_E2E_NETNS";
 constexpr const char* namespacePrefix = "velmora-e2e-";
+// Set in the re-executed process to a temporary folder the outer process owns.
+constexpr const char* folderMarker = "VELMORA_E2E_DIR";
 
 // The host that goes down, and its neighbour whose address is never taken away.
 constexpr qint64 downNodeId = 1;
@@ -114,17 +116,26 @@ void forwardSignal(int sig)
         kill(childPid, sig);
 }
 
-// Namespaces left behind by runs that were killed outright (their process no longer exists).
-void deleteStaleNamespaces()
+bool processGone(const std::string& name)
+{
+    const long pid = std::strtol(name.c_str() + std::strlen(namespacePrefix), nullptr, 10);
+    return pid > 0 && kill(pid_t(pid), 0) < 0 && errno == ESRCH;
+}
+
+// Namespaces and bus folders left behind by runs that were killed outright (their process no
+// longer exists).
+void deleteStaleLeftovers()
 {
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator("/run/netns", error)) {
         const std::string name = entry.path().filename().string();
-        if (name.rfind(namespacePrefix, 0) != 0)
-            continue;
-        const long pid = std::strtol(name.c_str() + std::strlen(namespacePrefix), nullptr, 10);
-        if (pid > 0 && kill(pid_t(pid), 0) < 0 && errno == ESRCH)
+        if (name.rfind(namespacePrefix, 0) == 0 && processGone(name))
             run({"ip", "netns", "del", name});
+    }
+    for (const auto& entry : std::filesystem::directory_iterator("/tmp", error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(namespacePrefix, 0) == 0 && processGone(name))
+            std::filesystem::remove_all(entry.path(), error);
     }
 }
 
@@ -137,7 +148,7 @@ std::optional<int> runInOwnNamespace(int argc, char** argv, std::string& skipRea
                      "can go down; run as root (CI does)";
         return std::nullopt;
     }
-    deleteStaleNamespaces();
+    deleteStaleLeftovers();
     const std::string name = namespacePrefix + std::to_string(getpid());
     if (run({"ip", "netns", "add", name}) != 0) {
         skipReason = "`ip netns add " + name +
@@ -150,6 +161,12 @@ std::optional<int> runInOwnNamespace(int argc, char** argv, std::string& skipRea
     for (int i = 1; i < argc; ++i)
         args.emplace_back(argv[i]);
     setenv(namespaceMarker, name.c_str(), 1);
+    // The folder of the inner process's private bus; made and removed here, so that it goes
+    // even when the inner process is killed.
+    std::string dir = "/tmp/" + name + "-XXXXXX";
+    if (!mkdtemp(dir.data()))
+        dir.clear();
+    setenv(folderMarker, dir.c_str(), 1);
 
     struct sigaction action = {};
     action.sa_handler = forwardSignal;
@@ -163,6 +180,8 @@ std::optional<int> runInOwnNamespace(int argc, char** argv, std::string& skipRea
     if (pid < 0)
         std::fprintf(stderr, "could not run the test inside namespace %s\n", name.c_str());
     run({"ip", "netns", "del", name});
+    if (!dir.empty())
+        std::filesystem::remove_all(dir, error);
     return code;
 }
 
@@ -179,48 +198,54 @@ public:
         }
         if (m_output >= 0)
             close(m_output);
-        if (!m_dir.empty()) {
-            std::error_code error;
-            std::filesystem::remove_all(m_dir, error);
-        }
     }
 
-    // Empty on success, else why the bus could not be started.
-    std::string start()
+    // Empty on success, else why the bus could not be started. `dir` holds its configuration
+    // and socket.
+    std::string start(const std::string& dir)
     {
-        char dirTemplate[] = "/tmp/velmora-e2e-bus-XXXXXX";
-        if (!mkdtemp(dirTemplate))
-            return "cannot create a temporary folder for the bus";
-        m_dir = dirTemplate;
-        const std::string config = m_dir + "/bus.conf";
+        const std::string config = dir + "/bus.conf";
         std::ofstream(config)
             << "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\""
                " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">"
                "<busconfig><type>session</type><listen>unix:dir="
-            << m_dir
+            << dir
             << "</listen><auth>EXTERNAL</auth><policy context=\"default\">"
                "<allow send_destination=\"*\" eavesdrop=\"true\"/><allow eavesdrop=\"true\"/>"
                "<allow own=\"*\"/></policy></busconfig>";
         int pipeEnds[2];
         if (pipe2(pipeEnds, O_CLOEXEC) != 0)
             return "cannot create a pipe";
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], 1);
-        m_pid = spawn({"dbus-daemon", "--config-file=" + config, "--nofork", "--print-address=1"},
-                      &actions);
-        posix_spawn_file_actions_destroy(&actions);
+        const std::string configArgument = "--config-file=" + config;
+        const pid_t parent = getpid();
+        m_pid = fork();
+        if (m_pid == 0) {
+            // The daemon ends with this process however it ends, even when killed outright.
+            prctl(PR_SET_PDEATHSIG, SIGTERM);
+            if (getppid() != parent)
+                _exit(1);
+            dup2(pipeEnds[1], 1);
+            execlp("dbus-daemon", "dbus-daemon", configArgument.c_str(), "--nofork",
+                   "--print-address=1", static_cast<char*>(nullptr));
+            _exit(127);
+        }
         close(pipeEnds[1]);
         m_output = pipeEnds[0];
         if (m_pid < 0)
-            return "dbus-daemon is not installed (package dbus-daemon); the notifier needs a bus";
+            return "cannot start a process for dbus-daemon";
         std::string address;
         char c = 0;
         pollfd readable = {m_output, POLLIN, 0};
         while (poll(&readable, 1, 5000) > 0 && read(m_output, &c, 1) == 1 && c != '\n')
             address += c;
-        if (address.empty())
-            return "dbus-daemon printed no address within 5 s";
+        if (address.empty()) {
+            kill(m_pid, SIGTERM);
+            const int code = waitFor(m_pid);
+            m_pid = -1;
+            return code == 127 ? "dbus-daemon is not installed (package dbus-daemon); the notifier "
+                                 "needs a bus"
+                               : "dbus-daemon printed no address within 5 s";
+        }
         setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
         m_address = address;
         return {};
@@ -231,7 +256,6 @@ public:
 private:
     pid_t m_pid = -1;
     int m_output = -1;
-    std::string m_dir;
     std::string m_address;
 };
 
@@ -543,7 +567,8 @@ int main(int argc, char** argv)
     }
     PrivateBus bus;
     if (skipReason.empty()) {
-        busError = bus.start();
+        const char* dir = std::getenv(folderMarker);
+        busError = dir && *dir ? bus.start(dir) : "no temporary folder for the private bus";
         busAddress = bus.address();
     }
     QApplication app(argc, argv);
