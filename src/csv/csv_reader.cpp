@@ -192,8 +192,9 @@ std::optional<qsizetype> firstColumnOf(const QStringList& cells,
 }
 
 // The values of one column. Equal values share one string: device types repeat on most lines,
-// and a shared value saves an allocation per line. A column that turns out to hold many
-// different values (names, addresses) stops being looked up.
+// and a shared value saves an allocation per line. The few shared values are compared in turn,
+// cheaper than hashing every cell; a column whose values keep differing (names, addresses) stops
+// being compared.
 class ColumnValues final {
 public:
     // The trimmed cell at `index`, or nothing when there is no such column or the line is short.
@@ -202,19 +203,26 @@ public:
         if (!index || *index >= cells.size())
             return std::nullopt;
         const QStringView value = cells.at(*index).trimmed();
-        if (shared_.size() >= maxShared)
+        if (misses_ > maxShared && misses_ > hits_)
             return value.toString();
-        const auto known = shared_.constFind(value);
-        if (known != shared_.constEnd())
-            return known.value();
+        for (const QString& known : shared_) {
+            if (known.size() == value.size() && QStringView(known) == value) {
+                ++hits_;
+                return known;
+            }
+        }
+        ++misses_;
         QString copy = value.toString();
-        shared_.insert(QStringView(copy), copy); // the key views the stored, never modified copy
+        if (shared_.size() < maxShared)
+            shared_.append(copy);
         return copy;
     }
 
 private:
-    static constexpr qsizetype maxShared = 64;
-    QHash<QStringView, QString> shared_;
+    static constexpr qsizetype maxShared = 16;
+    QVarLengthArray<QString, maxShared> shared_;
+    qsizetype hits_ = 0;
+    qsizetype misses_ = 0;
 };
 
 QStringList valuesOnSeveralLines(const QList<CSVCandidate>& candidates,
@@ -328,9 +336,8 @@ Expected<CSVRows> parseCSVContent(const QByteArray& content)
     // Room for one candidate per LF byte, found with memchr: growing a list of ten thousand
     // candidates step by step costs more than this scan. Other line ends just grow the list.
     qsizetype lineFeeds = 1;
-    for (const char* at = content.constData(), *end = at + content.size();
-         (at = static_cast<const char*>(std::memchr(at, '\n', size_t(end - at)))) != nullptr;
-         ++at)
+    for (const char *at = content.constData(), *end = at + content.size();
+         (at = static_cast<const char*>(std::memchr(at, '\n', size_t(end - at)))) != nullptr; ++at)
         ++lineFeeds;
     rows.candidates.reserve(lineFeeds);
     CellSplitter cells;
