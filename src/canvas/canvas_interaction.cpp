@@ -27,6 +27,15 @@ std::optional<Cable> cableAt(const ProjectData& project, qsizetype index)
     return toCable(project.cables[index]);
 }
 
+bool cableNodesExist(const Cable& cable, const ProjectData& project)
+{
+    return std::all_of(cable.points.cbegin(), cable.points.cend(), [&](const CablePoint& point) {
+        return !point.nodeId ||
+               std::any_of(project.nodes.cbegin(), project.nodes.cend(),
+                           [&](const NodeData& node) { return node.id == *point.nodeId; });
+    });
+}
+
 } // namespace
 
 KeyCommand keyCommand(int key, Qt::KeyboardModifiers modifiers)
@@ -66,6 +75,14 @@ CanvasInteraction::CanvasInteraction(ProjectSession* session, ViewAccess* view, 
     : QObject(parent), m_session(session), m_view(view),
       m_urlOpener([](const QUrl& url) { QDesktopServices::openUrl(url); })
 {
+    // A cable under construction does not outlive a node it is attached to (deleted, or its
+    // addition undone): finishing it would store a cable on a missing node, or on a later node
+    // that is given the same id again.
+    connect(session->document(), &ProjectDocument::changed, this, [this] {
+        if (m_gesture.currentCable &&
+            !cableNodesExist(*m_gesture.currentCable, m_session->project()))
+            cancelCableDrawing();
+    });
 }
 
 CableGeometry CanvasInteraction::cableGeometry() const

@@ -99,6 +99,8 @@ private slots:
     void cableFromNodeToItself();
     void drawingIgnoresEmptyStartAndEscapeCancels();
     void finishedCableKeepsIdsUnique();
+    void drawingEndsWhenItsNodeGoes_data();
+    void drawingEndsWhenItsNodeGoes();
     void dragEndPointAroundNode();
     void pointHitBeatsNodeHit();
     void overlappingCables();
@@ -235,6 +237,55 @@ void TestCanvasInteraction::finishedCableKeepsIdsUnique()
     QCOMPARE(rig.project().cables.size(), 2);
     QCOMPARE(rig.project().cables[1].id, 8);
     QCOMPARE(rig.project().nextCableId, 9);
+}
+
+void TestCanvasInteraction::drawingEndsWhenItsNodeGoes_data()
+{
+    QTest::addColumn<bool>("undoAddition");
+    QTest::addColumn<qint64>("removedId");
+    QTest::addColumn<bool>("drawingAfter");
+    QTest::newRow("start node deleted") << false << qint64(1) << false;
+    QTest::newRow("start node's addition undone") << true << qint64(3) << false;
+    QTest::newRow("other node deleted") << false << qint64(2) << true;
+}
+
+void TestCanvasInteraction::drawingEndsWhenItsNodeGoes()
+{
+    // Finishing the cable would attach it to a missing node, or after an undo to the next node
+    // that is given the same id.
+    QFETCH(bool, undoAddition);
+    QFETCH(qint64, removedId);
+    QFETCH(bool, drawingAfter);
+    ProjectData project = twoNodes();
+    project.nodes.append(makeNode(4, 0, 300));
+    project.nextNodeId = 5;
+    Rig rig(project);
+    if (undoAddition) {
+        rig.session.pushUndoSnapshot();
+        rig.document.modify([](ProjectData& p) {
+            p.nodes.append(makeNode(3, 0, 150));
+            p.nextNodeId = 4;
+        });
+    }
+    rig.interaction.toggleCableDrawing();
+    rig.click(removedId == 3 ? QPointF(90, 190) : QPointF(90, 40)); // the first point
+    rig.click(QPointF(250, 250));
+    QCOMPARE(rig.interaction.gesture().currentCable->points.size(), 2);
+    if (undoAddition) {
+        rig.session.undo();
+    } else {
+        rig.session.setSelection({removedId}, {}, std::nullopt);
+        rig.session.deleteSelection();
+    }
+    QCOMPARE(rig.interaction.gesture().isDrawingCable, drawingAfter);
+    QCOMPARE(rig.interaction.gesture().currentCable.has_value(), drawingAfter);
+
+    // A click on a node afterwards stores no cable on a missing node.
+    rig.click(QPointF(90, 340));
+    for (const CableData& cable : rig.project().cables)
+        for (const CablePointData& point : cable.points)
+            QVERIFY(!point.nodeId || *point.nodeId == 1 || *point.nodeId == 4);
+    QCOMPARE(rig.project().cables.size(), drawingAfter ? 1 : 0);
 }
 
 void TestCanvasInteraction::dragEndPointAroundNode()
