@@ -180,6 +180,10 @@ void CanvasInteraction::release(QPointF p, Qt::KeyboardModifiers modifiers)
 void CanvasInteraction::doublePress(QPointF p)
 {
     press(p);
+    // While a cable is drawn every click places a point: a quick second click on the same node
+    // finishes the cable there instead of opening the node's address.
+    if (m_gesture.isDrawingCable)
+        return;
     m_pressIsDoubleClick = true;
     doubleClick(p);
 }

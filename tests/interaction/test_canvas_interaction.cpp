@@ -97,6 +97,7 @@ private slots:
     void smallMovementIsAClick();
     void drawFourPointCable();
     void cableFromNodeToItself();
+    void quickSecondClickWhileDrawingAddsAPoint();
     void drawingIgnoresEmptyStartAndEscapeCancels();
     void finishedCableKeepsIdsUnique();
     void drawingEndsWhenItsNodeGoes_data();
@@ -723,6 +724,22 @@ void TestCanvasInteraction::keyRouting()
     case KeyCommand::paste:
         break;
     }
+}
+
+void TestCanvasInteraction::quickSecondClickWhileDrawingAddsAPoint()
+{
+    ProjectData p = twoNodes();
+    p.nodes[0].ip = QStringLiteral("10.0.0.7");
+    Rig rig(p);
+    rig.interaction.toggleCableDrawing();
+    rig.click(QPointF(170, 40));
+    // The platform reports the second of two quick clicks as a double click.
+    rig.interaction.doublePress(QPointF(10, 10));
+    rig.interaction.release(QPointF(10, 10), Qt::NoModifier);
+    QVERIFY(rig.opened.isEmpty());
+    QCOMPARE(rig.project().cables.size(), 1);
+    QCOMPARE(rig.project().cables[0].points.size(), 2);
+    QVERIFY(!rig.interaction.gesture().isDrawingCable);
 }
 
 void TestCanvasInteraction::doubleClickOpensAddress_data()
