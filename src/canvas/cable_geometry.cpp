@@ -110,15 +110,19 @@ CableGeometry::CableGeometry(const ProjectData& project, const ViewTransform& tr
     : m_project(project), m_transform(transform), m_gesture(gesture),
       m_selection(std::move(selection))
 {
-    m_nodeIndex.reserve(m_project.nodes.size());
-    for (qsizetype i = 0; i < m_project.nodes.size(); ++i) {
+    // Read through const references only: a non-const operator[] on the shared lists would
+    // detach them and copy every node and cable of the project.
+    const QList<NodeData>& nodes = std::as_const(m_project.nodes);
+    const QList<CableData>& cables = std::as_const(m_project.cables);
+    m_nodeIndex.reserve(nodes.size());
+    for (qsizetype i = 0; i < nodes.size(); ++i) {
         // With duplicate ids (hand-edited files) the first node wins, as in a linear search.
-        if (!m_nodeIndex.contains(m_project.nodes[i].id))
-            m_nodeIndex.insert(m_project.nodes[i].id, i);
+        if (!m_nodeIndex.contains(nodes[i].id))
+            m_nodeIndex.insert(nodes[i].id, i);
     }
     if (m_gesture.draggedNode) {
-        for (qsizetype c = 0; c < m_project.cables.size(); ++c) {
-            for (const CablePointData& point : m_project.cables[c].points) {
+        for (qsizetype c = 0; c < cables.size(); ++c) {
+            for (const CablePointData& point : cables[c].points) {
                 if (isFree(point) && !std::isnan(point.x) && !std::isnan(point.y) &&
                     !m_firstCableWithFreePoint.contains(freeKey(point)))
                     m_firstCableWithFreePoint.insert(freeKey(point), c);

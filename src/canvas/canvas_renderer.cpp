@@ -7,6 +7,9 @@
 #include <QPaintDevice>
 #include <QPainter>
 #include <QPainterPath>
+#include <QSemaphore>
+#include <QThread>
+#include <QThreadPool>
 
 #include <algorithm>
 #include <cmath>
@@ -188,6 +191,9 @@ struct CanvasRenderer::FrameContext {
     bool live = false;
     bool anySelected = false;
     bool nodeDragRunning = false;
+    // Statuses asked ahead of drawing, by the address of the cable's point list (unique even
+    // when two cables share their points' data); null: ask while drawing.
+    const QHash<const QList<CablePointData>*, PingStatus>* cableStatuses = nullptr;
 
     bool isNodeVisible(qint64 id) const
     {
@@ -222,6 +228,77 @@ void CanvasRenderer::drawCanvas(QPainter& painter, QSizeF size, const RenderFram
     context.anySelected = !frame.selectedNodes.isEmpty() || !frame.selectedCableIds.isEmpty();
     context.nodeDragRunning = frame.gesture && frame.gesture->draggedNode.has_value();
 
+    // Cable statuses are asked up front, in list order, for every cable the frame colours by
+    // status (on screen or not, so a cable's status history does not depend on the view), and on
+    // the caller's thread, which owns the status callback.
+    QHash<const QList<CablePointData>*, PingStatus> statuses;
+    if (context.live && frame.liveGlowEnabled && frame.cableStatus && frame.isContentReady) {
+        for (const CableData& cable : context.project.cables) {
+            if (cable.points.size() < 2 || !isConnected(cable.points) ||
+                frame.selectedCableIds.contains(cable.id))
+                continue;
+            bool visible = true;
+            for (const CablePointData& point : cable.points) {
+                if (point.nodeId && !context.isNodeVisible(*point.nodeId)) {
+                    visible = false;
+                    break;
+                }
+            }
+            if (!visible)
+                continue;
+            QList<CablePoint> cablePoints;
+            cablePoints.reserve(cable.points.size());
+            for (const CablePointData& point : cable.points)
+                cablePoints.append(
+                    CablePoint{{}, point.type, point.x, point.y, point.nodeId, point.anchorAngle});
+            statuses.insert(&cable.points, frame.cableStatus(cable.id, cablePoints));
+        }
+        context.cableStatuses = &statuses;
+    }
+
+    if (!drawOnWorker(painter, size, context))
+        drawFrame(painter, size, context);
+}
+
+// The raster engine splits every blend of more than about a hundred spans (any antialiased box,
+// border, glow or cable of some size) across the global thread pool and waits for it: hundreds
+// of cross-thread hand-offs per frame, which cost more than the drawing itself. Drawn on a
+// thread of that pool, the same calls blend in place. The frame is drawn there into an opaque
+// image of the device's size while the caller waits, then copied to the device.
+bool CanvasRenderer::drawOnWorker(QPainter& painter, QSizeF size, const FrameContext& context)
+{
+    QThreadPool* pool = QThreadPool::globalInstance();
+    const QPaintDevice* device = painter.device();
+    // Only where a copy of the image is exactly what direct drawing would give: an unscaled
+    // device of the frame's size under an untransformed, opaque source-over painter.
+    if (!device || device->devicePixelRatioF() != 1.0 ||
+        size != QSizeF(device->width(), device->height()) || size.isEmpty() ||
+        !painter.transform().isIdentity() || painter.opacity() != 1.0 ||
+        painter.compositionMode() != QPainter::CompositionMode_SourceOver ||
+        pool->contains(QThread::currentThread()))
+        return false;
+
+    const QSize pixels(device->width(), device->height());
+    if (m_frameImage.size() != pixels)
+        m_frameImage = QImage(pixels, QImage::Format_RGB32);
+    QSemaphore done;
+    const bool started = pool->tryStart([this, size, &context, &done] {
+        QPainter imagePainter(&m_frameImage);
+        drawFrame(imagePainter, size, context);
+        imagePainter.end();
+        done.release();
+    });
+    if (!started)
+        return false; // the pool is busy with other work; draw here instead
+    done.acquire();
+    painter.drawImage(QPoint(0, 0), m_frameImage);
+    return true;
+}
+
+void CanvasRenderer::drawFrame(QPainter& painter, QSizeF size, const FrameContext& context)
+{
+    const RenderFrame& frame = context.frame;
+    const ProjectData& project = context.project;
     painter.save();
     m_currentFontKey = -1;
     painter.setRenderHint(QPainter::Antialiasing, false);
@@ -380,7 +457,9 @@ void CanvasRenderer::drawCable(QPainter& painter, const FrameContext& context, q
             strokePolyline(painter, positions, toColor(selectedCableColor, 0.9), 4 * z);
         } else if (context.live && frame.liveGlowEnabled && connected) {
             PingStatus status = PingStatus::unknown;
-            if (frame.cableStatus) {
+            if (context.cableStatuses) {
+                status = context.cableStatuses->value(&points, PingStatus::unknown);
+            } else if (frame.cableStatus) {
                 QList<CablePoint> cablePoints;
                 cablePoints.reserve(points.size());
                 for (const CablePointData& point : points)
@@ -512,8 +591,11 @@ void CanvasRenderer::drawNode(QPainter& painter, const FrameContext& context, co
     if (!box.adjusted(-margin, -margin, margin, margin).intersects(context.viewport))
         return;
 
-    painter.save();
-    if (context.anySelected && !selected)
+    // Every step below sets the pen, brush and font it draws with; only the opacity needs putting
+    // back (a full save and restore per node costs more than a small node's drawing).
+    const double opacity = painter.opacity();
+    const bool dimmed = context.anySelected && !selected;
+    if (dimmed)
         painter.setOpacity(dimmedOpacity);
 
     const bool statusStyle = context.live && frame.liveGlowEnabled;
@@ -562,7 +644,8 @@ void CanvasRenderer::drawNode(QPainter& painter, const FrameContext& context, co
                             frame.gesture->resizingNodeId == node.id;
         drawHandle(painter, handleRect(box), active);
     }
-    painter.restore();
+    if (dimmed)
+        painter.setOpacity(opacity);
 }
 
 } // namespace velmora

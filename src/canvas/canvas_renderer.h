@@ -73,6 +73,8 @@ public:
 
 private:
     struct FrameContext;
+    bool drawOnWorker(QPainter& painter, QSizeF size, const FrameContext& context);
+    void drawFrame(QPainter& painter, QSizeF size, const FrameContext& context);
     void drawMap(QPainter& painter, const FrameContext& context);
     void drawGrid(QPainter& painter, QSizeF size, const ViewTransform& view);
     void drawCable(QPainter& painter, const FrameContext& context, qint64 id,
@@ -83,6 +85,7 @@ private:
     void drawHandle(QPainter& painter, const QRectF& handle, bool active);
 
     MapImageCache m_mapCache;
+    QImage m_frameImage; // the frame drawn on a pool thread
     QImage m_gridColumn; // one vertical grid line, premultiplied grid colour
     QFont m_fonts[4];    // name, type, address, crown
     QHash<QString, double> m_advanceCache[4];
