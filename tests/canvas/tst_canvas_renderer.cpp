@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Pixels of rendered frames: selection dimming, live-mode type filtering of nodes and their
 // cables, grid alignment, resize handle size, status colours of cables, the map's saturation
-// filter, and decoding the map image once.
+// filter, decoding the map image once, frames drawn on a pool thread matching frames drawn in
+// place, and which cables ask for their status.
 
 #include "canvas/canvas_renderer.h"
 
@@ -345,6 +346,105 @@ private slots:
         // point is clipped to the frame but still drawn along the diagonal.
         QVERIFY(!isBackground(image.pixel(150, 150)));
         QVERIFY(!isBackground(image.pixel(280, 280)));
+    }
+
+    // A frame whose device matches its size is drawn on a pool thread and copied; one on a
+    // wider device is drawn in place. Both must give the same pixels.
+    void pooledFrameMatchesDirectDrawing_data()
+    {
+        QTest::addColumn<bool>("live");
+        QTest::addColumn<bool>("selectFirst");
+        QTest::newRow("edit") << false << false;
+        QTest::newRow("edit, dimmed") << false << true;
+        QTest::newRow("live glow") << true << false;
+        QTest::newRow("live glow, dimmed") << true << true;
+    }
+
+    void pooledFrameMatchesDirectDrawing()
+    {
+        QFETCH(bool, live);
+        QFETCH(bool, selectFirst);
+        ProjectData project;
+        project.nodes = {makeNode(1, 10, 20), makeNode(2, 200, 150, QStringLiteral("Switch"))};
+        project.nodes[0].name = QStringLiteral("Core");
+        project.nodes[0].ip = QStringLiteral("127.0.0.1");
+        CableData cable;
+        cable.id = 1;
+        cable.points = {nodePoint(1, 0.0), freePoint(300, 60), nodePoint(2, M_PI)};
+        project.cables = {cable};
+        RenderFrame frame = frameFor(project);
+        frame.appMode = live ? AppMode::live : AppMode::edit;
+        frame.nodeStatuses = {{1, PingStatus::online}, {2, PingStatus::offline}};
+        frame.pulsePhase = 1.0;
+        frame.rootNodeId = 1;
+        frame.cableStatus = [](qint64, const QList<CablePoint>&) { return PingStatus::slow; };
+        if (selectFirst)
+            frame.selectedNodes = {1};
+        frame.view.zoom = 0.9;
+        frame.view.pan = QPointF(3.3, -7.6);
+
+        CanvasRenderer renderer;
+        const QImage pooled = render(frame, &renderer);
+        QImage wide(frameSize + QSize(1, 0), QImage::Format_ARGB32_Premultiplied);
+        wide.fill(Qt::magenta);
+        QPainter painter(&wide);
+        renderer.drawCanvas(painter, frameSize, frame);
+        painter.end();
+        QCOMPARE(qRgb(255, 0, 255), wide.pixel(frameSize.width(), 0)); // outside: untouched
+        const QImage direct = wide.copy(QRect(QPoint(0, 0), frameSize));
+        int differing = 0;
+        for (int y = 0; y < frameSize.height(); ++y) {
+            for (int x = 0; x < frameSize.width(); ++x) {
+                if (qAlpha(pooled.pixel(x, y)) != 255 || pooled.pixel(x, y) != direct.pixel(x, y))
+                    ++differing;
+            }
+        }
+        QCOMPARE(differing, 0);
+    }
+
+    // Status-coloured cables ask for their status once per frame, in list order, on screen or
+    // not; cables drawn in another style do not ask.
+    void cableStatusAskedForStatusColouredCables_data()
+    {
+        QTest::addColumn<bool>("live");
+        QTest::addColumn<bool>("glow");
+        QTest::addColumn<QList<qint64>>("asked");
+        QTest::newRow("live with glow") << true << true << QList<qint64>{2, 1};
+        QTest::newRow("live without glow") << true << false << QList<qint64>{};
+        QTest::newRow("edit") << false << true << QList<qint64>{};
+    }
+
+    void cableStatusAskedForStatusColouredCables()
+    {
+        QFETCH(bool, live);
+        QFETCH(bool, glow);
+        QFETCH(QList<qint64>, asked);
+        ProjectData project;
+        project.nodes = {makeNode(1, 10, 10), makeNode(2, 5000, 10), makeNode(3, 10, 200),
+                         makeNode(4, 300, 200, QStringLiteral("Hidden"))};
+        const auto connect = [](qint64 id, qint64 a, qint64 b) {
+            CableData c;
+            c.id = id;
+            c.points = {nodePoint(a, 0.0), nodePoint(b, M_PI)};
+            return c;
+        };
+        CableData freeEnded;
+        freeEnded.id = 3;
+        freeEnded.points = {nodePoint(1, 0.0), freePoint(200, 100)};
+        // 2: far off screen; 3: free end; 4: selected; 5: attached to a hidden type.
+        project.cables = {connect(2, 1, 2), connect(1, 1, 3), freeEnded, connect(4, 3, 1),
+                          connect(5, 3, 4)};
+        RenderFrame frame = frameFor(project);
+        frame.appMode = live ? AppMode::live : AppMode::edit;
+        frame.liveGlowEnabled = glow;
+        frame.selectedCableIds = {4};
+        QList<qint64> seen;
+        frame.cableStatus = [&seen](qint64 id, const QList<CablePoint>& points) {
+            seen.append(id);
+            return points.size() == 2 ? PingStatus::online : PingStatus::unknown;
+        };
+        render(frame);
+        QCOMPARE(seen, asked);
     }
 };
 
