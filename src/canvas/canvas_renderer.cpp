@@ -409,12 +409,37 @@ void CanvasRenderer::drawGrid(QPainter& painter, QSizeF size, const ViewTransfor
     double startX = std::fmod(view.pan.x(), s);
     if (startX < 0)
         startX += s;
-    for (double x = startX; x <= size.width(); x += s) {
-        const int column = static_cast<int>(std::floor(x));
-        if (blit)
-            painter.drawImage(QPoint(column, 0), m_gridColumn);
-        else
-            painter.fillRect(QRect(column, 0, 1, height), colour);
+    QList<int> columns;
+    for (double x = startX; x <= size.width(); x += s)
+        columns.append(static_cast<int>(std::floor(x)));
+    if (blit && s >= 1.0 && width > 0) {
+        // With a spacing of a pixel or more every line has a column of its own: a band of rows
+        // holding all the vertical lines is blended down the frame row after row, which walks
+        // memory in order instead of down single columns. Transparent pixels leave the
+        // background as it was, so the result is the same as blending each column.
+        constexpr int bandRows = 32;
+        if (m_gridBand.width() != width || m_gridBandColumns != columns) {
+            m_gridBand = QImage(width, bandRows, QImage::Format_ARGB32_Premultiplied);
+            m_gridBand.fill(Qt::transparent);
+            const QRgb pixel = reinterpret_cast<const QRgb*>(m_gridColumn.constScanLine(0))[0];
+            for (const int column : std::as_const(columns)) {
+                if (column < 0 || column >= width)
+                    continue;
+                for (int row = 0; row < bandRows; ++row)
+                    reinterpret_cast<QRgb*>(m_gridBand.scanLine(row))[column] = pixel;
+            }
+            m_gridBandColumns = columns;
+        }
+        for (int y = 0; y < height; y += bandRows)
+            painter.drawImage(QPoint(0, y), m_gridBand,
+                              QRect(0, 0, width, std::min(bandRows, height - y)));
+    } else {
+        for (const int column : std::as_const(columns)) {
+            if (blit)
+                painter.drawImage(QPoint(column, 0), m_gridColumn);
+            else
+                painter.fillRect(QRect(column, 0, 1, height), colour);
+        }
     }
     // A row is a single span: the plain fill is fast.
     double startY = std::fmod(view.pan.y(), s);

@@ -87,7 +87,9 @@ private:
     MapImageCache m_mapCache;
     QImage m_frameImage; // the frame drawn on a pool thread
     QImage m_gridColumn; // one vertical grid line, premultiplied grid colour
-    QFont m_fonts[4];    // name, type, address, crown
+    QImage m_gridBand;   // a band of rows crossed by every vertical grid line
+    QList<int> m_gridBandColumns;
+    QFont m_fonts[4]; // name, type, address, crown
     QHash<QString, double> m_advanceCache[4];
     double m_baselineShift[4] = {};
     QHash<qint64, QFont> m_sizedFonts;
