@@ -190,8 +190,7 @@ int engineChild(int count, double interval, double durationS, bool blockMainThre
                 static_cast<unsigned long long>(engine->kernelDrops()),
                 engine->receiveBufferBytes());
     for (const auto& [code, n] : errorKinds)
-        std::printf("error_%s=%d\n",
-                    qPrintable(PingError::caseName(PingError::Case(code))), n);
+        std::printf("error_%s=%d\n", qPrintable(PingError::caseName(PingError::Case(code))), n);
     return 0;
 }
 

@@ -3,9 +3,10 @@
 // promises: counts that add up, and an exported project read back with its header and one
 // candidate per node.
 
+#include "csv/csv_reader.h"
+
 #include "csv/csv_export.h"
 #include "csv/csv_import.h"
-#include "csv/csv_reader.h"
 
 #include <QByteArray>
 
