@@ -200,6 +200,15 @@ struct CanvasRenderer::FrameContext {
         const NodeData* n = geometry.node(id);
         return n && frame.visibleTypes.contains(n->type);
     }
+
+    // In live mode a cable is drawn only while every node it is attached to is visible.
+    bool isCableVisible(const CableData& cable) const
+    {
+        return std::all_of(cable.points.cbegin(), cable.points.cend(),
+                           [this](const CablePointData& point) {
+                               return !point.nodeId || isNodeVisible(*point.nodeId);
+                           });
+    }
 };
 
 CanvasRenderer::CanvasRenderer()
@@ -237,14 +246,7 @@ void CanvasRenderer::drawCanvas(QPainter& painter, QSizeF size, const RenderFram
             if (cable.points.size() < 2 || !isConnected(cable.points) ||
                 frame.selectedCableIds.contains(cable.id))
                 continue;
-            bool visible = true;
-            for (const CablePointData& point : cable.points) {
-                if (point.nodeId && !context.isNodeVisible(*point.nodeId)) {
-                    visible = false;
-                    break;
-                }
-            }
-            if (!visible)
+            if (!context.isCableVisible(cable))
                 continue;
             QList<CablePoint> cablePoints;
             cablePoints.reserve(cable.points.size());
@@ -315,17 +317,8 @@ void CanvasRenderer::drawFrame(QPainter& painter, QSizeF size, const FrameContex
     if (frame.isContentReady) {
         painter.setRenderHint(QPainter::Antialiasing, true);
         for (const CableData& cable : project.cables) {
-            if (context.live) {
-                bool visible = true;
-                for (const CablePointData& point : cable.points) {
-                    if (point.nodeId && !context.isNodeVisible(*point.nodeId)) {
-                        visible = false;
-                        break;
-                    }
-                }
-                if (!visible)
-                    continue;
-            }
+            if (context.live && !context.isCableVisible(cable))
+                continue;
             drawCable(painter, context, cable.id, cable.points, false);
         }
         if (frame.gesture && frame.gesture->isDrawingCable && frame.gesture->currentCable) {

@@ -30,21 +30,6 @@ extern "C" void requestStop(int)
     stopRequested = true;
 }
 
-QString statusName(PingStatus status)
-{
-    switch (status) {
-    case PingStatus::online:
-        return u"online"_s;
-    case PingStatus::offline:
-        return u"offline"_s;
-    case PingStatus::slow:
-        return u"slow"_s;
-    case PingStatus::unknown:
-        break;
-    }
-    return u"unknown"_s;
-}
-
 int usageError(const QString& message)
 {
     QTextStream(stderr) << "velmora-cli monitor: " << message << '\n'
@@ -134,12 +119,12 @@ int runMonitor(const QStringList& arguments)
                     {u"id"_s, id},
                     {u"name"_s, n.name},
                     {u"ip"_s, n.ip},
-                    {u"status"_s, statusName(status)},
+                    {u"status"_s, pingStatusName(status)},
                     {u"latencyMs"_s, hasLatency ? QJsonValue(*latency) : QJsonValue()}};
                 out << QJsonDocument(line).toJson(QJsonDocument::Compact) << '\n';
             } else {
                 out << time << ' ' << id << ' ' << n.name << ' ' << n.ip << ' '
-                    << statusName(status);
+                    << pingStatusName(status);
                 if (hasLatency)
                     out << ' ' << QString::number(*latency, 'f', 3);
                 out << '\n';

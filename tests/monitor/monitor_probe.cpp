@@ -26,21 +26,6 @@ void emitLine(const QJsonObject& object)
     std::fflush(stdout);
 }
 
-QString statusName(PingStatus s)
-{
-    switch (s) {
-    case PingStatus::online:
-        return u"online"_s;
-    case PingStatus::offline:
-        return u"offline"_s;
-    case PingStatus::slow:
-        return u"slow"_s;
-    case PingStatus::unknown:
-        break;
-    }
-    return u"unknown"_s;
-}
-
 } // namespace
 
 int main(int argc, char* argv[])
@@ -79,7 +64,7 @@ int main(int argc, char* argv[])
             if (previous != shown.constEnd() && *previous == *it)
                 continue;
             shown.insert(it.key(), *it);
-            QJsonObject line{{u"id"_s, it.key()}, {u"status"_s, statusName(*it)}};
+            QJsonObject line{{u"id"_s, it.key()}, {u"status"_s, pingStatusName(*it)}};
             const auto latency = manager.nodeLatencies().constFind(it.key());
             line.insert(u"latencyMs"_s, latency == manager.nodeLatencies().constEnd()
                                             ? QJsonValue()
