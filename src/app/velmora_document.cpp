@@ -66,19 +66,21 @@ Expected<bool> VelmoraDocument::saveAs(const QString& path)
 
 void VelmoraDocument::updateModified()
 {
-    const bool modified = !sameIgnoringView(projectData(), m_savedProject);
+    const bool modified = !sameIgnoringZoomAndPan(projectData(), m_savedProject);
     if (modified == m_modified)
         return;
     m_modified = modified;
     emit modifiedChanged(m_modified);
 }
 
-bool sameIgnoringView(const ProjectData& a, const ProjectData& b)
+bool sameIgnoringZoomAndPan(const ProjectData& a, const ProjectData& b)
 {
     // Cheap fields first; QList compares shared storage by pointer before comparing elements,
     // so the common case (an undo snapshot or a view change) costs almost nothing.
     if (a.schemaVersion != b.schemaVersion || a.projectName != b.projectName ||
-        a.nextNodeId != b.nextNodeId || a.nextCableId != b.nextCableId)
+        a.nextNodeId != b.nextNodeId || a.nextCableId != b.nextCableId ||
+        a.viewSettings.mapOpacity != b.viewSettings.mapOpacity ||
+        a.viewSettings.mapSaturation != b.viewSettings.mapSaturation)
         return false;
     if (a.nodes != b.nodes || a.cables != b.cables || a.typeColors != b.typeColors)
         return false;

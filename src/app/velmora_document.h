@@ -31,8 +31,9 @@ public:
     // The file name shown in the window title, "Untitled" without a file.
     QString displayName() const;
 
-    // True when the project differs from the one last opened or saved in anything but its
-    // ViewSettings: zooming, panning or changing the map's look alone asks for no save.
+    // True when the project differs from the one last opened or saved in anything but zoom and
+    // pan: moving around the drawing asks for no save, while the map's opacity and saturation
+    // are settings the user chose and do.
     bool isModified() const { return m_modified; }
 
     // Writes the current project (its view settings included) to `path`. On success the document
@@ -52,7 +53,7 @@ private:
     bool m_modified = false;
 };
 
-// Whether two projects are equal apart from their view settings.
-bool sameIgnoringView(const ProjectData& a, const ProjectData& b);
+// Whether two projects are equal apart from the zoom and pan of their view settings.
+bool sameIgnoringZoomAndPan(const ProjectData& a, const ProjectData& b);
 
 } // namespace velmora

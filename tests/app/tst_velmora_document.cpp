@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The document: reading (only regular, non-empty files that decode), atomic writing that keeps
-// the old file on failure, and the modified state that ignores view-only changes.
+// the old file on failure, and the modified state that ignores zoom and pan.
 
 #include "app/velmora_document.h"
 #include "model/project_codec.h"
@@ -17,6 +17,8 @@
 
 using namespace Qt::StringLiterals;
 using namespace velmora;
+
+Q_DECLARE_METATYPE(velmora::ViewSettings)
 
 namespace {
 
@@ -64,7 +66,9 @@ private slots:
     void failedSaveKeepsOldFile_data();
     void failedSaveKeepsOldFile();
     void readOnlyDirectoryKeepsOldFile();
-    void modifiedIgnoresViewSettings();
+    void modifiedByMapLookNotByZoomOrPan_data();
+    void modifiedByMapLookNotByZoomOrPan();
+    void modifiedFollowsContent();
     void saveWritesCurrentViewSettings();
 };
 
@@ -195,20 +199,46 @@ void TestVelmoraDocument::readOnlyDirectoryKeepsOldFile()
     QVERIFY(doc.isModified());
 }
 
-void TestVelmoraDocument::modifiedIgnoresViewSettings()
+void TestVelmoraDocument::modifiedByMapLookNotByZoomOrPan_data()
+{
+    QTest::addColumn<ViewSettings>("changed");
+    QTest::addColumn<bool>("modified");
+    const ViewSettings saved;
+    ViewSettings zoomed = saved;
+    zoomed.zoom = 2.5;
+    ViewSettings panned = saved;
+    panned.panX = -300;
+    panned.panY = 12;
+    ViewSettings faded = saved;
+    faded.mapOpacity = 0.3;
+    ViewSettings grey = saved;
+    grey.mapSaturation = 0;
+    QTest::newRow("zoom") << zoomed << false;
+    QTest::newRow("pan") << panned << false;
+    QTest::newRow("map opacity") << faded << true;
+    QTest::newRow("map saturation") << grey << true;
+}
+
+// Zoom and pan follow the user around and ask for no save; the map's opacity and saturation
+// are settings the user chose, so closing without saving them must prompt.
+void TestVelmoraDocument::modifiedByMapLookNotByZoomOrPan()
+{
+    QFETCH(ViewSettings, changed);
+    QFETCH(bool, modified);
+    VelmoraDocument doc;
+    QSignalSpy spy(&doc, &VelmoraDocument::modifiedChanged);
+    doc.modify([&](ProjectData& p) { p.viewSettings = changed; });
+    QCOMPARE(doc.isModified(), modified);
+    QCOMPARE(spy.count(), modified ? 1 : 0);
+    doc.modify([](ProjectData& p) { p.viewSettings = ViewSettings{}; });
+    QVERIFY(!doc.isModified());
+}
+
+void TestVelmoraDocument::modifiedFollowsContent()
 {
     VelmoraDocument doc;
     QSignalSpy spy(&doc, &VelmoraDocument::modifiedChanged);
     QVERIFY(!doc.isModified());
-
-    doc.modify([](ProjectData& p) {
-        p.viewSettings.zoom = 2.5;
-        p.viewSettings.panX = -300;
-        p.viewSettings.mapOpacity = 0.3;
-        p.viewSettings.mapSaturation = 0;
-    });
-    QVERIFY(!doc.isModified());
-    QCOMPARE(spy.count(), 0);
 
     doc.modify([](ProjectData& p) {
         p.nodes.append(NodeData{1, u"A"_s, u"Device"_s, {}, 0, 0, 1});
