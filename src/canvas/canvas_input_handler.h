@@ -18,6 +18,8 @@ public:
     virtual bool mouseRelease(QMouseEvent* event) = 0;
     virtual bool mouseDoubleClick(QMouseEvent* event) = 0;
     virtual bool hoverLeave() = 0;
+    // The canvas lost the keyboard focus: a running gesture will get no release.
+    virtual bool focusLost() = 0;
     virtual bool contextMenu(QContextMenuEvent* event) = 0;
     virtual bool keyPress(QKeyEvent* event) = 0;
 };

@@ -138,7 +138,9 @@ void CanvasInteraction::zoomToSearchResults()
 
 void CanvasInteraction::press(QPointF p)
 {
+    endLostPress();
     m_pressPosition = p;
+    m_lastPointer = p;
     m_pressIsDrag = false;
     m_pressIsDoubleClick = false;
 }
@@ -150,6 +152,7 @@ void CanvasInteraction::move(QPointF p)
         hover(p);
         return;
     }
+    m_lastPointer = p;
     const QPointF delta = p - *m_pressPosition;
     if (!m_pressIsDrag) {
         if (std::hypot(delta.x(), delta.y()) < dragThreshold)
@@ -174,6 +177,18 @@ void CanvasInteraction::release(QPointF p, Qt::KeyboardModifiers modifiers)
         dragEnded(QSizeF(delta.x(), delta.y()));
     } else if (!wasDoubleClick) {
         click(p, modifiers);
+    }
+}
+
+void CanvasInteraction::endLostPress()
+{
+    const QPointF start = m_pressPosition.value_or(m_lastPointer);
+    m_pressPosition.reset();
+    m_pressIsDrag = false;
+    m_pressIsDoubleClick = false;
+    if (m_gesture.isDragging) {
+        const QPointF delta = m_lastPointer - start;
+        dragEnded(QSizeF(delta.x(), delta.y()));
     }
 }
 

@@ -91,11 +91,16 @@ public:
     // Opens URLs for "Open in Browser" and double clicks (default: QDesktopServices).
     void setUrlOpener(UrlOpener opener) { m_urlOpener = std::move(opener); }
 
-    // Raw pointer input of the primary button, as the widget receives it.
+    // Raw pointer input of the primary button, as the widget receives it. Every press starts
+    // from a clean gesture: one whose release never came is ended first.
     void press(QPointF p);
     void move(QPointF p);
     void release(QPointF p, Qt::KeyboardModifiers modifiers);
     void doublePress(QPointF p); // the second press of a double click
+    // The release of the current press will not arrive (a popup took it, the canvas lost the
+    // focus, the pointer moves with the button up): the gesture ends as that release would,
+    // except that a press that never became a drag is no click.
+    void endLostPress();
     void hover(QPointF p);
     void hoverEnded();
     // Runs the command of a key; false when the key is not the canvas's to handle.
@@ -144,6 +149,7 @@ private:
 
     // Press tracking that tells a click from a drag.
     std::optional<QPointF> m_pressPosition;
+    QPointF m_lastPointer; // where the pressed pointer was last seen
     bool m_pressIsDrag = false;
     bool m_pressIsDoubleClick = false;
 };

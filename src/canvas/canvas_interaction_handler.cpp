@@ -52,10 +52,13 @@ bool CanvasInteractionHandler::mousePress(QMouseEvent* event)
 
 bool CanvasInteractionHandler::mouseMove(QMouseEvent* event)
 {
-    if (event->buttons().testFlag(Qt::LeftButton))
+    if (event->buttons().testFlag(Qt::LeftButton)) {
         m_interaction->move(event->position());
-    else
-        m_interaction->hover(event->position());
+        return true;
+    }
+    // The button is up: if its release went elsewhere, the gesture ends here.
+    m_interaction->endLostPress();
+    m_interaction->hover(event->position());
     return true;
 }
 
@@ -81,8 +84,16 @@ bool CanvasInteractionHandler::hoverLeave()
     return true;
 }
 
+bool CanvasInteractionHandler::focusLost()
+{
+    m_interaction->endLostPress();
+    return true;
+}
+
 bool CanvasInteractionHandler::contextMenu(QContextMenuEvent* event)
 {
+    // The menu takes the pointer: a drag under way gets no release, so it ends now.
+    m_interaction->endLostPress();
     const std::unique_ptr<QMenu> menu(
         buildCanvasContextMenu(*m_interaction, m_openCustomType, m_canvas));
     if (!menu->isEmpty())

@@ -41,6 +41,7 @@ public:
     bool mouseRelease(QMouseEvent* event) override;
     bool mouseDoubleClick(QMouseEvent* event) override;
     bool hoverLeave() override;
+    bool focusLost() override;
     bool contextMenu(QContextMenuEvent* event) override;
     bool keyPress(QKeyEvent* event) override;
 

@@ -225,6 +225,20 @@ void CanvasWidget::leaveEvent(QEvent* event)
     QWidget::leaveEvent(event);
 }
 
+void CanvasWidget::focusOutEvent(QFocusEvent* event)
+{
+    // A gesture whose release will not arrive ends as that release would.
+    if (m_handler) {
+        m_handler->focusLost();
+    } else if (m_pressed) {
+        if (m_panning)
+            m_view->endDragPan();
+        m_pressed = false;
+        m_panning = false;
+    }
+    QWidget::focusOutEvent(event);
+}
+
 void CanvasWidget::contextMenuEvent(QContextMenuEvent* event)
 {
     if (m_handler && m_handler->contextMenu(event))

@@ -8,8 +8,12 @@
 #include "model/project_session.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
+#include <QFocusEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
@@ -77,6 +81,8 @@ private slots:
     void emptyDragPans();
     void doubleClickOpensAddress();
     void drawCableWithClicks();
+    void lostReleaseEndsTheDrag_data();
+    void lostReleaseEndsTheDrag();
 };
 
 void TestCanvasWidgetInteraction::dragMovesNodeOnRelease()
@@ -161,6 +167,56 @@ void TestCanvasWidgetInteraction::drawCableWithClicks()
     QCOMPARE(w.session.project().cables[0].points.size(), 3);
     QVERIFY(!w.canvas.gestureState().isDrawingCable);
     QVERIFY(!w.canvas.gestureState().currentCable);
+}
+
+void TestCanvasWidgetInteraction::lostReleaseEndsTheDrag_data()
+{
+    QTest::addColumn<QString>("interruption");
+    QTest::newRow("context menu takes the release") << QStringLiteral("menu");
+    QTest::newRow("canvas loses the focus") << QStringLiteral("focus");
+    QTest::newRow("move without the button") << QStringLiteral("hover");
+    QTest::newRow("next press") << QString();
+}
+
+// A left drag whose release never reaches the canvas ends as a release would: the node moves
+// once, with one undo step, and the next drag on empty canvas pans.
+void TestCanvasWidgetInteraction::lostReleaseEndsTheDrag()
+{
+    QFETCH(QString, interruption);
+    Window w;
+    QTest::mousePress(&w.canvas, Qt::LeftButton, Qt::NoModifier, QPoint(150, 140));
+    for (int i = 1; i <= 5; ++i)
+        QTest::mouseMove(&w.canvas, QPoint(150 + 10 * i, 140 + 6 * i));
+    QVERIFY(w.canvas.gestureState().draggedNode.has_value());
+
+    if (interruption == QStringLiteral("menu")) {
+        // The menu is modal: close it as soon as it runs.
+        QTimer::singleShot(0, [] {
+            if (QWidget* popup = QApplication::activePopupWidget())
+                popup->close();
+        });
+        QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(200, 170));
+        QApplication::sendEvent(&w.canvas, &menu);
+    } else if (interruption == QStringLiteral("focus")) {
+        QFocusEvent focusOut(QEvent::FocusOut, Qt::PopupFocusReason);
+        QApplication::sendEvent(&w.canvas, &focusOut);
+    } else if (interruption == QStringLiteral("hover")) {
+        QMouseEvent hover(QEvent::MouseMove, QPointF(210, 180),
+                          w.canvas.mapToGlobal(QPointF(210, 180)), Qt::NoButton, Qt::NoButton,
+                          Qt::NoModifier);
+        QApplication::sendEvent(&w.canvas, &hover);
+    }
+    if (!interruption.isEmpty()) {
+        QVERIFY(!w.canvas.gestureState().isDragging);
+        QCOMPARE(w.session.project().nodes[0].x, 150.0);
+    }
+
+    dragWithMouse(&w.canvas, QPoint(300, 500), QPoint(260, 540));
+    QCOMPARE(w.session.project().nodes[0].x, 150.0);
+    QCOMPARE(w.session.project().nodes[0].y, 130.0);
+    QCOMPARE(w.session.undoStack().size(), 1);
+    QCOMPARE(w.view.pan(), QPointF(-40, 40));
+    QVERIFY(!w.canvas.gestureState().isDragging);
 }
 
 QTEST_MAIN(TestCanvasWidgetInteraction)
