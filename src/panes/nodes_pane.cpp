@@ -2,6 +2,7 @@
 #include "panes/nodes_pane.h"
 
 #include "model/project_session.h"
+#include "panes/pane_icons.h"
 
 #include <QAbstractTableModel>
 #include <QEasingCurve>
@@ -159,6 +160,38 @@ QToolButton* chevronButton(const QString& chevron)
     button->setStyleSheet(u"QToolButton { color: white; font-size: 18px; border: none;"
                           " background: transparent; }"_s);
     return button;
+}
+
+bool isLineBreak(QChar c)
+{
+    switch (c.unicode()) {
+    case u'\n':
+    case u'\r':
+    case u'\v':
+    case u'\f':
+    case 0x0085: // next line
+    case 0x2028: // line separator
+    case 0x2029: // paragraph separator
+        return true;
+    default:
+        return false;
+    }
+}
+
+// A cell holds one line: every line break (CR LF counting as one) becomes a space.
+QString singleLine(const QString& text)
+{
+    if (std::none_of(text.cbegin(), text.cend(), isLineBreak))
+        return text;
+    QString line;
+    line.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == u'\r' && i + 1 < text.size() && text.at(i + 1) == u'\n')
+            continue;
+        line.append(isLineBreak(c) ? QChar(u' ') : c);
+    }
+    return line;
 }
 
 QPixmap swatch(const Rgb& color)
@@ -361,8 +394,9 @@ private:
     QHash<qint64, int> m_rowOfId;
 };
 
-// Forwards clicks to the pane: a press on a field selects, a double click edits, a click (press
-// and release on the same cell) on a row button deletes or duplicates.
+// Forwards clicks to the pane: a press on a field selects, a double click edits the cell of its
+// first click, a click (press and release on the same cell) on a row button deletes or
+// duplicates.
 class NodesTableView final : public QTableView {
 public:
     std::function<void(const QModelIndex&, Qt::KeyboardModifiers)> onPress;
@@ -376,6 +410,7 @@ protected:
     {
         const QModelIndex index = indexAt(event->position().toPoint());
         m_pressed = QPersistentModelIndex(index);
+        m_firstClick = m_pressed;
         if (event->button() == Qt::LeftButton && index.isValid() && index.column() <= ipColumn)
             onPress(index, event->modifiers());
         event->accept();
@@ -392,7 +427,11 @@ protected:
     }
     void mouseDoubleClickEvent(QMouseEvent* event) override
     {
-        const QModelIndex index = indexAt(event->position().toPoint());
+        // The first click selected its row and may have started the animated scroll to it, so
+        // another row can lie under the pointer by now: the edit belongs to the first click.
+        const QModelIndex index = m_firstClick.isValid() ? QModelIndex(m_firstClick)
+                                                         : indexAt(event->position().toPoint());
+        m_firstClick = QPersistentModelIndex();
         m_pressed = QPersistentModelIndex(index);
         if (event->button() == Qt::LeftButton && index.isValid() && index.column() <= ipColumn)
             onDoubleClick(index);
@@ -401,6 +440,7 @@ protected:
 
 private:
     QPersistentModelIndex m_pressed;
+    QPersistentModelIndex m_firstClick; // the last press, until a double click uses it
 };
 
 NodesPane::NodesPane(ProjectSession* session, QWidget* parent) : QWidget(parent), m_session(session)
@@ -455,6 +495,8 @@ void NodesPane::buildExpanded()
     bulk->addStretch();
     m_setTypeButton = new QToolButton;
     m_setTypeButton->setText(u"Set Type"_s);
+    m_setTypeButton->setIcon(symbolIcon(PaneSymbol::tag, Qt::white, 11));
+    m_setTypeButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m_setTypeButton->setPopupMode(QToolButton::InstantPopup);
     m_setTypeButton->setStyleSheet(u"QToolButton { color: white; font-size: 11px; background: %1;"
                                    " border: none; border-radius: 4px; padding: 3px 8px; }"_s.arg(
@@ -626,7 +668,7 @@ void NodesPane::startEditing(qint64 nodeId, const QString& field)
         return;
     m_editingNodeId = nodeId;
     m_editingField = field;
-    m_editingValue = fieldValue(m_model->rows().at(row), field);
+    m_editingValue = singleLine(fieldValue(m_model->rows().at(row), field));
     m_editor->setText(m_editingValue);
     m_session->setSelectedNodes({nodeId});
     placeEditor();
@@ -637,9 +679,12 @@ void NodesPane::startEditing(qint64 nodeId, const QString& field)
 
 void NodesPane::setEditingValue(const QString& value)
 {
-    m_editingValue = value;
-    if (m_editor->text() != value)
-        m_editor->setText(value);
+    m_editingValue = singleLine(value);
+    if (m_editor->text() != m_editingValue) {
+        const int cursor = m_editor->cursorPosition();
+        m_editor->setText(m_editingValue);
+        m_editor->setCursorPosition(std::min(cursor, int(m_editingValue.size())));
+    }
 }
 
 void NodesPane::commitEdit()
@@ -672,6 +717,14 @@ bool NodesPane::eventFilter(QObject* watched, QEvent* event)
         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
         cancelEdit();
         return true;
+    }
+    if (watched == m_editor && event->type() == QEvent::FocusOut) {
+        // Leaving the field by a click or Tab commits it; another window coming to the front,
+        // a popup or the field being hidden (its node deleted) does not.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason == Qt::MouseFocusReason || reason == Qt::TabFocusReason ||
+            reason == Qt::BacktabFocusReason)
+            commitEdit();
     }
     return QWidget::eventFilter(watched, event);
 }
@@ -800,12 +853,15 @@ void NodesPane::rebuildTypeMenu()
     const QMap<QString, Rgb>& colors = m_session->typeColorMap();
     for (auto it = colors.cbegin(); it != colors.cend(); ++it) {
         const QString type = it.key();
-        QAction* action = m_setTypeMenu->addAction(QIcon(swatch(it.value())), type);
+        // "&&" shows one "&" instead of marking a shortcut key ("R&D" is no "RD").
+        QAction* action = m_setTypeMenu->addAction(QIcon(swatch(it.value())),
+                                                   QString(type).replace(u'&', u"&&"_s));
         connect(action, &QAction::triggered, this,
                 [this, type] { m_session->applyTypeToSelection(type); });
     }
     m_setTypeMenu->addSeparator();
-    QAction* custom = m_setTypeMenu->addAction(u"Custom..."_s);
+    QAction* custom =
+        m_setTypeMenu->addAction(symbolIcon(PaneSymbol::pencil, Qt::white, 11), u"Custom..."_s);
     connect(custom, &QAction::triggered, this, &NodesPane::customTypeRequested);
 }
 

@@ -7,9 +7,11 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPropertyAnimation>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -39,6 +41,16 @@ QList<qint64> ids(const QList<NodeData>& nodes)
     for (const NodeData& n : nodes)
         list.append(n.id);
     return list;
+}
+
+// Nodes "n000", "n001", ... listed in id order.
+ProjectData numberedNodes(int count)
+{
+    ProjectData project;
+    for (int i = 0; i < count; ++i)
+        project.nodes.append(node(i + 1, u"n%1"_s.arg(i, 3, 10, QChar(u'0'))));
+    project.nextNodeId = count + 1;
+    return project;
 }
 
 ProjectData threeNodes()
@@ -72,6 +84,10 @@ private slots:
     void collapse();
     void selectedRowIsPainted();
     void scrollsToNewSelection();
+    void doubleClickEditsNodeUnderFirstClick_data();
+    void doubleClickEditsNodeUnderFirstClick();
+    void pastedLineBreaksBecomeSpaces_data();
+    void pastedLineBreaksBecomeSpaces();
 };
 
 void TestNodesPane::addressKeys_data()
@@ -305,6 +321,16 @@ void TestNodesPane::editing()
     QCOMPARE(session.project().nodes.at(1).type, u"Camera"_s);
     QVERIFY(session.typeColorMap().contains(u"Camera"_s));
     QCOMPARE(session.undoStack().size(), 2);
+
+    // Clicking elsewhere commits, as leaving a field does in any desktop table.
+    pane.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&pane));
+    QTest::mouseDClick(viewport, Qt::LeftButton, {}, pane.cellRect(3, sortKeyIp).center());
+    QTest::keyClicks(pane.editor(), u"127.0.0.3"_s);
+    pane.addButton()->setFocus(Qt::MouseFocusReason);
+    QCOMPARE(session.project().nodes.at(2).ip, u"127.0.0.3"_s);
+    QCOMPARE(session.undoStack().size(), 3);
+    QVERIFY(!pane.editor()->isVisible());
 }
 
 void TestNodesPane::editingReplacedAndDeleted()
@@ -377,6 +403,7 @@ void TestNodesPane::rowButtons()
 void TestNodesPane::bulkTypeMenu()
 {
     ProjectDocument document(threeNodes());
+    document.modify([](ProjectData& p) { p.nodes[2].type = u"R&D"_s; });
     ProjectSession session(&document);
     session.ensureTypeColors();
     NodesPane pane(&session);
@@ -385,27 +412,32 @@ void TestNodesPane::bulkTypeMenu()
     QVERIFY(pane.isBulkTypeRowShown());
     QCOMPARE(pane.bulkTypeLabel()->text(), u"Set type for 2 selected nodes"_s);
     QCOMPARE(pane.setTypeButton()->text(), u"Set Type"_s);
+    QVERIFY(!pane.setTypeButton()->icon().isNull()); // "tag", drawn without an icon theme
 
+    // Entries as shown: iconText() resolves mnemonic markers, so "R&D" must not lose its "&".
     QStringList entries;
-    QAction* router = nullptr;
+    QAction* typeRD = nullptr;
     QAction* custom = nullptr;
     const QList<QAction*> actions = pane.setTypeMenu()->actions();
     for (QAction* action : actions) {
         if (action->isSeparator())
             continue;
-        entries.append(action->text());
-        if (action->text() == u"router"_s)
-            router = action;
-        if (action->text() == u"Custom..."_s)
+        if (action->text() == u"Custom..."_s) {
             custom = action;
+            continue;
+        }
+        entries.append(action->iconText());
+        if (action->iconText() == u"R&D"_s)
+            typeRD = action;
+        QVERIFY(!action->icon().isNull()); // the type's colour
     }
-    QCOMPARE(entries, (QStringList{u"AP"_s, u"Switch"_s, u"router"_s, u"Custom..."_s}));
-    QVERIFY(router && !router->icon().isNull());
+    QCOMPARE(entries, (QStringList{u"AP"_s, u"R&D"_s, u"Switch"_s}));
+    QVERIFY(custom && !custom->icon().isNull()); // "pencil"
 
-    router->trigger();
-    QCOMPARE(session.project().nodes.at(0).type, u"router"_s);
-    QCOMPARE(session.project().nodes.at(1).type, u"router"_s);
-    QCOMPARE(session.project().nodes.at(2).type, u"router"_s);
+    QVERIFY(typeRD);
+    typeRD->trigger();
+    QCOMPARE(session.project().nodes.at(0).type, u"R&D"_s);
+    QCOMPARE(session.project().nodes.at(1).type, u"R&D"_s);
 
     QSignalSpy spy(&pane, &NodesPane::customTypeRequested);
     custom->trigger();
@@ -489,11 +521,7 @@ void TestNodesPane::selectedRowIsPainted()
 
 void TestNodesPane::scrollsToNewSelection()
 {
-    ProjectData project;
-    for (int i = 0; i < 200; ++i)
-        project.nodes.append(node(i + 1, u"n%1"_s.arg(i, 3, 10, QChar(u'0'))));
-    project.nextNodeId = 201;
-    ProjectDocument document(project);
+    ProjectDocument document(numberedNodes(200));
     ProjectSession session(&document);
     NodesPane pane(&session);
     pane.show();
@@ -532,6 +560,75 @@ void TestNodesPane::scrollsToNewSelection()
     QCOMPARE(pane.nodeIdAtRow(200), 201);
     QTRY_VERIFY(table->viewport()->rect().contains(pane.cellRect(201, sortKeyName)));
     QCOMPARE(table->verticalScrollBar()->value(), table->verticalScrollBar()->maximum());
+}
+
+void TestNodesPane::doubleClickEditsNodeUnderFirstClick_data()
+{
+    QTest::addColumn<int>("msBetweenClicks");
+    QTest::newRow("180 ms") << 180;
+    QTest::newRow("120 ms") << 120;
+    QTest::newRow("250 ms, scroll done") << 250;
+}
+
+// The first click of a double click selects the row and starts the animated scroll; the edit
+// belongs to the node under that first click, not to whatever row has scrolled under the pointer.
+void TestNodesPane::doubleClickEditsNodeUnderFirstClick()
+{
+    QFETCH(int, msBetweenClicks);
+    ProjectDocument document(numberedNodes(40));
+    ProjectSession session(&document);
+    NodesPane pane(&session);
+    pane.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&pane));
+    QWidget* viewport = pane.tableView()->viewport();
+    const qint64 id = pane.nodeIdAtRow(6); // visible, below the centre
+    const QPoint at = pane.cellRect(id, sortKeyType).center();
+
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, at);
+    auto* scroll = pane.findChild<QPropertyAnimation*>();
+    QVERIFY(scroll && scroll->state() == QAbstractAnimation::Running);
+    scroll->pause();
+    scroll->setCurrentTime(msBetweenClicks);
+    QVERIFY(pane.tableView()->indexAt(at).row() != 6); // another row is under the pointer now
+    QTest::mouseDClick(viewport, Qt::LeftButton, {}, at);
+
+    QCOMPARE(pane.editingNodeId(), id);
+    QCOMPARE(pane.editingField(), sortKeyType);
+    QCOMPARE(session.selectedNodes(), QSet<qint64>{id});
+}
+
+void TestNodesPane::pastedLineBreaksBecomeSpaces_data()
+{
+    QTest::addColumn<QString>("pasted");
+    QTest::addColumn<QString>("stored");
+    QTest::newRow("LF") << u"Rack\nA"_s << u"Rack A"_s;
+    QTest::newRow("CR") << u"Rack\rA"_s << u"Rack A"_s;
+    QTest::newRow("CR LF") << u"Rack\r\nA"_s << u"Rack A"_s;
+    QTest::newRow("NEL") << u"Rack\u0085A"_s << u"Rack A"_s;
+    QTest::newRow("line separator") << u"Rack\u2028A"_s << u"Rack A"_s;
+    QTest::newRow("paragraph separator") << u"Rack\u2029A"_s << u"Rack A"_s;
+    QTest::newRow("vertical tab") << u"Rack\vA"_s << u"Rack A"_s;
+    QTest::newRow("form feed") << u"Rack\fA"_s << u"Rack A"_s;
+    QTest::newRow("around") << u"\nCore\n\nB\r"_s << u" Core  B "_s;
+}
+
+// A cell stays one line: line breaks pasted into it become spaces in the stored value.
+void TestNodesPane::pastedLineBreaksBecomeSpaces()
+{
+    QFETCH(QString, pasted);
+    QFETCH(QString, stored);
+    ProjectDocument document(threeNodes());
+    ProjectSession session(&document);
+    NodesPane pane(&session);
+    pane.show();
+    pane.startEditing(1, sortKeyName);
+    pane.editor()->selectAll();
+    QGuiApplication::clipboard()->setText(pasted);
+    pane.editor()->paste();
+    QCOMPARE(pane.editingValue(), stored);
+    QCOMPARE(pane.editor()->text(), stored);
+    QTest::keyClick(pane.editor(), Qt::Key_Return);
+    QCOMPARE(session.project().nodes.at(0).name, stored);
 }
 
 QTEST_MAIN(TestNodesPane)
