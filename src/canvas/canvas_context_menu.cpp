@@ -22,6 +22,12 @@ QIcon swatch(const Rgb& color)
     return QIcon(pixmap);
 }
 
+// Menu text shows "&" itself only when doubled; a single one marks a shortcut key.
+QString menuText(const QString& text)
+{
+    return QString(text).replace(u'&', QStringLiteral("&&"));
+}
+
 // Marks an action that destroys data (styles may show it in red).
 void markDestructive(QAction* action)
 {
@@ -46,7 +52,7 @@ void addSingleNodeItems(QMenu* menu, CanvasInteraction& interaction, const NodeD
     QMenu* match = menu->addMenu(QStringLiteral("Match Size"));
     const qsizetype sameType = otherNodesOfSameType(*session, id);
     if (sameType >= 1) {
-        const QString label = QStringLiteral("Apply to all \"") + node.type +
+        const QString label = QStringLiteral("Apply to all \"") + menuText(node.type) +
                               QStringLiteral("\" (") + QString::number(sameType) +
                               QStringLiteral(")");
         QObject::connect(match->addAction(label), &QAction::triggered, session,
@@ -78,7 +84,8 @@ void addMultiNodeItems(QMenu* menu, CanvasInteraction& interaction,
     const QMap<QString, Rgb>& colors = session->typeColorMap();
     for (auto it = colors.cbegin(); it != colors.cend(); ++it) {
         const QString type = it.key();
-        QObject::connect(setType->addAction(swatch(it.value()), type), &QAction::triggered, session,
+        QObject::connect(setType->addAction(swatch(it.value()), menuText(type)),
+                         &QAction::triggered, session,
                          [session, type] { session->applyTypeToSelection(type); });
     }
     QAction* custom = setType->addAction(QStringLiteral("Custom..."));

@@ -3,9 +3,10 @@
 
 #include "canvas/canvas_interaction.h"
 #include "model/project_session.h"
+#include "panes/pane_icons.h"
+#include "panes/pane_style.h"
 #include "panes/selection_readouts.h"
 
-#include <QIcon>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -18,14 +19,11 @@ namespace {
 QString buttonStyle(const QColor& text, const QColor& background, int fontSize)
 {
     return QStringLiteral("QPushButton { color: %1; background: %2; border: none;"
-                          " border-radius: 4px; padding: 6px; font-size: %3pt; }")
+                          " border-radius: 4px; padding: 6px; font-size: %3px; }")
         .arg(text.name(), background.name(), QString::number(fontSize));
 }
 
-QColor rgb(double r, double g, double b)
-{
-    return QColor::fromRgbF(float(r), float(g), float(b));
-}
+constexpr int symbolSize = 13;
 
 } // namespace
 
@@ -44,13 +42,10 @@ CablesSection::CablesSection(ProjectSession* session, CanvasInteraction* interac
     layout->addWidget(m_deleteButton);
     layout->addWidget(m_resetButton);
 
-    QFont titleFont = m_title->font();
-    titleFont.setPointSize(11);
-    titleFont.setWeight(QFont::DemiBold);
-    m_title->setFont(titleFont);
-    m_deleteButton->setIcon(QIcon::fromTheme(QStringLiteral("edit-delete")));
-    m_deleteButton->setStyleSheet(buttonStyle(Qt::white, rgb(0.4, 0.15, 0.15), 11));
-    m_resetButton->setStyleSheet(buttonStyle(rgb(0.5, 0.5, 0.5), rgb(0.15, 0.15, 0.15), 10));
+    m_deleteButton->setIcon(symbolIcon(PaneSymbol::trash, Qt::white, symbolSize));
+    m_deleteButton->setStyleSheet(buttonStyle(Qt::white, rgbColor(0.4, 0.15, 0.15), 11));
+    m_resetButton->setStyleSheet(
+        buttonStyle(rgbColor(0.5, 0.5, 0.5), rgbColor(0.15, 0.15, 0.15), 10));
 
     connect(m_drawButton, &QPushButton::clicked, interaction,
             &CanvasInteraction::toggleCableDrawing);
@@ -88,16 +83,14 @@ void CablesSection::requestReset()
 
 void CablesSection::refresh()
 {
-    QPalette palette = m_title->palette();
-    palette.setColor(QPalette::WindowText, modeAccentColor(m_interaction->appMode()));
-    m_title->setPalette(palette);
+    styleLabel(m_title, modeAccentColor(m_interaction->appMode()), 11, 600);
 
     const bool drawing = m_interaction->gesture().isDrawingCable;
     m_drawButton->setText(drawing ? QStringLiteral("Cancel") : QStringLiteral("Draw Cable"));
     m_drawButton->setIcon(
-        QIcon::fromTheme(drawing ? QStringLiteral("window-close") : QStringLiteral("draw-line")));
+        symbolIcon(drawing ? PaneSymbol::xmark : PaneSymbol::cable, Qt::white, symbolSize));
     m_drawButton->setStyleSheet(
-        buttonStyle(Qt::white, drawing ? rgb(0.5, 0.3, 0.1) : rgb(0.29, 0.22, 0.13), 11));
+        buttonStyle(Qt::white, drawing ? rgbColor(0.5, 0.3, 0.1) : rgbColor(0.29, 0.22, 0.13), 11));
 
     m_deleteButton->setVisible(m_session->selectedNodes().isEmpty() &&
                                m_session->selectedCable().has_value());

@@ -53,6 +53,13 @@ inline void styleButton(QPushButton* button, const QColor& background, const QCo
                               .arg(semibold ? 600 : 400));
 }
 
+// The text colour alone. A label's own style sheet wins over the panes' general text colour,
+// which a palette set in code would not.
+inline void setLabelColor(QLabel* label, const QColor& color)
+{
+    label->setStyleSheet(QStringLiteral("QLabel { color: %1; }").arg(cssColor(color)));
+}
+
 inline void styleLabel(QLabel* label, const QColor& color, int fontSize, int weight = 400)
 {
     label->setStyleSheet(QStringLiteral("QLabel { color: %1; font-size: %2px; font-weight: %3; }")

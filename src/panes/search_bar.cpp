@@ -4,6 +4,7 @@
 #include "canvas/canvas_interaction.h"
 #include "model/project_session.h"
 #include "model/search.h"
+#include "panes/pane_style.h"
 
 #include <QAction>
 #include <QGraphicsOpacityEffect>
@@ -62,9 +63,7 @@ SearchBar::SearchBar(ProjectSession* session, CanvasInteraction* interaction, QW
     m_closeButton->setIcon(QIcon::fromTheme(QStringLiteral("window-close"),
                                             style()->standardIcon(QStyle::SP_TitleBarCloseButton)));
     m_closeButton->setToolTip(QStringLiteral("Close"));
-    QPalette countPalette = m_countLabel->palette();
-    countPalette.setColor(QPalette::WindowText, QColor::fromRgbF(0.29f, 0.87f, 0.5f));
-    m_countLabel->setPalette(countPalette);
+    setLabelColor(m_countLabel, rgbColor(0.29, 0.87, 0.5));
 
     // Escape typed into the field is the window's Escape: it closes the search first.
     auto* escape = new QAction(m_field);

@@ -3,6 +3,7 @@
 
 #include "canvas/canvas_interaction.h"
 #include "model/project_session.h"
+#include "panes/pane_style.h"
 
 #include <QGridLayout>
 #include <QLabel>
@@ -13,13 +14,6 @@ namespace {
 
 const QColor valueGrey = QColor::fromRgbF(0.6f, 0.6f, 0.6f);
 const QColor rootAmber = QColor::fromRgbF(0.98f, 0.75f, 0.14f);
-
-void setTextColor(QLabel* label, const QColor& color)
-{
-    QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, color);
-    label->setPalette(palette);
-}
 
 } // namespace
 
@@ -79,9 +73,10 @@ SelectionReadouts::SelectionReadouts(ProjectSession* session, CanvasInteraction*
     layout->addWidget(m_rootLabel, 2, 0);
     layout->addWidget(m_rootValue, 2, 1);
     layout->setColumnStretch(1, 1);
-    setTextColor(m_selectedValue, valueGrey);
-    setTextColor(m_nodesValue, valueGrey);
-    setTextColor(m_rootValue, rootAmber);
+    setLabelColor(m_selectedValue, valueGrey);
+    setLabelColor(m_nodesValue, valueGrey);
+    setLabelColor(m_rootValue, rootAmber);
+    m_rootValue->setTextFormat(Qt::PlainText); // a node name, shown as typed
 
     connect(session, &ProjectSession::selectionChanged, this, &SelectionReadouts::refresh);
     connect(session, &ProjectSession::rootChanged, this, &SelectionReadouts::refresh);
@@ -110,7 +105,7 @@ void SelectionReadouts::refresh()
     const AppMode mode = m_interaction->appMode();
     const QColor accent = modeAccentColor(mode);
     for (QLabel* label : {m_selectedLabel, m_nodesLabel, m_rootLabel})
-        setTextColor(label, accent);
+        setLabelColor(label, accent);
     m_selectedValue->setText(selectedReadout(mode, m_session->selectedNodes().size(),
                                              m_session->selectedCableIds().size()));
     m_nodesValue->setText(QString::number(m_session->project().nodes.size()));

@@ -74,7 +74,26 @@ struct Rig {
     QList<QUrl> opened;
 };
 
-// The menu as text: items by label, separators as "-", submenus as "label > [items]".
+// A label as the user reads it: "&&" shows one "&", a single "&" only marks a shortcut key.
+QString shown(QString text)
+{
+    return text.replace(QStringLiteral("&&"), QStringLiteral("\x01"))
+        .remove(QLatin1Char('&'))
+        .replace(QLatin1Char('\x01'), QLatin1Char('&'));
+}
+
+// An icon that draws something: not null, with opaque pixels.
+bool hasInk(const QIcon& icon)
+{
+    const QImage image = icon.pixmap(16, 16).toImage();
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (qAlpha(image.pixel(x, y)) > 128)
+                return true;
+    return false;
+}
+
+// The menu as shown: items by label, separators as "-", submenus as "label > [items]".
 QStringList describe(const QMenu* menu)
 {
     QStringList lines;
@@ -83,10 +102,10 @@ QStringList describe(const QMenu* menu)
         if (action->isSeparator())
             lines << QStringLiteral("-");
         else if (action->menu())
-            lines << action->text() + QStringLiteral(" > [") +
+            lines << shown(action->text()) + QStringLiteral(" > [") +
                          describe(action->menu()).join(QStringLiteral(", ")) + QStringLiteral("]");
         else
-            lines << action->text();
+            lines << shown(action->text());
     }
     return lines;
 }
@@ -95,7 +114,7 @@ QAction* findAction(const QMenu* menu, const QString& text)
 {
     const QList<QAction*> actions = menu->actions();
     for (QAction* action : actions) {
-        if (action->text() == text)
+        if (shown(action->text()) == text)
             return action;
         if (action->menu()) {
             if (QAction* inner = findAction(action->menu(), text))
@@ -150,6 +169,24 @@ void TestInteractionPanes::contextMenuContents_data()
                QStringLiteral("-"),
                QStringLiteral("Duplicate"),
                QStringLiteral("Delete Node")};
+    QTest::newRow("a type with an ampersand")
+        << QSet<qint64>{5}
+        << QStringList{QStringLiteral("Open in Browser"),
+                       QStringLiteral("Copy IP"),
+                       QStringLiteral("-"),
+                       QStringLiteral("Match Size > [Apply to all \"R&D\" (1), Apply to all nodes "
+                                      "(5)]"),
+                       QStringLiteral("-"),
+                       QStringLiteral("Duplicate"),
+                       QStringLiteral("Delete Node")};
+    QTest::newRow("several with an ampersand type")
+        << QSet<qint64>{5, 6}
+        << QStringList{QStringLiteral("Set Type > [AP, Core, R&D, Router, Custom...]"),
+                       QStringLiteral("Match Size > [Make all selected match (2)]"),
+                       QStringLiteral("-"),
+                       QStringLiteral("Copy 2 Nodes"),
+                       QStringLiteral("Duplicate 2 Nodes"),
+                       QStringLiteral("Delete 2 Nodes")};
     QTest::newRow("a selected id without a node") << QSet<qint64>{42} << QStringList{};
     QTest::newRow("three nodes")
         << QSet<qint64>{1, 3, 4}
@@ -166,7 +203,11 @@ void TestInteractionPanes::contextMenuContents()
     QFETCH(QSet<qint64>, selection);
     QFETCH(QStringList, expected);
 
-    Rig rig(network());
+    ProjectData project = network();
+    if (selection.contains(5))
+        project.nodes << makeNode(5, QStringLiteral("lab"), QStringLiteral("R&D"), {})
+                      << makeNode(6, QStringLiteral("lab 2"), QStringLiteral("R&D"), {});
+    Rig rig(project);
     rig.session.setSelectedNodes(selection);
     std::unique_ptr<QMenu> menu(buildCanvasContextMenu(rig.interaction, {}, nullptr));
     QCOMPARE(describe(menu.get()), expected);
@@ -369,10 +410,23 @@ void TestInteractionPanes::cablesSectionButtons()
     CablesSection section(&rig.session, &rig.interaction);
     QCOMPARE(section.drawButton()->text(), QStringLiteral("Draw Cable"));
     QVERIFY(section.deleteButton()->isHidden());
+    // Text in pixel sizes as in the other panes; symbols that need no icon theme.
+    QLabel* title = section.findChild<QLabel*>();
+    QCOMPARE(title->text(), QStringLiteral("Cables"));
+    for (const auto& [widget, pixels] : {std::pair<QWidget*, int>{title, 11},
+                                         {section.drawButton(), 11},
+                                         {section.deleteButton(), 11},
+                                         {section.resetButton(), 10}}) {
+        widget->ensurePolished();
+        QCOMPARE(widget->font().pixelSize(), pixels);
+    }
+    QVERIFY(hasInk(section.drawButton()->icon()));
+    QVERIFY(hasInk(section.deleteButton()->icon()));
 
     section.drawButton()->click();
     QVERIFY(rig.interaction.gesture().isDrawingCable);
     QCOMPARE(section.drawButton()->text(), QStringLiteral("Cancel"));
+    QVERIFY(hasInk(section.drawButton()->icon()));
     section.drawButton()->click();
     QVERIFY(!rig.interaction.gesture().isDrawingCable);
     QCOMPARE(section.drawButton()->text(), QStringLiteral("Draw Cable"));
