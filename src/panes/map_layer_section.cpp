@@ -22,10 +22,13 @@ namespace velmora {
 
 namespace {
 
+// The whole percentage nearest to `value`, so that it reads as the slider's position: a plain
+// truncation shows 0.29 (28.999... in binary) as 28 %.
 QString percent(double value)
 {
-    const double p = std::trunc(value * 100.0);
-    return QString::asprintf("%lld", std::isfinite(p) ? static_cast<long long>(p) : 0LL) +
+    const double p = std::round(value * 100.0);
+    const bool representable = std::isfinite(p) && std::abs(p) < 1e15;
+    return QString::asprintf("%lld", representable ? static_cast<long long>(p) : 0LL) +
            QStringLiteral("%");
 }
 
