@@ -2,6 +2,7 @@
 #include "panes/alert_banners.h"
 
 #include "monitor/alert_center.h"
+#include "panes/pane_icons.h"
 #include "panes/pane_style.h"
 
 #include <QHBoxLayout>
@@ -30,7 +31,9 @@ QColor alertTypeColor(AlertType type)
     return Qt::gray;
 }
 
-QIcon alertTypeIcon(AlertType type, int size)
+namespace {
+
+QPixmap drawAlertTypePixmap(AlertType type, int size)
 {
     QPixmap pixmap(size * 2, size * 2);
     pixmap.setDevicePixelRatio(2.0);
@@ -59,10 +62,11 @@ QIcon alertTypeIcon(AlertType type, int size)
         painter.setPen(Qt::NoPen);
         painter.drawEllipse(QPointF(s * 0.9, s * 0.82), stroke * 0.7, stroke * 0.7);
     }
-    return QIcon(pixmap);
+    painter.end();
+    return pixmap;
 }
 
-QIcon closeIcon(const QColor& color, int size)
+QIcon drawCloseIcon(const QColor& color, int size)
 {
     QPixmap pixmap(size * 2, size * 2);
     pixmap.setDevicePixelRatio(2.0);
@@ -76,6 +80,22 @@ QIcon closeIcon(const QColor& color, int size)
     return QIcon(pixmap);
 }
 
+} // namespace
+
+// Banners are rebuilt whenever the alert list changes; their symbols are painted once and shared,
+// so flapping hosts do not fill the pixmap cache with copies.
+QPixmap alertTypePixmap(AlertType type, int size)
+{
+    return cachedPixmap(u"alert/%1/%2"_s.arg(static_cast<int>(type)).arg(size),
+                        [=] { return drawAlertTypePixmap(type, size); });
+}
+
+QIcon closeIcon(const QColor& color, int size)
+{
+    return cachedIcon(u"close/%1/%2"_s.arg(color.rgba(), 0, 16).arg(size),
+                      [&] { return drawCloseIcon(color, size); });
+}
+
 QWidget* makeAlertRow(const NetworkAlert& alert, const QString& message, const QString& time,
                       QWidget* parent)
 {
@@ -84,7 +104,7 @@ QWidget* makeAlertRow(const NetworkAlert& alert, const QString& message, const Q
     layout->setContentsMargins(10, 8, 6, 8);
     layout->setSpacing(8);
     auto* icon = new QLabel(row);
-    icon->setPixmap(alertTypeIcon(alert.type, 18).pixmap(18, 18));
+    icon->setPixmap(alertTypePixmap(alert.type, 18));
     icon->setAlignment(Qt::AlignTop);
     layout->addWidget(icon, 0, Qt::AlignTop);
 
@@ -100,8 +120,10 @@ QWidget* makeAlertRow(const NetworkAlert& alert, const QString& message, const Q
     auto* age = new QLabel(time, row);
     age->setObjectName(u"alertTime"_s);
     styleLabel(age, paneGrey, 10);
-    for (QLabel* label : {title, body})
+    for (QLabel* label : {title, body}) {
         label->setWordWrap(true);
+        label->setTextFormat(Qt::PlainText); // node names and addresses as typed
+    }
     texts->addWidget(title);
     texts->addWidget(body);
     texts->addWidget(age);

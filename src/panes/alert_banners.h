@@ -20,8 +20,9 @@ class AlertCenter;
 
 // Offline red, online green, slow amber.
 QColor alertTypeColor(AlertType type);
-// Painted wifi symbols: crossed out for offline, plain for online, with "!" for slow.
-QIcon alertTypeIcon(AlertType type, int size = 16);
+// Painted wifi symbols: crossed out for offline, plain for online, with "!" for slow; `size`
+// logical pixels at twice the resolution. Each is painted once and shared.
+QPixmap alertTypePixmap(AlertType type, int size = 16);
 QIcon closeIcon(const QColor& color, int size = 10);
 
 // One alert's row: icon, title, message, relative time; the banner adds a close button.

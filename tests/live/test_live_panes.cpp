@@ -12,6 +12,7 @@
 #include "panes/node_details.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QLayout>
 #include <QMenu>
 #include <QPushButton>
@@ -94,6 +95,7 @@ private slots:
     void nodeDetailsFollowsSelectionAndRoot();
     void bannersStackFiveOldest();
     void historyBadgeListAndClear();
+    void bannerIconsBuiltOncePerType();
 };
 
 void TestLivePanes::counts_data()
@@ -405,6 +407,38 @@ void TestLivePanes::historyBadgeListAndClear()
     QVERIFY(center.alerts().isEmpty());
     QCOMPARE(history.badgeText(), QString());
     QCOMPARE(history.listedTexts(), QStringList{u"No alerts"_s});
+}
+
+// Banners are rebuilt on every change of the alert list; their symbols are drawn once per alert
+// type and shared, so flapping hosts do not fill the pixmap cache. Node names show as typed.
+void TestLivePanes::bannerIconsBuiltOncePerType()
+{
+    ManualScheduler clock;
+    AlertCenter center(nullptr, &clock);
+    center.setAutoZoomToOutage(false);
+    AlertBanners banners(&center);
+    const auto symbols = [&](int index) {
+        QWidget* banner = banners.layout()->itemAt(index)->widget();
+        qint64 icon = 0;
+        for (QLabel* label : banner->findChildren<QLabel*>())
+            if (!label->pixmap().isNull())
+                icon = label->pixmap().cacheKey();
+        const auto* close = banner->findChild<QToolButton*>(u"closeBanner"_s);
+        return std::pair{icon, close->icon().cacheKey()};
+    };
+    center.raiseAlert(AlertType::offline, {{1, u"<b>Lab</b> & R&D"_s}});
+    const auto offline = symbols(0);
+    QVERIFY(offline.first != 0);
+    center.raiseAlert(AlertType::online, {{2, u"B"_s}});
+    center.raiseAlert(AlertType::offline, {{3, u"C"_s}});
+    QCOMPARE(symbols(0), offline);
+    QCOMPARE(symbols(2), offline);
+    QVERIFY(symbols(1).first != offline.first);
+    QCOMPARE(symbols(1).second, offline.second);
+
+    const auto* title = banners.layout()->itemAt(0)->widget()->findChild<QLabel*>(u"alertTitle"_s);
+    QCOMPARE(title->text(), u"<b>Lab</b> & R&D Offline"_s);
+    QCOMPARE(title->textFormat(), Qt::PlainText);
 }
 
 QTEST_MAIN(TestLivePanes)
