@@ -3,6 +3,7 @@
 
 #include "csv/csv_export.h"
 #include "model/project_session.h"
+#include "panes/pane_icons.h"
 
 #include <QFileDialog>
 #include <QGridLayout>
@@ -11,7 +12,6 @@
 #include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
-#include <QStyle>
 #include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
@@ -105,13 +105,14 @@ CsvImportDialog::CsvImportDialog(CSVPreviewData preview, const ProjectDocument* 
 
     // Header.
     auto* icon = new QLabel;
-    icon->setPixmap(style()->standardIcon(QStyle::SP_FileIcon).pixmap(32, 32));
+    icon->setPixmap(symbolIcon(PaneSymbol::document, accent, 32).pixmap(32, 32));
     icon->setAlignment(Qt::AlignHCenter);
     column->addWidget(icon);
     auto* title = label(u"Import CSV"_s, Qt::white, 17, 600);
     title->setAlignment(Qt::AlignHCenter);
     column->addWidget(title);
     auto* fileName = label(m_preview.fileName, grey, 12);
+    fileName->setTextFormat(Qt::PlainText); // the name as it is, even with "<b>" in it
     fileName->setAlignment(Qt::AlignHCenter);
     column->addWidget(fileName);
     auto* found = label(u"Found "_s + counted(m_preview.totalRows, u"device"_s), green, 13, 600);

@@ -148,6 +148,7 @@ void LayersPane::rebuildRows()
         auto* info = new QVBoxLayout;
         info->setSpacing(0);
         auto* name = new QLabel(type, row);
+        name->setTextFormat(Qt::PlainText);
         styleLabel(name, QColor(Qt::white), 12, 500);
         auto* count = new QLabel(countText(counts.value(type), QStringLiteral("node")), row);
         count->setObjectName(QStringLiteral("count"));

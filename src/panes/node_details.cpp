@@ -118,6 +118,7 @@ NodeDetails::Row NodeDetails::addRow(const QString& label)
     row.label->setFixedWidth(labelWidth);
     styleLabel(row.label, paneGrey, 11);
     row.value = new QLabel(row.container);
+    row.value->setTextFormat(Qt::PlainText); // names and addresses as typed
     row.value->setTextInteractionFlags(Qt::TextSelectableByMouse);
     styleLabel(row.value, Qt::white, 11);
     rowLayout->addWidget(row.label);

@@ -2,6 +2,7 @@
 #include "panes/type_sheets.h"
 
 #include "model/project_session.h"
+#include "panes/pane_icons.h"
 #include "panes/pane_style.h"
 
 #include <QColorDialog>
@@ -27,6 +28,7 @@ ColorPickerSheet::ColorPickerSheet(ProjectSession* session, const QString& type,
     setWindowTitle(QStringLiteral("Color for ") + type);
     auto* column = new QVBoxLayout(this);
     auto* title = new QLabel(QStringLiteral("Color for ") + type, this);
+    title->setTextFormat(Qt::PlainText);
     styleLabel(title, QColor(Qt::white), 13, 600);
     column->addWidget(title);
     // The colour dialog is embedded as a plain widget; the sheet's own buttons decide.
@@ -80,9 +82,15 @@ CustomTypeSheet::CustomTypeSheet(ProjectSession* session, QWidget* parent)
     setWindowModality(Qt::WindowModal);
     setWindowTitle(QStringLiteral("Set Custom Type"));
     auto* column = new QVBoxLayout(this);
+    auto* titleRow = new QHBoxLayout;
+    titleRow->setSpacing(6);
+    auto* symbol = new QLabel(this);
+    symbol->setPixmap(symbolIcon(PaneSymbol::tag, Qt::white, 15).pixmap(15, 15));
+    titleRow->addWidget(symbol);
     auto* title = new QLabel(QStringLiteral("Set Custom Type"), this);
     styleLabel(title, QColor(Qt::white), 15, 600);
-    column->addWidget(title);
+    titleRow->addWidget(title, 1);
+    column->addLayout(titleRow);
     const qsizetype count = session->selectedNodes().size();
     auto* subtitle = new QLabel(QStringLiteral("Apply to ") + QString::number(count) +
                                     QStringLiteral(" selected node") +
@@ -107,7 +115,8 @@ CustomTypeSheet::CustomTypeSheet(ProjectSession* session, QWidget* parent)
         grid->setSpacing(4);
         for (qsizetype i = 0; i < types.size(); ++i) {
             const QString type = types.at(i);
-            auto* button = new QPushButton(type, this);
+            // "&&" shows the "&" of a type such as "R&D" instead of marking a shortcut key.
+            auto* button = new QPushButton(QString(type).replace(u'&', QStringLiteral("&&")), this);
             styleButton(button, rgbColor(0.2, 0.2, 0.2), QColor(Qt::white), 11, 4);
             connect(button, &QPushButton::clicked, this, [this, type] { m_field->setText(type); });
             grid->addWidget(button, static_cast<int>(i / 3), static_cast<int>(i % 3));

@@ -67,6 +67,7 @@ private slots:
     void skipRowFollowsMode();
     void optionsOutliveTheSheet();
     void buttons();
+    void headerShowsFileLiterallyWithAccentSymbol();
     void importFlow();
     void exportFlow();
 };
@@ -197,6 +198,36 @@ void TestCsvImportDialog::buttons()
     QTest::mouseClick(other.cancelButton(), Qt::LeftButton);
     QCOMPARE(other.result(), int(QDialog::Rejected));
     QCOMPARE(other.cancelButton()->width(), other.importButton()->width());
+}
+
+void TestCsvImportDialog::headerShowsFileLiterallyWithAccentSymbol()
+{
+    CSVRows rows;
+    rows.candidates = five;
+    ProjectDocument document;
+    CSVImportOptions options;
+    CsvImportDialog dialog(makeCSVPreview(rows, u"/data/<b>site<b>.csv"_s), &document, &options);
+    dialog.show();
+    QLabel* name = nullptr;
+    QLabel* symbol = nullptr;
+    for (QLabel* label : dialog.findChildren<QLabel*>()) {
+        if (label->text() == u"<b>site<b>.csv"_s)
+            name = label;
+        if (!label->pixmap().isNull())
+            symbol = label;
+    }
+    QVERIFY(name);
+    QCOMPARE(name->textFormat(), Qt::PlainText);
+    QVERIFY(symbol);
+    const QImage image = symbol->pixmap().toImage().convertToFormat(QImage::Format_ARGB32);
+    int accentPixels = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = image.pixel(x, y);
+            accentPixels += qAlpha(p) > 200 && std::abs(qRed(p) - 74) < 10 &&
+                            std::abs(qGreen(p) - 143) < 10 && std::abs(qBlue(p) - 227) < 10;
+        }
+    QVERIFY2(accentPixels > 40, qPrintable(QString::number(accentPixels)));
 }
 
 void TestCsvImportDialog::importFlow()
