@@ -29,6 +29,7 @@
 #include <QResizeEvent>
 #include <QTextEdit>
 #include <QVBoxLayout>
+#include <QVariantAnimation>
 
 #include <algorithm>
 
@@ -58,9 +59,20 @@ ContentView::ContentView(ProjectDocument* document, QWidget* parent)
       m_pingManager(new PingManager(this)), m_splash(new SplashOverlay(this)),
       m_interaction(new CanvasInteractionHandler(m_canvas, m_view, m_session, this)),
       m_searchBar(new SearchBar(m_session, m_interaction->interaction(), this)),
-      m_controls(new ControlsCard(this))
+      m_controls(new ControlsCard(this)), m_layoutAnimation(new QVariantAnimation(this))
 {
     setStyleSheet(paneStyleSheet);
+    m_layoutAnimation->setObjectName(QStringLiteral("layoutAnimation"));
+    m_layoutAnimation->setDuration(250);
+    m_layoutAnimation->setEasingCurve(QEasingCurve::InOutQuad);
+    m_layoutAnimation->setStartValue(0.0);
+    m_layoutAnimation->setEndValue(1.0);
+    connect(m_layoutAnimation, &QVariantAnimation::valueChanged, this,
+            [this](const QVariant& progress) { placePanes(progress.toDouble()); });
+    connect(m_left, &LeftPane::collapseAllRequested, this, [this] {
+        animateLayout(
+            [this] { m_layout->setAllPanes(!m_layout->allPanesCollapsed(m_view->appMode())); });
+    });
     m_splash->hide();
     m_canvas->setCableStatusFunction([this](qint64 id, const QList<CablePoint>& points) {
         return m_pingManager->cableStatus(id, points);
@@ -103,11 +115,12 @@ ContentView::ContentView(ProjectDocument* document, QWidget* parent)
     });
     connect(interaction, &CanvasInteraction::searchBarShownChanged, this,
             &ContentView::layoutPanes);
-    // The nodes pane: CSV buttons, and a click on the canvas ends its in-place editing.
+    // The nodes pane: CSV buttons, and a click on the canvas commits its in-place editing, as
+    // leaving a field does (only Escape throws the typed text away).
     NodesPane* nodesPane = m_right->nodesPane();
     connect(nodesPane, &NodesPane::exportRequested, this, &ContentView::exportNodes);
     connect(nodesPane, &NodesPane::importRequested, this, &ContentView::importNodes);
-    connect(interaction, &CanvasInteraction::canvasClicked, nodesPane, &NodesPane::cancelEdit);
+    connect(interaction, &CanvasInteraction::canvasClicked, nodesPane, &NodesPane::commitEdit);
     // Live mode: node details and the live section in the left pane, alerts over the canvas.
     m_live = new LiveMonitoring(m_session, m_view, m_pingManager, m_canvas, this,
                                 m_left->nodeDetailsSlot(), m_left->liveSlot(), this);
@@ -133,7 +146,7 @@ void ContentView::windowShown()
 
 void ContentView::switchMode(AppMode mode)
 {
-    m_view->setAppMode(mode);
+    animateLayout([this, mode] { m_view->setAppMode(mode); });
     m_live->prepareForMode(mode);
     if (mode == AppMode::live) {
         m_pingManager->startMonitoring(m_session->nodes());
@@ -143,6 +156,29 @@ void ContentView::switchMode(AppMode mode)
         m_canvas->stopPulse();
     }
     emit modeSwitched(mode);
+}
+
+void ContentView::animateLayout(const std::function<void()>& change)
+{
+    const QRect left = m_left->geometry();
+    const QRect right = m_right->geometry();
+    m_layoutAnimation->stop();
+    change(); // places the panes at their new places at once
+    m_leftFrom = left;
+    m_rightFrom = right;
+    m_layoutAnimation->start();
+    placePanes(0.0);
+}
+
+void ContentView::placePanes(double progress)
+{
+    const auto between = [progress](const QRect& from, const QRect& to) {
+        const auto mix = [progress](int a, int b) { return qRound(a + (b - a) * progress); };
+        return QRect(mix(from.x(), to.x()), mix(from.y(), to.y()), mix(from.width(), to.width()),
+                     mix(from.height(), to.height()));
+    };
+    m_left->setGeometry(progress >= 1.0 ? m_leftTo : between(m_leftFrom, m_leftTo));
+    m_right->setGeometry(progress >= 1.0 ? m_rightTo : between(m_rightFrom, m_rightTo));
 }
 
 void ContentView::exportNodes()
@@ -180,6 +216,14 @@ void ContentView::hideEvent(QHideEvent* event)
     QWidget::hideEvent(event);
 }
 
+void ContentView::showEvent(QShowEvent* event)
+{
+    // Shown again (restored after minimising): the live glow resumes where it was running.
+    QWidget::showEvent(event);
+    if (m_view->appMode() == AppMode::live && m_view->liveGlowEnabled() && !m_canvas->isPulsing())
+        m_canvas->startPulse();
+}
+
 void ContentView::keyPressEvent(QKeyEvent* event)
 {
     // Keys a text field ignores (Delete in a read-only field, say) stay with it: typing must
@@ -202,8 +246,11 @@ void ContentView::layoutPanes()
     m_canvas->setGeometry(rect());
     const int leftWidth = m_left->paneWidth();
     const int rightWidth = m_right->paneWidth();
-    m_left->setGeometry(0, 0, leftWidth, height());
-    m_right->setGeometry(width() - rightWidth, 0, rightWidth, height());
+    m_leftTo = QRect(0, 0, leftWidth, height());
+    m_rightTo = QRect(width() - rightWidth, 0, rightWidth, height());
+    placePanes(m_layoutAnimation->state() == QAbstractAnimation::Stopped
+                   ? 1.0
+                   : m_layoutAnimation->currentValue().toDouble());
     m_left->raise();
     m_right->raise();
     // The search bar at the top of the free canvas area, the help card at its bottom left.

@@ -10,7 +10,12 @@
 #include "model/project_document.h"
 #include "model/project_session.h"
 
+#include <QRect>
 #include <QWidget>
+
+#include <functional>
+
+class QVariantAnimation;
 
 namespace velmora {
 
@@ -59,12 +64,18 @@ signals:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void hideEvent(QHideEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     // Canvas keys (Delete, Escape, Ctrl+F, ...) that a pane button or other non-text widget
     // left unhandled reach the canvas, so they work after clicking a pane's button.
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void layoutPanes();
+    // Runs `change` (a mode switch, collapsing or expanding all panes) and moves the side panes
+    // from where they were to their new places over 0.25 s, easing in and out. Framing uses
+    // the new pane widths at once.
+    void animateLayout(const std::function<void()>& change);
+    void placePanes(double progress);
     // The nodes pane's CSV buttons: export through a save dialog; import through the preview
     // sheet, then the view steps (replace returns to zoom 1 and pan (0, 0); either mode frames
     // the nodes 0.1 s later).
@@ -88,6 +99,8 @@ private:
     ControlsCard* m_controls;
     // The import sheet's mode and skip option, kept for the life of the window.
     CSVImportOptions m_csvOptions;
+    QVariantAnimation* m_layoutAnimation;
+    QRect m_leftFrom, m_rightFrom, m_leftTo, m_rightTo; // pane places the animation runs between
 };
 
 } // namespace velmora

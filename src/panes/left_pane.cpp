@@ -20,8 +20,8 @@ namespace {
 
 const QString chevronLeft = QString::fromUtf8("\xE2\x80\xB9");  // U+2039
 const QString chevronRight = QString::fromUtf8("\xE2\x80\xBA"); // U+203A
-const QString allUp = QString(QChar(0x25BE));                   // expand all
-const QString allDown = QString(QChar(0x25B4));                 // collapse all
+const QString expandAllArrow = QString(QChar(0x25B4));          // up
+const QString collapseAllArrow = QString(QChar(0x25BE));        // down
 
 QVBoxLayout* addSlot(QWidget* parent, QVBoxLayout* column)
 {
@@ -88,8 +88,7 @@ LeftPane::LeftPane(ProjectSession* session, ViewState* view, PaneLayoutState* la
 
     connect(m_collapse, &QPushButton::clicked, this,
             [this] { m_layout->setLeftPaneCollapsed(!m_layout->leftPaneCollapsed()); });
-    connect(m_collapseAll, &QPushButton::clicked, this,
-            [this] { m_layout->setAllPanes(!m_layout->allPanesCollapsed(m_view->appMode())); });
+    connect(m_collapseAll, &QPushButton::clicked, this, &LeftPane::collapseAllRequested);
     connect(layout, &PaneLayoutState::changed, this, &LeftPane::refresh);
     connect(view, &ViewState::appModeChanged, this, &LeftPane::refresh);
     refresh();
@@ -109,13 +108,12 @@ void LeftPane::refresh()
     m_collapse->setToolTip(collapsed ? QStringLiteral("Expand Velmora pane")
                                      : QStringLiteral("Collapse Velmora pane"));
     const bool all = m_layout->allPanesCollapsed(m_view->appMode());
-    m_collapseAll->setText(all ? allUp : allDown);
+    m_collapseAll->setText(all ? expandAllArrow : collapseAllArrow);
     m_collapseAll->setToolTip(all ? QStringLiteral("Expand all panes")
                                   : QStringLiteral("Collapse all panes"));
     m_headerRow->setDirection(collapsed ? QBoxLayout::TopToBottom : QBoxLayout::LeftToRight);
     m_scroll->setVisible(!collapsed);
     layout()->setContentsMargins(collapsed ? 4 : 10, 10, collapsed ? 4 : 10, 10);
-    setFixedWidth(paneWidth());
 }
 
 } // namespace velmora

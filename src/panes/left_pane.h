@@ -38,7 +38,12 @@ public:
     QVBoxLayout* cablesSlot() const { return m_cablesSlot; }
     QVBoxLayout* liveSlot() const { return m_liveSlot; }
 
+    // The width the window gives the pane; it places the pane (and animates it there).
     int paneWidth() const;
+
+signals:
+    // The collapse-or-expand-all button: the window flips all panes, animated.
+    void collapseAllRequested();
 
 private:
     void refresh();

@@ -76,7 +76,6 @@ void RightColumn::refresh()
                                                : QStringLiteral("Collapse Nodes pane"));
     m_nodesArea->setVisible(!live);
     m_layers->setVisible(live || !nodesCollapsed);
-    setFixedWidth(paneWidth());
 }
 
 } // namespace velmora

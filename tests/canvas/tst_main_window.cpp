@@ -9,23 +9,34 @@
 #include "canvas/canvas_widget.h"
 #include "canvas/splash_animation.h"
 #include "canvas/splash_overlay.h"
+#include "canvas/view_framing.h"
 #include "canvas/view_state.h"
+#include "panes/cables_section.h"
+#include "panes/csv_import_dialog.h"
 #include "panes/layers_pane.h"
 #include "panes/left_pane.h"
 #include "panes/map_layer_section.h"
 #include "panes/mode_switch.h"
+#include "panes/nodes_pane.h"
 #include "panes/pane_layout_state.h"
 #include "panes/right_column.h"
 #include "panes/search_bar.h"
+#include "panes/selection_readouts.h"
 #include "panes/type_sheets.h"
 #include "panes/zoom_controls.h"
 
+#include <QApplication>
+#include <QFile>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <QVariantAnimation>
 
 #include <cmath>
 #include <memory>
@@ -79,6 +90,51 @@ QLabel* findLabel(QWidget* root, const QString& text)
     return nullptr;
 }
 
+QLabel* findLabel(QWidget* root, const QString& text, const char* className)
+{
+    const auto parts = root->findChildren<QWidget*>();
+    for (QWidget* part : parts)
+        if (part->inherits(className))
+            if (QLabel* label = findLabel(part, text))
+                return label;
+    return nullptr;
+}
+
+// The colour a label's text is drawn in: the pixel least like the background at its corner
+// (glyph cores are covered fully, so they carry the text colour itself).
+QColor textColour(QLabel* label)
+{
+    const QImage image = label->grab().toImage();
+    const QRgb background = image.pixel(0, 0);
+    const auto distance = [background](QRgb p) {
+        return std::abs(qRed(p) - qRed(background)) + std::abs(qGreen(p) - qGreen(background)) +
+               std::abs(qBlue(p) - qBlue(background));
+    };
+    QRgb best = background;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (distance(image.pixel(x, y)) > distance(best))
+                best = image.pixel(x, y);
+    return QColor::fromRgb(best);
+}
+
+// Runs the animated move of the panes to its end.
+void finishLayoutAnimation(ContentView& view)
+{
+    auto* animation = view.findChild<QVariantAnimation*>(u"layoutAnimation"_s);
+    QVERIFY(animation);
+    animation->setCurrentTime(animation->duration());
+}
+
+template <typename T> T* visibleTopLevel()
+{
+    const QList<QWidget*> widgets = QApplication::topLevelWidgets();
+    for (QWidget* widget : widgets)
+        if (auto* found = qobject_cast<T*>(widget); found && found->isVisible())
+            return found;
+    return nullptr;
+}
+
 QWidget* layerRow(LayersPane* pane, const QString& type)
 {
     const auto rows = pane->typeList()->findChildren<QWidget*>(QStringLiteral("layerRow"));
@@ -119,6 +175,7 @@ private slots:
         ModeSwitch* modeSwitch = w.view.leftPane()->modeSwitch();
         modeSwitch->liveButton()->click();
         QCOMPARE(w.view.viewState()->appMode(), AppMode::live);
+        finishLayoutAnimation(w.view);
         QCOMPARE(w.view.rightColumn()->width(), 340);
         QCOMPARE(w.view.viewState()->paneWidths().right, 340.0);
         QVERIFY(w.view.canvas()->isPulsing());
@@ -134,6 +191,7 @@ private slots:
         QCOMPARE(w.view.viewState()->appMode(), AppMode::edit);
         QVERIFY(!w.view.canvas()->isPulsing());
         QCOMPARE(w.view.canvas()->pulsePhase(), 0.0);
+        finishLayoutAnimation(w.view);
         QCOMPARE(w.view.rightColumn()->width(), 410);
     }
 
@@ -142,7 +200,11 @@ private slots:
         Window w;
         LeftPane* left = w.view.leftPane();
         QCOMPARE(left->collapseButton()->toolTip(), QStringLiteral("Collapse Velmora pane"));
+        // Down arrow to collapse all, up arrow to expand all.
+        const QString down(QChar(0x25BE));
+        const QString up(QChar(0x25B4));
         QCOMPARE(left->collapseAllButton()->toolTip(), QStringLiteral("Collapse all panes"));
+        QCOMPARE(left->collapseAllButton()->text(), down);
         left->collapseButton()->click();
         QCOMPARE(left->width(), 60);
         QCOMPARE(left->collapseButton()->toolTip(), QStringLiteral("Expand Velmora pane"));
@@ -153,9 +215,12 @@ private slots:
         QVERIFY(layout->leftPaneCollapsed() && layout->nodesPaneCollapsed() &&
                 layout->layersPaneCollapsed() && layout->helpPaneCollapsed());
         QCOMPARE(left->collapseAllButton()->toolTip(), QStringLiteral("Expand all panes"));
+        QCOMPARE(left->collapseAllButton()->text(), up);
+        finishLayoutAnimation(w.view);
         QCOMPARE(w.view.rightColumn()->width(), 60);
         left->collapseAllButton()->click();
         QVERIFY(!layout->leftPaneCollapsed() && !layout->nodesPaneCollapsed());
+        finishLayoutAnimation(w.view);
         QCOMPARE(w.view.rightColumn()->width(), 410);
     }
 
@@ -201,6 +266,11 @@ private slots:
         QCOMPARE(w.document.projectData().viewSettings.mapOpacity, 0.35);
         section->saturationSlider()->setValue(0);
         QCOMPARE(section->saturationValue()->text(), QStringLiteral("0%"));
+        // The percentage shown is the slider's position (0.29 x 100 is 28.999...).
+        for (int position = 10; position <= 100; ++position) {
+            section->opacitySlider()->setValue(position);
+            QCOMPARE(section->opacityValue()->text(), QString::number(position) + u'%');
+        }
 
         section->setFileChooser([] { return QString(); }); // dialog cancelled
         const qsizetype undoDepth = w.view.session()->undoStack().size();
@@ -391,6 +461,244 @@ private slots:
             QCOMPARE(session->searchText().size(), 3); // one character of "Node" removed
         else if (openSearch)
             QVERIFY(session->searchText().isEmpty());
+    }
+
+    // Minimising stops the pulse; restoring the window starts it again in live mode while the
+    // live glow is on.
+    void pulseRestartsWhenRestored_data()
+    {
+        QTest::addColumn<bool>("live");
+        QTest::addColumn<bool>("glow");
+        QTest::newRow("live") << true << true;
+        QTest::newRow("live, glow off") << true << false;
+        QTest::newRow("edit") << false << true;
+    }
+    void pulseRestartsWhenRestored()
+    {
+        QFETCH(bool, live);
+        QFETCH(bool, glow);
+        Window w;
+        if (live)
+            w.view.leftPane()->modeSwitch()->liveButton()->click();
+        w.view.viewState()->setLiveGlowEnabled(glow);
+        if (!glow)
+            w.view.canvas()->stopPulse();
+        w.view.setWindowState(Qt::WindowMinimized);
+        QVERIFY(!w.view.canvas()->isPulsing());
+        w.view.setWindowState(Qt::WindowNoState);
+        QCOMPARE(w.view.canvas()->isPulsing(), live && glow);
+    }
+
+    // Only Escape throws a cell edit away; a click on the canvas commits it like leaving a field.
+    void canvasClickCommitsCellEdit()
+    {
+        Window w;
+        NodesPane* pane = w.view.rightColumn()->nodesPane();
+        pane->startEditing(2, sortKeyName);
+        QTest::keyClicks(pane->editor(), u"Edge"_s);
+        QTest::mouseClick(w.view.canvas(), Qt::LeftButton, {}, QPoint(600, 880));
+        QCOMPARE(w.document.projectData().nodes[1].name, u"Edge"_s);
+        QCOMPARE(w.view.session()->undoStack().size(), 1);
+        QVERIFY(!pane->editingNodeId());
+        QVERIFY(!pane->editor()->isVisible());
+    }
+
+    // Each label keeps the colour it was given, whatever the panes' general text colour is.
+    void labelsShowTheirOwnColours_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("inside");
+        QTest::addColumn<QColor>("colour");
+        const QColor accent = QColor::fromRgbF(0.29f, 0.56f, 0.89f);
+        const QColor grey = QColor::fromRgbF(0.6f, 0.6f, 0.6f);
+        const char* readouts = "velmora::SelectionReadouts";
+        QTest::newRow("Selected:") << u"Selected:"_s << QString::fromLatin1(readouts) << accent;
+        QTest::newRow("selection value")
+            << u"1 node, 0 cables"_s << QString::fromLatin1(readouts) << grey;
+        QTest::newRow("Nodes:") << u"Nodes:"_s << QString::fromLatin1(readouts) << accent;
+        QTest::newRow("node count") << u"4"_s << QString::fromLatin1(readouts) << grey;
+        QTest::newRow("Root:") << u"Root:"_s << QString::fromLatin1(readouts) << accent;
+        QTest::newRow("root name") << u"Node 2"_s << QString::fromLatin1(readouts)
+                                   << QColor::fromRgbF(0.98f, 0.75f, 0.14f);
+        QTest::newRow("Cables") << u"Cables"_s << u"velmora::CablesSection"_s << accent;
+        QTest::newRow("found") << u"1 found"_s << u"velmora::SearchBar"_s
+                               << QColor::fromRgbF(0.29f, 0.87f, 0.5f);
+    }
+    void labelsShowTheirOwnColours()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, inside);
+        QFETCH(QColor, colour);
+        Window w;
+        ProjectSession* session = w.view.session();
+        session->setSelection({1}, {}, std::nullopt);
+        session->setRoot(2);
+        w.view.interaction()->interaction()->setShowSearchBar(true);
+        session->setSearchText(u"Switch"_s);
+        QLabel* label = findLabel(&w.view, text, inside.toLatin1().constData());
+        QVERIFY(label);
+        const QColor shown = textColour(label);
+        QVERIFY2(std::abs(shown.red() - colour.red()) <= 6 &&
+                     std::abs(shown.green() - colour.green()) <= 6 &&
+                     std::abs(shown.blue() - colour.blue()) <= 6,
+                 qPrintable(shown.name() + u" instead of "_s + colour.name()));
+    }
+
+    // The mode switch and collapse-all move the panes over 0.25 s, easing in and out; framing
+    // uses the new widths at once.
+    void layoutChangesAnimate_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QRect>("leftMidway");
+        QTest::addColumn<QRect>("rightMidway");
+        QTest::addColumn<QRect>("leftEnd");
+        QTest::addColumn<QRect>("rightEnd");
+        QTest::newRow("Live") << u"Live"_s << QRect(0, 0, 220, 900) << QRect(1025, 0, 375, 900)
+                              << QRect(0, 0, 220, 900) << QRect(1060, 0, 340, 900);
+        QTest::newRow("collapse all")
+            << u"all"_s << QRect(0, 0, 140, 900) << QRect(1165, 0, 235, 900) << QRect(0, 0, 60, 900)
+            << QRect(1340, 0, 60, 900);
+    }
+    void layoutChangesAnimate()
+    {
+        QFETCH(QString, button);
+        QFETCH(QRect, leftMidway);
+        QFETCH(QRect, rightMidway);
+        QFETCH(QRect, leftEnd);
+        QFETCH(QRect, rightEnd);
+        Window w;
+        if (button == u"Live"_s)
+            w.view.leftPane()->modeSwitch()->liveButton()->click();
+        else
+            w.view.leftPane()->collapseAllButton()->click();
+        auto* animation = w.view.findChild<QVariantAnimation*>(u"layoutAnimation"_s);
+        QVERIFY(animation);
+        QCOMPARE(animation->state(), QAbstractAnimation::Running);
+        QCOMPARE(animation->duration(), 250);
+        QCOMPARE(animation->easingCurve().type(), QEasingCurve::InOutQuad);
+        QCOMPARE(w.view.viewState()->paneWidths().left, double(leftEnd.width()));
+        QCOMPARE(w.view.viewState()->paneWidths().right, double(rightEnd.width()));
+        animation->pause();
+        animation->setCurrentTime(125); // half way in time is half way in place for this curve
+        QCOMPARE(w.view.leftPane()->geometry(), leftMidway);
+        QCOMPARE(w.view.rightColumn()->geometry(), rightMidway);
+        animation->setCurrentTime(250);
+        QCOMPARE(w.view.leftPane()->geometry(), leftEnd);
+        QCOMPARE(w.view.rightColumn()->geometry(), rightEnd);
+    }
+
+    // Importing nodes: drawing stops while the nodes go in; a replace goes back to zoom 1 and
+    // pan (0, 0) at once; the new content is framed 0.1 s later; a file that can no longer be
+    // read leaves the project and the view as they were and draws again.
+    void importViewSteps_data()
+    {
+        QTest::addColumn<bool>("replace");
+        QTest::addColumn<bool>("fileGone");
+        QTest::newRow("replace") << true << false;
+        QTest::newRow("append") << false << false;
+        QTest::newRow("file gone") << true << true;
+    }
+    void importViewSteps()
+    {
+        QFETCH(bool, replace);
+        QFETCH(bool, fileGone);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"devices.csv"_s);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("name,ip\nA,127.0.1.1\nB,127.0.1.2\nC,127.0.1.3\n");
+        file.close();
+
+        std::optional<bool> readyWhenNodesArrive; // outlives the window that reports it
+        Window w;
+        ViewState* view = w.view.viewState();
+        QTRY_VERIFY(view->isContentReady());
+        view->setView(2.0, QPointF(30, 40));
+        w.view.session()->setSelection({1}, {}, std::nullopt);
+        QSignalSpy ready(view, &ViewState::contentReadyChanged);
+        connect(&w.document, &ProjectDocument::changed, this, [&] {
+            if (w.document.projectData().nodes.size() != 4 && !readyWhenNodesArrive)
+                readyWhenNodesArrive = view->isContentReady();
+        });
+        bool readyDuringSheet = false;
+        // The open dialog and the sheet are modal: answer them from the event loop.
+        QTimer::singleShot(0, this, [&] {
+            auto* open = visibleTopLevel<QFileDialog>();
+            QVERIFY(open);
+            open->selectFile(path);
+            QTimer::singleShot(0, this, [&] {
+                auto* sheet = visibleTopLevel<CsvImportDialog>();
+                QVERIFY(sheet);
+                readyDuringSheet = view->isContentReady();
+                if (!replace)
+                    QTest::mouseClick(sheet->modeRow(CSVImportMode::append), Qt::LeftButton);
+                if (fileGone)
+                    QFile::remove(path);
+                sheet->importButton()->click();
+            });
+            static_cast<QDialog*>(open)->accept();
+        });
+        w.view.rightColumn()->nodesPane()->importButton()->click();
+        QVERIFY(readyDuringSheet);
+
+        if (fileGone) {
+            QCOMPARE(ready.size(), 2);
+            QCOMPARE(ready.at(0).at(0).toBool(), false);
+            QVERIFY(view->isContentReady());
+            QCOMPARE(w.document.projectData().nodes.size(), 4);
+            QCOMPARE(view->zoom(), 2.0);
+            QCOMPARE(view->pan(), QPointF(30, 40));
+            return;
+        }
+        QCOMPARE(readyWhenNodesArrive, std::optional<bool>(false));
+        QVERIFY(!view->isContentReady());
+        QCOMPARE(view->zoom(), replace ? 1.0 : 2.0);
+        QCOMPARE(view->pan(), replace ? QPointF(0, 0) : QPointF(30, 40));
+        QCOMPARE(w.view.session()->selectedNodes().isEmpty(), replace);
+        QTRY_VERIFY(view->isContentReady());
+        const Framing framed =
+            fitFraming(w.document.projectData(), QSize(), view->viewSize(), view->paneWidths());
+        QCOMPARE(view->zoom(), framed.zoom);
+        QCOMPARE(view->pan(), framed.pan);
+    }
+
+    // Names, types and addresses show as typed: no rich text, no shortcut markers.
+    void userTextShownLiterally()
+    {
+        ProjectData data = sampleProject();
+        data.nodes[0].name = u"<b>Core</b>"_s;
+        data.nodes[0].type = u"R&D <i>lab</i>"_s;
+        data.nodes[0].ip = u"<u>127.0.0.1</u>"_s;
+        Window w(data);
+        ProjectSession* session = w.view.session();
+        session->setSelection({1}, {}, std::nullopt);
+        session->setRoot(1);
+        QCoreApplication::processEvents();
+        const QStringList userTexts{data.nodes[0].name, data.nodes[0].type, data.nodes[0].ip};
+        int shownTexts = 0;
+        for (QLabel* label : w.view.findChildren<QLabel*>()) {
+            if (!label->isVisibleTo(&w.view) || !userTexts.contains(label->text()))
+                continue;
+            ++shownTexts;
+            QVERIFY2(label->textFormat() == Qt::PlainText, qPrintable(label->text()));
+        }
+        QVERIFY(shownTexts >= 5); // details name, type and address, root read-out, layer row
+
+        session->setSelection({1, 2}, {}, std::nullopt);
+        CustomTypeSheet sheet(session, &w.view);
+        QPushButton* typeButton = nullptr;
+        for (QPushButton* button : sheet.findChildren<QPushButton*>())
+            if (button->text().replace(u"&&"_s, u"&"_s) == data.nodes[0].type &&
+                !button->text().remove(u"&&"_s).contains(u'&'))
+                typeButton = button;
+        QVERIFY(typeButton); // "&" doubled so that it shows instead of marking a shortcut
+        typeButton->click();
+        QCOMPARE(sheet.field()->text(), data.nodes[0].type);
+        // The title carries a drawn "tag" symbol.
+        bool symbol = false;
+        for (QLabel* label : sheet.findChildren<QLabel*>())
+            symbol |= !label->pixmap().isNull();
+        QVERIFY(symbol);
     }
 
     void splashSequence()
