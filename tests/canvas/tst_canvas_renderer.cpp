@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Pixels of rendered frames: selection dimming, live-mode type filtering of nodes and their
-// cables, grid alignment, resize handle size, status colours of cables, the map's saturation
-// filter, decoding the map image once, frames drawn on a pool thread matching frames drawn in
-// place, and which cables ask for their status.
+// cables, grid alignment, resize handle size, status colours of cables, the glow of each status,
+// search and root marks, the rubber band, point dots, the map's saturation filter, decoding the
+// map image once, frames drawn on a pool thread matching frames drawn in place, and which cables
+// ask for their status.
 
+#include "canvas/cable_geometry.h"
 #include "canvas/canvas_renderer.h"
 
 #include <QBuffer>
@@ -15,6 +17,10 @@
 #include <cmath>
 
 using namespace velmora;
+using namespace Qt::StringLiterals;
+
+Q_DECLARE_METATYPE(velmora::PingStatus)
+Q_DECLARE_METATYPE(velmora::Rgb)
 
 namespace {
 
@@ -86,6 +92,30 @@ bool isBackground(QRgb p)
 {
     return std::abs(qRed(p) - background) <= 1 && std::abs(qGreen(p) - background) <= 1 &&
            std::abs(qBlue(p) - background) <= 1;
+}
+
+bool near(QRgb p, const QColor& expected, int tolerance)
+{
+    return std::abs(qRed(p) - expected.red()) <= tolerance &&
+           std::abs(qGreen(p) - expected.green()) <= tolerance &&
+           std::abs(qBlue(p) - expected.blue()) <= tolerance;
+}
+
+// `colour` at `opacity` over a background of grey level `under`.
+QColor over(const Rgb& colour, double opacity, double under = background)
+{
+    const auto mix = [&](double c) { return qRound(c * 255 * opacity + under * (1 - opacity)); };
+    return QColor(mix(colour.red), mix(colour.green), mix(colour.blue));
+}
+
+// A pixel tinted by `colour` over the background, at whatever opacity.
+bool tintedBy(QRgb p, const Rgb& colour)
+{
+    const double strongest = std::max({colour.red, colour.green, colour.blue}) * 255 - background;
+    const int lead = std::max({qRed(p), qGreen(p), qBlue(p)}) - background;
+    if (lead < 8)
+        return false;
+    return near(p, over(colour, lead / strongest), 4);
 }
 
 } // namespace
@@ -248,6 +278,177 @@ private slots:
         const QRgb connectedSpot = image.pixel(300, 240);
         QVERIFY2(qGreen(connectedSpot) > 180 && qRed(connectedSpot) < 120,
                  qPrintable(QString::number(connectedSpot, 16)));
+    }
+
+    // Reachable nodes breathe with the pulse; offline and unknown nodes glow steadily at 0.7.
+    void glowSteadyOrBreathing_data()
+    {
+        QTest::addColumn<PingStatus>("status");
+        QTest::addColumn<bool>("breathes");
+        QTest::newRow("online") << PingStatus::online << true;
+        QTest::newRow("slow") << PingStatus::slow << true;
+        QTest::newRow("offline") << PingStatus::offline << false;
+        QTest::newRow("unknown") << PingStatus::unknown << false;
+    }
+    void glowSteadyOrBreathing()
+    {
+        QFETCH(PingStatus, status);
+        QFETCH(bool, breathes);
+        ProjectData project;
+        project.nodes = {makeNode(1, 100, 100)};
+        RenderFrame frame = frameFor(project);
+        frame.appMode = AppMode::live;
+        frame.nodeStatuses = {{1, status}};
+        const QPoint beside(95, 140); // 5 units left of the box, inside the glow's reach
+        frame.pulsePhase = 0.3;
+        const QImage low = render(frame);
+        frame.pulsePhase = M_PI / 2;
+        const QImage high = render(frame);
+        QVERIFY2(tintedBy(high.pixel(beside), statusColor(status)),
+                 qPrintable(QString::number(high.pixel(beside), 16)));
+        if (breathes)
+            QVERIFY(isBackground(low.pixel(beside))); // |sin 0.3| keeps the glow within 4
+        else
+            QCOMPARE(low, high);
+    }
+
+    // Search matches get an amber outline, the root node a crown above it.
+    void nodeMarks_data()
+    {
+        QTest::addColumn<QString>("mark");
+        QTest::addColumn<QRect>("probe");
+        QTest::addColumn<QColor>("colour");
+        QTest::addColumn<int>("tolerance");
+        QTest::addColumn<bool>("shown");
+        const QRect leftOfBox(96, 125, 2, 30);
+        const QColor highlight = over(Rgb{0.98, 0.75, 0.14}, 0.6);
+        QTest::newRow("search match") << u"match"_s << leftOfBox << highlight << 4 << true;
+        QTest::newRow("no match") << u"miss"_s << leftOfBox << highlight << 4 << false;
+        QTest::newRow("match, empty search") << u"empty"_s << leftOfBox << highlight << 4 << false;
+        const QRect aboveBox(178, 80, 24, 18);
+        const QColor gold = QColor::fromRgbF(0.98f, 0.75f, 0.14f);
+        QTest::newRow("root") << u"root"_s << aboveBox << gold << 50 << true;
+        QTest::newRow("not root") << u"other root"_s << aboveBox << gold << 50 << false;
+    }
+    void nodeMarks()
+    {
+        QFETCH(QString, mark);
+        QFETCH(QRect, probe);
+        QFETCH(QColor, colour);
+        QFETCH(int, tolerance);
+        QFETCH(bool, shown);
+        ProjectData project;
+        project.nodes = {makeNode(1, 100, 100), makeNode(2, 100, 240)};
+        RenderFrame frame = frameFor(project);
+        frame.appMode = AppMode::live; // no grid
+        frame.liveGlowEnabled = false;
+        frame.searchText = mark == u"empty"_s ? QString() : u"x"_s;
+        frame.searchMatches = {mark == u"miss"_s ? 2 : 1};
+        frame.rootNodeId = mark == u"root"_s ? 1 : 2;
+        const QImage image = render(frame);
+        bool found = false;
+        for (int y = probe.top(); y <= probe.bottom(); ++y)
+            for (int x = probe.left(); x <= probe.right(); ++x)
+                found |= near(image.pixel(x, y), colour, tolerance);
+        QCOMPARE(found, shown);
+    }
+
+    // While a cable is drawn, a dashed grey line (5 on, 5 off) runs from its last point to the
+    // pointer.
+    void rubberBandIsDashed()
+    {
+        ProjectData project;
+        project.nodes = {makeNode(1, 20, 100)};
+        RenderFrame frame = frameFor(project);
+        frame.appMode = AppMode::live;
+        GestureState gesture;
+        gesture.isDrawingCable = true;
+        gesture.currentCable =
+            Cable{1, {CablePoint{{}, cablePointTypeNode, 0, 0, qint64(1), 0.0}}}; // (200, 140)
+        gesture.cablePreviewPoint = QPointF(390, 140);
+        frame.gesture = &gesture;
+        const QImage image = render(frame);
+        const QColor ink = over(Rgb{0.6, 0.6, 0.6}, 0.5);
+        QList<int> dashes;
+        int run = 0;
+        for (int x = 212; x < 385; ++x) {
+            const QRgb p = image.pixel(x, 140);
+            if (near(p, ink, 6)) {
+                ++run;
+                continue;
+            }
+            QVERIFY2(isBackground(p), qPrintable(QString::number(x)));
+            if (run > 0)
+                dashes.append(run);
+            run = 0;
+        }
+        QVERIFY2(dashes.size() >= 15, qPrintable(QString::number(dashes.size())));
+        dashes = dashes.mid(1, dashes.size() - 2); // the ends may be cut by the probed span
+        for (int length : std::as_const(dashes))
+            QVERIFY2(length >= 4 && length <= 6, qPrintable(QString::number(length)));
+        QVERIFY(isBackground(image.pixel(300, 143))); // 2 units wide
+    }
+
+    // Point dots in edit mode: size and colour by the kind of point, at zoom 2.
+    void pointDots_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("radius");
+        QTest::addColumn<Rgb>("colour");
+        QTest::addColumn<double>("opacity");
+        const Rgb blue{0.29, 0.56, 0.89};
+        const Rgb dark{0.16, 0.35, 0.54};
+        QTest::newRow("free point") << u"free"_s << 8 << Rgb{0.24, 0.27, 0.31} << 0.6;
+        QTest::newRow("selected cable") << u"selected"_s << 16 << blue << 0.9;
+        QTest::newRow("node point, connected") << u"attached"_s << 10 << blue << 0.8;
+        QTest::newRow("node point, loose end") << u"loose"_s << 8 << dark << 0.8;
+        QTest::newRow("cable being drawn") << u"preview"_s << 8 << dark << 0.7;
+    }
+    void pointDots()
+    {
+        QFETCH(QString, kind);
+        QFETCH(int, radius);
+        QFETCH(Rgb, colour);
+        QFETCH(double, opacity);
+        // Every dot measured sits at canvas (125, 75), screen (250, 150), on a horizontal cable.
+        ProjectData project;
+        project.nodes = {makeNode(1, -170, 35), makeNode(2, 240, 35), makeNode(3, 35, -5)};
+        const CablePointData left = nodePoint(1, 0.0);     // (10, 75)
+        const CablePointData right = nodePoint(2, M_PI);   // (240, 75)
+        const CablePointData below = nodePoint(3, M_PI_2); // (125, 75), under node 3
+        CableData cable;
+        cable.id = 1;
+        if (kind == u"attached"_s)
+            cable.points = {below, freePoint(190, 75), right};
+        else if (kind == u"loose"_s)
+            cable.points = {below, freePoint(190, 75)};
+        else if (kind != u"preview"_s)
+            cable.points = {left, freePoint(125, 75), right};
+        project.cables = {cable};
+        RenderFrame frame = frameFor(project);
+        frame.view = ViewTransform{2.0, QPointF(0, 0)};
+        GestureState gesture;
+        if (kind == u"preview"_s) {
+            gesture.isDrawingCable = true;
+            gesture.currentCable = toCable(CableData{2, {left, freePoint(125, 75)}});
+            frame.gesture = &gesture;
+        }
+        if (kind == u"selected"_s)
+            frame.selectedCableIds = {1};
+        const QImage image = render(frame);
+        const QPoint centre(250, 150);
+        QCOMPARE(CableGeometry(project, frame.view, {}, {}).screenPosition(freePoint(125, 75)),
+                 QPointF(centre));
+
+        const double under = kind == u"selected"_s ? 0.04 * 0.7 * 255 : background;
+        const QColor fill = over(colour, opacity, under);
+        const QRgb inside = image.pixel(centre + QPoint(0, radius / 2 + 2));
+        QVERIFY2(near(inside, fill, 3),
+                 qPrintable(QString::number(inside, 16) + u' ' + fill.name()));
+        int extent = 0; // below the centre, where only the dot lies
+        while (std::abs(qRed(image.pixel(centre + QPoint(0, extent + 1))) - qRound(under)) > 3)
+            ++extent;
+        QVERIFY2(std::abs(extent - radius) <= 1, qPrintable(QString::number(extent)));
     }
 
     void mapSaturationZeroIsGrey()
