@@ -860,8 +860,10 @@ void NodesPane::rebuildTypeMenu()
                 [this, type] { m_session->applyTypeToSelection(type); });
     }
     m_setTypeMenu->addSeparator();
+    // The pencil in the menu's own text colour, which is not the panes' white.
+    const QColor ink = m_setTypeMenu->palette().color(QPalette::WindowText);
     QAction* custom =
-        m_setTypeMenu->addAction(symbolIcon(PaneSymbol::pencil, Qt::white, 11), u"Custom..."_s);
+        m_setTypeMenu->addAction(symbolIcon(PaneSymbol::pencil, ink, 11), u"Custom..."_s);
     connect(custom, &QAction::triggered, this, &NodesPane::customTypeRequested);
 }
 

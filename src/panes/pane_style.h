@@ -8,6 +8,7 @@
 #include <QColor>
 #include <QFont>
 #include <QLabel>
+#include <QPalette>
 #include <QPushButton>
 #include <QString>
 
@@ -66,6 +67,23 @@ inline void styleLabel(QLabel* label, const QColor& color, int fontSize, int wei
                              .arg(cssColor(color))
                              .arg(fontSize)
                              .arg(weight));
+}
+
+// The dark look of a sheet, through its palette so that every part of it follows (an embedded
+// colour dialog included) whichever window it opens over.
+inline void applySheetLook(QWidget* sheet)
+{
+    QPalette palette = sheet->palette();
+    palette.setColor(QPalette::Window, QColor(30, 30, 32));
+    palette.setColor(QPalette::WindowText, QColor(235, 235, 240));
+    palette.setColor(QPalette::Base, QColor(38, 38, 38));
+    palette.setColor(QPalette::AlternateBase, QColor(45, 45, 48));
+    palette.setColor(QPalette::Text, Qt::white);
+    palette.setColor(QPalette::PlaceholderText, QColor(140, 140, 145));
+    palette.setColor(QPalette::Button, QColor(51, 51, 51));
+    palette.setColor(QPalette::ButtonText, Qt::white);
+    sheet->setPalette(palette);
+    sheet->setAutoFillBackground(true);
 }
 
 // "3 nodes", "1 node": the noun takes an s unless the count is exactly 1.

@@ -26,6 +26,7 @@ ColorPickerSheet::ColorPickerSheet(ProjectSession* session, const QString& type,
 {
     setWindowModality(Qt::WindowModal);
     setWindowTitle(QStringLiteral("Color for ") + type);
+    applySheetLook(this);
     auto* column = new QVBoxLayout(this);
     auto* title = new QLabel(QStringLiteral("Color for ") + type, this);
     title->setTextFormat(Qt::PlainText);
@@ -81,6 +82,7 @@ CustomTypeSheet::CustomTypeSheet(ProjectSession* session, QWidget* parent)
 {
     setWindowModality(Qt::WindowModal);
     setWindowTitle(QStringLiteral("Set Custom Type"));
+    applySheetLook(this);
     auto* column = new QVBoxLayout(this);
     auto* titleRow = new QHBoxLayout;
     titleRow->setSpacing(6);

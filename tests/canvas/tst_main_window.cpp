@@ -333,7 +333,10 @@ private slots:
             sheet.cancelButton()->click();
         }
         QCOMPARE(session->typeColorMap().value(QStringLiteral("Router")), before);
-        ColorPickerSheet sheet(session, QStringLiteral("Router"), &w.view);
+        // Opened over a window without the panes' style (as the layers pane opens it), the sheet
+        // is still dark under its white title.
+        ColorPickerSheet sheet(session, QStringLiteral("Router"), nullptr);
+        QVERIFY(sheet.grab().toImage().pixelColor(2, 2).lightness() < 60);
         sheet.setTempColor(QColor(255, 0, 0));
         sheet.applyButton()->click();
         QCOMPARE(session->typeColorMap().value(QStringLiteral("Router")), (Rgb{1.0, 0.0, 0.0}));
@@ -362,7 +365,8 @@ private slots:
         Window w;
         ProjectSession* session = w.view.session();
         session->setSelectedNodes({1, 3});
-        CustomTypeSheet sheet(session, &w.view);
+        CustomTypeSheet sheet(session, nullptr); // over a window without the panes' style
+        QVERIFY(sheet.grab().toImage().pixelColor(2, 2).lightness() < 60);
         QVERIFY(findLabel(&sheet, QStringLiteral("Apply to 2 selected nodes")));
         QVERIFY(findLabel(&sheet, QStringLiteral("Or choose existing")));
         QCOMPARE(sheet.field()->placeholderText(), QStringLiteral("Enter type name..."));

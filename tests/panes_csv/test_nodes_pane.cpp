@@ -432,7 +432,15 @@ void TestNodesPane::bulkTypeMenu()
         QVERIFY(!action->icon().isNull()); // the type's colour
     }
     QCOMPARE(entries, (QStringList{u"AP"_s, u"R&D"_s, u"Switch"_s}));
-    QVERIFY(custom && !custom->icon().isNull()); // "pencil"
+    QVERIFY(custom && !custom->icon().isNull()); // "pencil", drawn to stand out on the menu
+    const QImage pencil = custom->icon().pixmap(16, 16).toImage();
+    const int menuLightness = pane.setTypeMenu()->palette().color(QPalette::Window).lightness();
+    bool seen = false;
+    for (int y = 0; y < pencil.height(); ++y)
+        for (int x = 0; x < pencil.width(); ++x)
+            seen |= qAlpha(pencil.pixel(x, y)) > 200 &&
+                    std::abs(pencil.pixelColor(x, y).lightness() - menuLightness) > 100;
+    QVERIFY(seen);
 
     QVERIFY(typeRD);
     typeRD->trigger();
