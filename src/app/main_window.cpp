@@ -116,8 +116,8 @@ void MainWindow::rebuildRecentMenu()
 
 void MainWindow::updateTitle()
 {
-    // "[*]" is where Qt shows the modified marker.
-    setWindowTitle(m_document->displayName() + u"[*] — Velmora"_s);
+    // "[*]" is where Qt shows the modified marker; one in the file name is doubled to show as is.
+    setWindowTitle(m_document->displayName().replace(u"[*]"_s, u"[*][*]"_s) + u"[*] — Velmora"_s);
     setWindowModified(m_document->isModified());
 }
 

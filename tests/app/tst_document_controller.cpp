@@ -327,6 +327,12 @@ void TestDocumentController::titleShowsNameAndModifiedMarker()
     QVERIFY(m_controller->save(untitled));
     QCOMPARE(untitled->windowTitle(), u"other.velmora[*] — Velmora"_s);
     QVERIFY(!untitled->isWindowModified());
+
+    // A "[*]" in the file name is shown as it is, not taken for the modified marker.
+    QVERIFY(writeProject(path(u"a[*]b.velmora"_s), projectWithNodes(1)));
+    MainWindow* odd = m_controller->openFile(path(u"a[*]b.velmora"_s));
+    renameProject(odd, u"Y"_s);
+    QCOMPARE(odd->windowHandle()->title(), u"a[*]b.velmora* — Velmora"_s);
 }
 
 void TestDocumentController::windowSizes()
