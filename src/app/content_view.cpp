@@ -14,6 +14,7 @@
 #include "panes/mode_switch.h"
 #include "panes/nodes_pane.h"
 #include "panes/pane_layout_state.h"
+#include "panes/pane_slide.h"
 #include "panes/right_column.h"
 #include "panes/search_bar.h"
 #include "panes/selection_readouts.h"
@@ -29,7 +30,6 @@
 #include <QResizeEvent>
 #include <QTextEdit>
 #include <QVBoxLayout>
-#include <QVariantAnimation>
 
 #include <algorithm>
 
@@ -59,18 +59,11 @@ ContentView::ContentView(ProjectDocument* document, QWidget* parent)
       m_pingManager(new PingManager(this)), m_splash(new SplashOverlay(this)),
       m_interaction(new CanvasInteractionHandler(m_canvas, m_view, m_session, this)),
       m_searchBar(new SearchBar(m_session, m_interaction->interaction(), this)),
-      m_controls(new ControlsCard(this)), m_layoutAnimation(new QVariantAnimation(this))
+      m_controls(new ControlsCard(this)), m_paneSlide(new PaneSlide(m_left, m_right, this))
 {
     setStyleSheet(paneStyleSheet);
-    m_layoutAnimation->setObjectName(QStringLiteral("layoutAnimation"));
-    m_layoutAnimation->setDuration(250);
-    m_layoutAnimation->setEasingCurve(QEasingCurve::InOutQuad);
-    m_layoutAnimation->setStartValue(0.0);
-    m_layoutAnimation->setEndValue(1.0);
-    connect(m_layoutAnimation, &QVariantAnimation::valueChanged, this,
-            [this](const QVariant& progress) { placePanes(progress.toDouble()); });
     connect(m_left, &LeftPane::collapseAllRequested, this, [this] {
-        animateLayout(
+        m_paneSlide->slide(
             [this] { m_layout->setAllPanes(!m_layout->allPanesCollapsed(m_view->appMode())); });
     });
     m_splash->hide();
@@ -146,7 +139,7 @@ void ContentView::windowShown()
 
 void ContentView::switchMode(AppMode mode)
 {
-    animateLayout([this, mode] { m_view->setAppMode(mode); });
+    m_paneSlide->slide([this, mode] { m_view->setAppMode(mode); });
     m_live->prepareForMode(mode);
     if (mode == AppMode::live) {
         m_pingManager->startMonitoring(m_session->nodes());
@@ -156,29 +149,6 @@ void ContentView::switchMode(AppMode mode)
         m_canvas->stopPulse();
     }
     emit modeSwitched(mode);
-}
-
-void ContentView::animateLayout(const std::function<void()>& change)
-{
-    const QRect left = m_left->geometry();
-    const QRect right = m_right->geometry();
-    m_layoutAnimation->stop();
-    change(); // places the panes at their new places at once
-    m_leftFrom = left;
-    m_rightFrom = right;
-    m_layoutAnimation->start();
-    placePanes(0.0);
-}
-
-void ContentView::placePanes(double progress)
-{
-    const auto between = [progress](const QRect& from, const QRect& to) {
-        const auto mix = [progress](int a, int b) { return qRound(a + (b - a) * progress); };
-        return QRect(mix(from.x(), to.x()), mix(from.y(), to.y()), mix(from.width(), to.width()),
-                     mix(from.height(), to.height()));
-    };
-    m_left->setGeometry(progress >= 1.0 ? m_leftTo : between(m_leftFrom, m_leftTo));
-    m_right->setGeometry(progress >= 1.0 ? m_rightTo : between(m_rightFrom, m_rightTo));
 }
 
 void ContentView::exportNodes()
@@ -246,11 +216,8 @@ void ContentView::layoutPanes()
     m_canvas->setGeometry(rect());
     const int leftWidth = m_left->paneWidth();
     const int rightWidth = m_right->paneWidth();
-    m_leftTo = QRect(0, 0, leftWidth, height());
-    m_rightTo = QRect(width() - rightWidth, 0, rightWidth, height());
-    placePanes(m_layoutAnimation->state() == QAbstractAnimation::Stopped
-                   ? 1.0
-                   : m_layoutAnimation->currentValue().toDouble());
+    m_paneSlide->place(QRect(0, 0, leftWidth, height()),
+                       QRect(width() - rightWidth, 0, rightWidth, height()));
     m_left->raise();
     m_right->raise();
     // The search bar at the top of the free canvas area, the help card at its bottom left.

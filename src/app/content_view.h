@@ -10,12 +10,7 @@
 #include "model/project_document.h"
 #include "model/project_session.h"
 
-#include <QRect>
 #include <QWidget>
-
-#include <functional>
-
-class QVariantAnimation;
 
 namespace velmora {
 
@@ -25,6 +20,7 @@ class ControlsCard;
 class LeftPane;
 class LiveMonitoring;
 class PaneLayoutState;
+class PaneSlide;
 class PingManager;
 class RightColumn;
 class SearchBar;
@@ -71,11 +67,6 @@ protected:
 
 private:
     void layoutPanes();
-    // Runs `change` (a mode switch, collapsing or expanding all panes) and moves the side panes
-    // from where they were to their new places over 0.25 s, easing in and out. Framing uses
-    // the new pane widths at once.
-    void animateLayout(const std::function<void()>& change);
-    void placePanes(double progress);
     // The nodes pane's CSV buttons: export through a save dialog; import through the preview
     // sheet, then the view steps (replace returns to zoom 1 and pan (0, 0); either mode frames
     // the nodes 0.1 s later).
@@ -99,8 +90,8 @@ private:
     ControlsCard* m_controls;
     // The import sheet's mode and skip option, kept for the life of the window.
     CSVImportOptions m_csvOptions;
-    QVariantAnimation* m_layoutAnimation;
-    QRect m_leftFrom, m_rightFrom, m_leftTo, m_rightTo; // pane places the animation runs between
+    // Slides the side panes to new places on a mode switch and on collapsing or expanding all.
+    PaneSlide* m_paneSlide;
 };
 
 } // namespace velmora
