@@ -62,6 +62,12 @@ void drawSymbol(QPainter& painter, PaneSymbol symbol, const QColor& color)
         painter.drawLine(QPointF(0.22, 0.22), QPointF(0.78, 0.78));
         painter.drawLine(QPointF(0.78, 0.22), QPointF(0.22, 0.78));
         break;
+    case PaneSymbol::search:
+        painter.drawEllipse(QPointF(0.42, 0.42), 0.26, 0.26);
+        pen.setWidthF(0.13);
+        painter.setPen(pen);
+        painter.drawLine(QPointF(0.62, 0.62), QPointF(0.86, 0.86));
+        break;
     }
 }
 

@@ -20,6 +20,7 @@ enum class PaneSymbol {
     trash,    // delete
     cable,    // two dots joined by a bent line: draw a cable
     xmark,    // cancel
+    search,   // a magnifying glass
 };
 
 // `size` logical pixels square, drawn at twice that resolution for high-density screens.

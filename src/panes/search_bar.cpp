@@ -4,6 +4,7 @@
 #include "canvas/canvas_interaction.h"
 #include "model/project_session.h"
 #include "model/search.h"
+#include "panes/pane_icons.h"
 #include "panes/pane_style.h"
 
 #include <QAction>
@@ -51,11 +52,9 @@ SearchBar::SearchBar(ProjectSession* session, CanvasInteraction* interaction, QW
     layout->addWidget(m_zoomToButton);
     layout->addWidget(m_closeButton);
 
-    const QIcon searchIcon = QIcon::fromTheme(QStringLiteral("edit-find"));
-    if (searchIcon.isNull())
-        m_icon->setText(QStringLiteral("\U0001F50D"));
-    else
-        m_icon->setPixmap(searchIcon.pixmap(16, 16));
+    m_icon->setPixmap(
+        QIcon::fromTheme(QStringLiteral("edit-find"), symbolIcon(PaneSymbol::search, paneGrey, 16))
+            .pixmap(16, 16));
     m_field->setPlaceholderText(QStringLiteral("Search nodes..."));
     m_clearButton->setIcon(QIcon::fromTheme(QStringLiteral("edit-clear"),
                                             style()->standardIcon(QStyle::SP_LineEditClearButton)));

@@ -307,6 +307,11 @@ void TestInteractionPanes::searchBarShowsCountAndButtons()
     QCOMPARE(bar.field()->placeholderText(), QStringLiteral("Search nodes..."));
     rig.interaction.toggleSearchBar();
     QVERIFY(!bar.isHidden());
+    // Every symbol of the bar shows without an icon theme (or an emoji font).
+    const QList<QLabel*> labels = bar.findChildren<QLabel*>();
+    QVERIFY(std::any_of(labels.cbegin(), labels.cend(),
+                        [](const QLabel* label) { return !label->pixmap().isNull(); }));
+    QVERIFY(hasInk(bar.clearButton()->icon()));
 
     QVERIFY(bar.countLabel()->isHidden());
     QVERIFY(bar.clearButton()->isHidden());
