@@ -124,18 +124,23 @@ QString PingEngine::socketError() const
     return m_socketError;
 }
 
-PingOr<std::monostate> PingEngine::ensureSocket()
-{
-    std::lock_guard lock(m_socketMutex);
-    if (m_isShutDown.load())
-        return PingError::socketNil();
-    if (m_fd >= 0)
-        return std::monostate{};
+namespace {
 
-    auto* random = QRandomGenerator::global();
-    SocketKind kind = SocketKind::datagram;
-    int fd = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMP);
+// An ICMP socket with its options set, or why none could be opened.
+struct OpenedSocket {
+    int fd = -1;
+    PingEngine::SocketKind kind = PingEngine::SocketKind::none;
     quint16 identifier = 0;
+    int receiveBuffer = 0;
+    QString error; // empty with fd < 0: this user may open neither socket kind
+};
+
+OpenedSocket openIcmpSocket()
+{
+    auto* random = QRandomGenerator::global();
+    OpenedSocket opened;
+    opened.kind = PingEngine::SocketKind::datagram;
+    int fd = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMP);
     if (fd >= 0) {
         // The kernel sets the echo identifier from the bound port and routes replies by it.
         sockaddr_in local{};
@@ -147,33 +152,31 @@ PingOr<std::monostate> PingEngine::ensureSocket()
         }
         socklen_t length = sizeof(local);
         if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) != 0) {
-            ::close(fd);
-            m_socketError = u"Cannot read the ICMP socket's identifier: %1"_s.arg(
+            opened.error = u"Cannot read the ICMP socket's identifier: %1"_s.arg(
                 QString::fromLocal8Bit(strerror(errno)));
-            return PingError::socketOptionsSetError(-1);
+            ::close(fd);
+            return opened;
         }
-        identifier = ntohs(local.sin_port);
+        opened.identifier = ntohs(local.sin_port);
         setInt(fd, SOL_IP, IP_RECVTTL, 1);
     } else {
-        kind = SocketKind::raw;
+        opened.kind = PingEngine::SocketKind::raw;
         fd = socket(AF_INET, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMP);
-        if (fd < 0) {
-            m_socketError = permissionHelp();
-            return PingError::socketOptionsSetError(-1);
-        }
-        identifier = quint16(random->bounded(0, 65535));
+        if (fd < 0)
+            return opened;
+        opened.identifier = quint16(random->bounded(0, 65535));
         icmp_filter filter{};
         filter.data =
             ~((1U << ICMP_ECHOREPLY) | (1U << ICMP_DEST_UNREACH) | (1U << ICMP_TIME_EXCEEDED));
         setsockopt(fd, SOL_RAW, ICMP_FILTER, &filter, sizeof(filter));
-        attachIdentifierFilter(fd, identifier); // an optimisation: replies are checked anyway
+        attachIdentifierFilter(fd,
+                               opened.identifier); // an optimisation: replies are checked anyway
     }
 
     if (setInt(fd, SOL_SOCKET, SO_TIMESTAMPNS, 1) != 0) {
-        const int result = -1;
         ::close(fd);
-        m_socketError = u"Cannot enable kernel receive stamps on the ICMP socket"_s;
-        return PingError::socketOptionsSetError(result);
+        opened.error = u"Cannot enable kernel receive stamps on the ICMP socket"_s;
+        return opened;
     }
     setInt(fd, SOL_SOCKET, SO_RXQ_OVFL, 1);
     // Each unread reply costs about 0.8 kB of buffer: room for a few thousand while a reader
@@ -182,14 +185,52 @@ PingOr<std::monostate> PingEngine::ensureSocket()
         setInt(fd, SOL_SOCKET, SO_RCVBUF, wantedReceiveBuffer);
     if (setInt(fd, SOL_SOCKET, SO_SNDBUFFORCE, wantedSendBuffer) != 0)
         setInt(fd, SOL_SOCKET, SO_SNDBUF, wantedSendBuffer);
-    int granted = 0;
-    socklen_t grantedLength = sizeof(granted);
-    getsockopt(fd, SOL_SOCKET, SO_RCVBUF, &granted, &grantedLength);
+    socklen_t grantedLength = sizeof(opened.receiveBuffer);
+    getsockopt(fd, SOL_SOCKET, SO_RCVBUF, &opened.receiveBuffer, &grantedLength);
+    opened.fd = fd;
+    return opened;
+}
 
-    m_fd = fd;
-    m_identifier = identifier;
-    m_receiveBuffer = granted;
-    m_kind = kind;
+// A socket opened before the engine existed, waiting for the engine to take it over.
+std::mutex earlySocketMutex;
+OpenedSocket earlySocket;
+
+} // namespace
+
+bool PingEngine::openSocketEarly()
+{
+    std::lock_guard lock(earlySocketMutex);
+    if (earlySocket.fd < 0) {
+        OpenedSocket opened = openIcmpSocket();
+        if (opened.fd >= 0)
+            earlySocket = opened;
+    }
+    return earlySocket.fd >= 0;
+}
+
+PingOr<std::monostate> PingEngine::ensureSocket()
+{
+    std::lock_guard lock(m_socketMutex);
+    if (m_isShutDown.load())
+        return PingError::socketNil();
+    if (m_fd >= 0)
+        return std::monostate{};
+
+    OpenedSocket opened;
+    {
+        std::lock_guard early(earlySocketMutex);
+        std::swap(opened, earlySocket);
+    }
+    if (opened.fd < 0)
+        opened = openIcmpSocket();
+    if (opened.fd < 0) {
+        m_socketError = opened.error.isEmpty() ? permissionHelp() : opened.error;
+        return PingError::socketOptionsSetError(-1);
+    }
+    m_fd = opened.fd;
+    m_identifier = opened.identifier;
+    m_receiveBuffer = opened.receiveBuffer;
+    m_kind = opened.kind;
     m_socketError.clear();
     QMetaObject::invokeMethod(this, &PingEngine::setUpOnThread, Qt::QueuedConnection);
     return std::monostate{};

@@ -51,6 +51,10 @@ public:
     // Opens the shared socket when it is not open yet: an ICMP datagram socket if the user's
     // group may (net.ipv4.ping_group_range), else a raw socket (CAP_NET_RAW). Any thread.
     PingOr<std::monostate> ensureSocket();
+    // Opens that socket before the engine or the application object exists, for a program that
+    // gives up its capabilities right after; the engine takes it over on first use. False when
+    // neither socket kind opens (ensureSocket() then tries again and says why).
+    static bool openSocketEarly();
     SocketKind socketKind() const { return m_kind.load(); }
     static QString socketKindName(SocketKind kind);
     // The echo identifier every request of this engine carries (datagram sockets force it).
