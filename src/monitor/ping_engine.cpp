@@ -17,6 +17,7 @@
 #include <linux/filter.h>
 #include <linux/icmp.h>
 #include <netinet/in.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -82,6 +83,12 @@ PingEngine* PingEngine::instance()
         // application object, and pingers may outlive that harmlessly.
         auto* created = new PingEngine;
         created->m_buffers.reset(new char[receiveBatch * (receiveSlot + controlSlot)]);
+        created->m_wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+        // The socket notifiers register these types in Qt's process-wide registry; do it here
+        // rather than first on the engine thread, so that the registry's memory is made before
+        // the thread starts and not freed at exit by another thread than the one that made it.
+        qRegisterMetaType<QSocketDescriptor>();
+        qRegisterMetaType<QSocketNotifier::Type>();
         created->m_thread = new QThread;
         created->m_thread->setObjectName(u"velmora-ping-engine"_s);
         created->moveToThread(created->m_thread);
@@ -232,8 +239,28 @@ PingOr<std::monostate> PingEngine::ensureSocket()
     m_receiveBuffer = opened.receiveBuffer;
     m_kind = opened.kind;
     m_socketError.clear();
-    QMetaObject::invokeMethod(this, &PingEngine::setUpOnThread, Qt::QueuedConnection);
+    wake(); // to watch the new socket
     return std::monostate{};
+}
+
+void PingEngine::wake()
+{
+    const quint64 one = 1;
+    if (write(m_wakeFd, &one, sizeof(one)) < 0) {
+        // EAGAIN: the counter is full, so a wake-up is pending anyway.
+    }
+}
+
+void PingEngine::onWake()
+{
+    quint64 count;
+    if (read(m_wakeFd, &count, sizeof(count)) < 0) {
+        // EAGAIN: another wake-up read it first.
+    }
+    if (m_isShutDown.load())
+        tearDownOnThread();
+    else
+        setUpOnThread();
 }
 
 void PingEngine::setUpOnThread()
@@ -243,6 +270,8 @@ void PingEngine::setUpOnThread()
         m_timer->setSingleShot(true);
         m_timer->setTimerType(Qt::PreciseTimer);
         connect(m_timer, &QTimer::timeout, this, &PingEngine::onTick);
+        m_wakeNotifier = new QSocketNotifier(m_wakeFd, QSocketNotifier::Read, this);
+        connect(m_wakeNotifier, &QSocketNotifier::activated, this, &PingEngine::onWake);
     }
     int fd;
     {
@@ -266,18 +295,30 @@ void PingEngine::shutdown()
     if (m_isShutDown.exchange(true))
         return;
     if (m_thread && m_thread->isRunning()) {
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                delete m_notifier;
-                m_notifier = nullptr;
-                delete m_timer;
-                m_timer = nullptr;
-            },
-            Qt::BlockingQueuedConnection);
-        m_thread->quit();
+        wake();
         m_thread->wait();
+    } else {
+        closeSocket();
     }
+}
+
+void PingEngine::tearDownOnThread()
+{
+    // The socket is closed here, on the thread that reads it, not after the thread has gone:
+    // every access to it is then ordered by this thread or by m_socketMutex. The wake-up
+    // descriptor stays open; other threads may still write to it.
+    delete m_notifier;
+    m_notifier = nullptr;
+    m_wakeNotifier->deleteLater(); // we are in its signal; the thread's end deletes it
+    m_wakeNotifier = nullptr;
+    delete m_timer;
+    m_timer = nullptr;
+    closeSocket();
+    m_thread->quit();
+}
+
+void PingEngine::closeSocket()
+{
     std::lock_guard lock(m_socketMutex);
     if (m_fd >= 0)
         ::close(m_fd);
@@ -308,7 +349,7 @@ void PingEngine::schedule(qint64 dueMonotonicNs, std::weak_ptr<Pinger> pinger, E
     // The engine thread re-arms after every tick; other threads wake it when they need an
     // earlier tick than the one armed.
     if (!isEngineThread() && dueMonotonicNs < m_armedDue.load() && !m_wakePending.exchange(true))
-        QMetaObject::invokeMethod(this, &PingEngine::armTimer, Qt::QueuedConnection);
+        wake();
 }
 
 void PingEngine::armTimer()

@@ -93,7 +93,13 @@ public:
 
 private:
     PingEngine() = default;
+    // Other threads reach the engine thread only through an eventfd and state under a lock or
+    // in atomics: no queued calls, whose ordering lives inside Qt.
+    void wake();
+    void onWake();
     void setUpOnThread();
+    void tearDownOnThread();
+    void closeSocket();
     void onReadable();
     void onTick();
     void armTimer();
@@ -114,6 +120,8 @@ private:
     QThread* m_thread = nullptr;
     QTimer* m_timer = nullptr;
     QSocketNotifier* m_notifier = nullptr;
+    int m_wakeFd = -1;
+    QSocketNotifier* m_wakeNotifier = nullptr;
 
     mutable std::mutex m_socketMutex;
     int m_fd = -1;
