@@ -73,14 +73,6 @@ ContentView::ContentView(ProjectDocument* document, QWidget* parent)
     connect(m_pingManager, &PingManager::published, this,
             [this] { m_canvas->setNodeStatuses(m_pingManager->nodeStatuses()); });
     connect(m_left->modeSwitch(), &ModeSwitch::modeRequested, this, &ContentView::switchMode);
-    // Live mode without permission to ping: say once what to run; the nodes stay unknown.
-    connect(m_pingManager, &PingManager::monitoringError, this, [this](const QString& message) {
-        auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Live Monitoring"),
-                                    message, QMessageBox::Ok, window());
-        box->setAttribute(Qt::WA_DeleteOnClose);
-        box->setWindowModality(Qt::WindowModal);
-        box->open();
-    });
     connect(m_layout, &PaneLayoutState::changed, this, &ContentView::layoutPanes);
     connect(m_view, &ViewState::appModeChanged, this, &ContentView::layoutPanes);
 
@@ -117,6 +109,14 @@ ContentView::ContentView(ProjectDocument* document, QWidget* parent)
     // Live mode: node details and the live section in the left pane, alerts over the canvas.
     m_live = new LiveMonitoring(m_session, m_view, m_pingManager, m_canvas, this,
                                 m_left->nodeDetailsSlot(), m_left->liveSlot(), this);
+    // Live mode without permission to ping: say once what to run; the nodes stay unknown.
+    connect(m_live, &LiveMonitoring::monitoringWarning, this, [this](const QString& message) {
+        auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Live Monitoring"),
+                                    message, QMessageBox::Ok, window());
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setWindowModality(Qt::WindowModal);
+        box->open();
+    });
     connect(m_live, &LiveMonitoring::activationRequested, this, [this] {
         QWidget* top = window();
         top->show();
@@ -140,14 +140,7 @@ void ContentView::windowShown()
 void ContentView::switchMode(AppMode mode)
 {
     m_paneSlide->slide([this, mode] { m_view->setAppMode(mode); });
-    m_live->prepareForMode(mode);
-    if (mode == AppMode::live) {
-        m_pingManager->startMonitoring(m_session->nodes());
-        m_canvas->startPulse();
-    } else {
-        m_pingManager->stopMonitoring();
-        m_canvas->stopPulse();
-    }
+    m_live->applyMode(mode);
     emit modeSwitched(mode);
 }
 

@@ -3,15 +3,24 @@
 // without any, the most recent project (or an untitled one) opens.
 
 #include "app/document_controller.h"
+#include "monitor/process_capabilities.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QIcon>
 
+#include <cstdio>
+
 using namespace Qt::StringLiterals;
 
 int main(int argc, char* argv[])
 {
+    // Installed with cap_net_raw for live mode: the ping socket is opened now and every
+    // capability is given up before the display, plug-ins or any project are touched.
+    if (!velmora::openIcmpSocketAndDropCapabilities(true)) {
+        std::fputs("velmora: cannot give up the program's capabilities\n", stderr);
+        return 1;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(u"Velmora"_s);
     QApplication::setOrganizationName(u"Velmora"_s);

@@ -160,7 +160,7 @@ const CommandRegistrar registrar(Command{
     u"monitor"_s, u"monitor FILE [--interval SECONDS] [--duration SECONDS] [--json]"_s,
     u"Ping the project's nodes and print each status change (one JSON object a line with\n"
     "--json); runs until --duration has passed or until interrupted."_s,
-    false, runMonitor});
+    false, runMonitor, true});
 
 } // namespace
 } // namespace velmora::cli

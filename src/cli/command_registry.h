@@ -23,6 +23,7 @@ struct Command {
     QString description;   // one or two lines for --help
     bool needsGui = false; // renders with QtGui: run under a QGuiApplication (offscreen)
     std::function<int(const QStringList& arguments)> run; // arguments after the command name
+    bool usesIcmp = false; // opens the ping engine's socket at start, before capabilities go
 };
 
 void registerCommand(Command command);

@@ -4,6 +4,7 @@
 // offscreen platform unless the caller chose one) while the rest run under QCoreApplication.
 
 #include "cli/command_registry.h"
+#include "monitor/process_capabilities.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -55,6 +56,12 @@ int main(int argc, char* argv[])
         return velmora::cli::exitOk;
     }
     const Command* command = first.isEmpty() ? nullptr : findCommand(first);
+    // Installed with cap_net_raw for `monitor`: the socket is opened now and every capability
+    // is given up before any argument or file is read.
+    if (!velmora::openIcmpSocketAndDropCapabilities(command && command->usesIcmp)) {
+        QTextStream(stderr) << "velmora-cli: cannot give up the program's capabilities\n";
+        return velmora::cli::exitFailure;
+    }
     if (!command) {
         QTextStream err(stderr);
         if (!first.isEmpty())

@@ -99,6 +99,9 @@ void AlertCenter::setAlertsEnabled(bool enabled)
     if (m_alertsEnabled == enabled)
         return;
     m_alertsEnabled = enabled;
+    // With alerts off nothing may raise one, a change already waiting for its 2 s neither.
+    if (!enabled)
+        cancelPendingConfirmations();
     emit optionsChanged();
 }
 
@@ -275,10 +278,15 @@ void AlertCenter::resetForModeChange()
 {
     cancelAutoZoom();
     m_previousStatuses.clear();
+    cancelPendingConfirmations();
+    m_lastAlertTime.clear();
+}
+
+void AlertCenter::cancelPendingConfirmations()
+{
     for (AlertScheduler::Handle handle : std::as_const(m_pendingAlertTimers))
         cancelOwned(handle);
     m_pendingAlertTimers.clear();
-    m_lastAlertTime.clear();
 }
 
 std::optional<Node> AlertCenter::findOutageFocus(const QList<qint64>& nodeIds) const

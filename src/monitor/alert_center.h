@@ -70,7 +70,8 @@ public:
     // Makes the given node the only selection (nodes and cables) before an outage zoom.
     void setSelectNode(std::function<void(qint64)> select) { m_selectNode = std::move(select); }
 
-    // Options of the live pane.
+    // Options of the live pane. Turning in-app alerts off also cancels the confirmations
+    // already waiting.
     bool alertsEnabled() const { return m_alertsEnabled; }
     bool systemNotificationsEnabled() const { return m_systemNotificationsEnabled; }
     bool autoZoomToOutage() const { return m_autoZoomToOutage; }
@@ -115,6 +116,7 @@ private:
     void confirmChange(qint64 nodeId, const QString& name, PingStatus previous, PingStatus current);
     void zoomToOutage(const QList<qint64>& nodeIds);
     void cancelAutoZoom();
+    void cancelPendingConfirmations();
     // Schedules on m_scheduler and remembers the handle, so that destruction cancels it.
     AlertScheduler::Handle scheduleOwned(std::chrono::milliseconds delay,
                                          std::function<void()> callback);

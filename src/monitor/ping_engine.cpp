@@ -17,6 +17,7 @@
 #include <linux/filter.h>
 #include <linux/icmp.h>
 #include <netinet/in.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -82,6 +83,12 @@ PingEngine* PingEngine::instance()
         // application object, and pingers may outlive that harmlessly.
         auto* created = new PingEngine;
         created->m_buffers.reset(new char[receiveBatch * (receiveSlot + controlSlot)]);
+        created->m_wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+        // The socket notifiers register these types in Qt's process-wide registry; do it here
+        // rather than first on the engine thread, so that the registry's memory is made before
+        // the thread starts and not freed at exit by another thread than the one that made it.
+        qRegisterMetaType<QSocketDescriptor>();
+        qRegisterMetaType<QSocketNotifier::Type>();
         created->m_thread = new QThread;
         created->m_thread->setObjectName(u"velmora-ping-engine"_s);
         created->moveToThread(created->m_thread);
@@ -124,18 +131,23 @@ QString PingEngine::socketError() const
     return m_socketError;
 }
 
-PingOr<std::monostate> PingEngine::ensureSocket()
-{
-    std::lock_guard lock(m_socketMutex);
-    if (m_isShutDown.load())
-        return PingError::socketNil();
-    if (m_fd >= 0)
-        return std::monostate{};
+namespace {
 
-    auto* random = QRandomGenerator::global();
-    SocketKind kind = SocketKind::datagram;
-    int fd = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMP);
+// An ICMP socket with its options set, or why none could be opened.
+struct OpenedSocket {
+    int fd = -1;
+    PingEngine::SocketKind kind = PingEngine::SocketKind::none;
     quint16 identifier = 0;
+    int receiveBuffer = 0;
+    QString error; // empty with fd < 0: this user may open neither socket kind
+};
+
+OpenedSocket openIcmpSocket()
+{
+    auto* random = QRandomGenerator::global();
+    OpenedSocket opened;
+    opened.kind = PingEngine::SocketKind::datagram;
+    int fd = socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMP);
     if (fd >= 0) {
         // The kernel sets the echo identifier from the bound port and routes replies by it.
         sockaddr_in local{};
@@ -147,33 +159,31 @@ PingOr<std::monostate> PingEngine::ensureSocket()
         }
         socklen_t length = sizeof(local);
         if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) != 0) {
-            ::close(fd);
-            m_socketError = u"Cannot read the ICMP socket's identifier: %1"_s.arg(
+            opened.error = u"Cannot read the ICMP socket's identifier: %1"_s.arg(
                 QString::fromLocal8Bit(strerror(errno)));
-            return PingError::socketOptionsSetError(-1);
+            ::close(fd);
+            return opened;
         }
-        identifier = ntohs(local.sin_port);
+        opened.identifier = ntohs(local.sin_port);
         setInt(fd, SOL_IP, IP_RECVTTL, 1);
     } else {
-        kind = SocketKind::raw;
+        opened.kind = PingEngine::SocketKind::raw;
         fd = socket(AF_INET, SOCK_RAW | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_ICMP);
-        if (fd < 0) {
-            m_socketError = permissionHelp();
-            return PingError::socketOptionsSetError(-1);
-        }
-        identifier = quint16(random->bounded(0, 65535));
+        if (fd < 0)
+            return opened;
+        opened.identifier = quint16(random->bounded(0, 65535));
         icmp_filter filter{};
         filter.data =
             ~((1U << ICMP_ECHOREPLY) | (1U << ICMP_DEST_UNREACH) | (1U << ICMP_TIME_EXCEEDED));
         setsockopt(fd, SOL_RAW, ICMP_FILTER, &filter, sizeof(filter));
-        attachIdentifierFilter(fd, identifier); // an optimisation: replies are checked anyway
+        attachIdentifierFilter(fd,
+                               opened.identifier); // an optimisation: replies are checked anyway
     }
 
     if (setInt(fd, SOL_SOCKET, SO_TIMESTAMPNS, 1) != 0) {
-        const int result = -1;
         ::close(fd);
-        m_socketError = u"Cannot enable kernel receive stamps on the ICMP socket"_s;
-        return PingError::socketOptionsSetError(result);
+        opened.error = u"Cannot enable kernel receive stamps on the ICMP socket"_s;
+        return opened;
     }
     setInt(fd, SOL_SOCKET, SO_RXQ_OVFL, 1);
     // Each unread reply costs about 0.8 kB of buffer: room for a few thousand while a reader
@@ -182,17 +192,75 @@ PingOr<std::monostate> PingEngine::ensureSocket()
         setInt(fd, SOL_SOCKET, SO_RCVBUF, wantedReceiveBuffer);
     if (setInt(fd, SOL_SOCKET, SO_SNDBUFFORCE, wantedSendBuffer) != 0)
         setInt(fd, SOL_SOCKET, SO_SNDBUF, wantedSendBuffer);
-    int granted = 0;
-    socklen_t grantedLength = sizeof(granted);
-    getsockopt(fd, SOL_SOCKET, SO_RCVBUF, &granted, &grantedLength);
+    socklen_t grantedLength = sizeof(opened.receiveBuffer);
+    getsockopt(fd, SOL_SOCKET, SO_RCVBUF, &opened.receiveBuffer, &grantedLength);
+    opened.fd = fd;
+    return opened;
+}
 
-    m_fd = fd;
-    m_identifier = identifier;
-    m_receiveBuffer = granted;
-    m_kind = kind;
+// A socket opened before the engine existed, waiting for the engine to take it over.
+std::mutex earlySocketMutex;
+OpenedSocket earlySocket;
+
+} // namespace
+
+bool PingEngine::openSocketEarly()
+{
+    std::lock_guard lock(earlySocketMutex);
+    if (earlySocket.fd < 0) {
+        OpenedSocket opened = openIcmpSocket();
+        if (opened.fd >= 0)
+            earlySocket = opened;
+    }
+    return earlySocket.fd >= 0;
+}
+
+PingOr<std::monostate> PingEngine::ensureSocket()
+{
+    std::lock_guard lock(m_socketMutex);
+    if (m_isShutDown.load())
+        return PingError::socketNil();
+    if (m_fd >= 0)
+        return std::monostate{};
+
+    OpenedSocket opened;
+    {
+        std::lock_guard early(earlySocketMutex);
+        std::swap(opened, earlySocket);
+    }
+    if (opened.fd < 0)
+        opened = openIcmpSocket();
+    if (opened.fd < 0) {
+        m_socketError = opened.error.isEmpty() ? permissionHelp() : opened.error;
+        return PingError::socketOptionsSetError(-1);
+    }
+    m_fd = opened.fd;
+    m_identifier = opened.identifier;
+    m_receiveBuffer = opened.receiveBuffer;
+    m_kind = opened.kind;
     m_socketError.clear();
-    QMetaObject::invokeMethod(this, &PingEngine::setUpOnThread, Qt::QueuedConnection);
+    wake(); // to watch the new socket
     return std::monostate{};
+}
+
+void PingEngine::wake()
+{
+    const quint64 one = 1;
+    if (write(m_wakeFd, &one, sizeof(one)) < 0) {
+        // EAGAIN: the counter is full, so a wake-up is pending anyway.
+    }
+}
+
+void PingEngine::onWake()
+{
+    quint64 count;
+    if (read(m_wakeFd, &count, sizeof(count)) < 0) {
+        // EAGAIN: another wake-up read it first.
+    }
+    if (m_isShutDown.load())
+        tearDownOnThread();
+    else
+        setUpOnThread();
 }
 
 void PingEngine::setUpOnThread()
@@ -202,6 +270,8 @@ void PingEngine::setUpOnThread()
         m_timer->setSingleShot(true);
         m_timer->setTimerType(Qt::PreciseTimer);
         connect(m_timer, &QTimer::timeout, this, &PingEngine::onTick);
+        m_wakeNotifier = new QSocketNotifier(m_wakeFd, QSocketNotifier::Read, this);
+        connect(m_wakeNotifier, &QSocketNotifier::activated, this, &PingEngine::onWake);
     }
     int fd;
     {
@@ -225,18 +295,30 @@ void PingEngine::shutdown()
     if (m_isShutDown.exchange(true))
         return;
     if (m_thread && m_thread->isRunning()) {
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                delete m_notifier;
-                m_notifier = nullptr;
-                delete m_timer;
-                m_timer = nullptr;
-            },
-            Qt::BlockingQueuedConnection);
-        m_thread->quit();
+        wake();
         m_thread->wait();
+    } else {
+        closeSocket();
     }
+}
+
+void PingEngine::tearDownOnThread()
+{
+    // The socket is closed here, on the thread that reads it, not after the thread has gone:
+    // every access to it is then ordered by this thread or by m_socketMutex. The wake-up
+    // descriptor stays open; other threads may still write to it.
+    delete m_notifier;
+    m_notifier = nullptr;
+    m_wakeNotifier->deleteLater(); // we are in its signal; the thread's end deletes it
+    m_wakeNotifier = nullptr;
+    delete m_timer;
+    m_timer = nullptr;
+    closeSocket();
+    m_thread->quit();
+}
+
+void PingEngine::closeSocket()
+{
     std::lock_guard lock(m_socketMutex);
     if (m_fd >= 0)
         ::close(m_fd);
@@ -267,7 +349,7 @@ void PingEngine::schedule(qint64 dueMonotonicNs, std::weak_ptr<Pinger> pinger, E
     // The engine thread re-arms after every tick; other threads wake it when they need an
     // earlier tick than the one armed.
     if (!isEngineThread() && dueMonotonicNs < m_armedDue.load() && !m_wakePending.exchange(true))
-        QMetaObject::invokeMethod(this, &PingEngine::armTimer, Qt::QueuedConnection);
+        wake();
 }
 
 void PingEngine::armTimer()

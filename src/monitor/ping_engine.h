@@ -51,6 +51,10 @@ public:
     // Opens the shared socket when it is not open yet: an ICMP datagram socket if the user's
     // group may (net.ipv4.ping_group_range), else a raw socket (CAP_NET_RAW). Any thread.
     PingOr<std::monostate> ensureSocket();
+    // Opens that socket before the engine or the application object exists, for a program that
+    // gives up its capabilities right after; the engine takes it over on first use. False when
+    // neither socket kind opens (ensureSocket() then tries again and says why).
+    static bool openSocketEarly();
     SocketKind socketKind() const { return m_kind.load(); }
     static QString socketKindName(SocketKind kind);
     // The echo identifier every request of this engine carries (datagram sockets force it).
@@ -89,7 +93,13 @@ public:
 
 private:
     PingEngine() = default;
+    // Other threads reach the engine thread only through an eventfd and state under a lock or
+    // in atomics: no queued calls, whose ordering lives inside Qt.
+    void wake();
+    void onWake();
     void setUpOnThread();
+    void tearDownOnThread();
+    void closeSocket();
     void onReadable();
     void onTick();
     void armTimer();
@@ -110,6 +120,8 @@ private:
     QThread* m_thread = nullptr;
     QTimer* m_timer = nullptr;
     QSocketNotifier* m_notifier = nullptr;
+    int m_wakeFd = -1;
+    QSocketNotifier* m_wakeNotifier = nullptr;
 
     mutable std::mutex m_socketMutex;
     int m_fd = -1;

@@ -85,21 +85,24 @@ QList<qint64> PingManager::nodeIdsForAddress(const QString& address) const
 
 bool PingManager::isMonitorableAddress(const QString& address)
 {
-    if (address.isEmpty() || address == u"0.0.0.0"_s)
-        return false;
     const QStringList pieces = address.split(u'.', Qt::SkipEmptyParts);
     if (pieces.size() != 4)
         return false;
+    bool allZero = true;
     for (const QString& piece : pieces) {
         for (QChar c : piece) {
             if (c < u'0' || c > u'9')
                 return false;
         }
         bool ok = false;
-        if (piece.toUInt(&ok) > 255 || !ok)
+        const uint value = piece.toUInt(&ok);
+        if (!ok || value > 255)
             return false;
+        allZero = allZero && value == 0;
     }
-    return true;
+    // 0.0.0.0 in any spelling ("00.0.0.0", "0.0.0.0.") is the placeholder of a node without an
+    // address; Linux would answer it locally and show the node online.
+    return !allZero;
 }
 
 PingStatus PingManager::classifyLatency(double milliseconds)
@@ -125,7 +128,10 @@ void PingManager::startMonitoring(const QList<Node>& nodes)
         }
         if (!it->contains(node.id))
             it->append(node.id);
+        // Unknown again, and without the response time of the previous run beside it.
         m_nodeStatuses.insert(node.id, PingStatus::unknown);
+        m_nodeLatencies.remove(node.id);
+        m_responseTimes.remove(node.id);
     }
     {
         std::lock_guard lock(m_core->mutex);
@@ -133,6 +139,18 @@ void PingManager::startMonitoring(const QList<Node>& nodes)
         m_core->ipToNodeIds = m_ipToNodeIds;
         m_core->hasBeenOnline.clear();
         m_core->pendingUpdates.clear();
+    }
+
+    // Known before the reset is published, so that its observers see why nothing will answer.
+    bool canPing = false;
+    if (!m_startOrder.isEmpty()) {
+        canPing = bool(PingEngine::instance()->ensureSocket());
+        m_monitoringError.clear();
+        if (!canPing) {
+            m_monitoringError = PingEngine::instance()->socketError();
+            if (m_monitoringError.isEmpty())
+                m_monitoringError = PingEngine::permissionHelp();
+        }
     }
 
     m_batchTimer = new QTimer(this);
@@ -143,13 +161,9 @@ void PingManager::startMonitoring(const QList<Node>& nodes)
 
     if (m_startOrder.isEmpty())
         return;
-    const PingOr<std::monostate> socket = PingEngine::instance()->ensureSocket();
-    if (!socket) {
-        // Nodes stay unknown; the user learns once what would allow pinging.
-        QString message = PingEngine::instance()->socketError();
-        if (message.isEmpty())
-            message = PingEngine::permissionHelp();
-        emit monitoringError(message);
+    if (!canPing) {
+        // Nodes stay unknown; the user learns what would allow pinging.
+        emit monitoringError(m_monitoringError);
         return;
     }
     m_staggerClock.start();

@@ -36,11 +36,15 @@ public:
     ~PingManager() override;
 
     // Restarts monitoring for `nodes`: every node with a dotted IPv4 address (blanks trimmed,
-    // not 0.0.0.0) is set to unknown at once; pingers start 50 ms apart, one per address.
+    // not 0.0.0.0) is set to unknown at once and loses its latencies; pingers start 50 ms
+    // apart, one per address.
     void startMonitoring(const QList<Node>& nodes);
     // Stops every pinger; the last published statuses and latencies stay.
     void stopMonitoring();
     bool isMonitoring() const { return m_batchTimer != nullptr; }
+    // Why the last start that had addresses to ping could open no ICMP socket, with what to
+    // run to allow it; empty once a socket is open.
+    const QString& monitoringErrorMessage() const { return m_monitoringError; }
 
     // A cable's status from the statuses of the nodes its points attach to. A cable found up
     // (online or slow) is remembered, and only such a cable can be offline later.
@@ -64,7 +68,7 @@ public:
     QList<qint64> nodeIdsForAddress(const QString& address) const;
 
     // Trimmed text that is four dot-separated decimal numbers 0-255 (empty pieces dropped),
-    // other than 0.0.0.0.
+    // not all of them zero.
     static bool isMonitorableAddress(const QString& trimmedAddress);
     // The rule behind cableStatus: the statuses of the attached nodes that have one decide;
     // `wasUp` says whether the cable has been found up since monitoring started.
@@ -98,6 +102,7 @@ private:
     QTimer* m_staggerTimer = nullptr;
     QTimer* m_batchTimer = nullptr;
     double m_pingInterval = 3.0;
+    QString m_monitoringError;
     qint64 m_totalPingsSent = 0;
 };
 

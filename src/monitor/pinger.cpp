@@ -184,8 +184,12 @@ void Pinger::stop(bool resetSequence)
 {
     quint64 transmitted;
     {
-        std::lock_guard lock(m_mutex);
+        std::unique_lock lock(m_mutex);
         m_killswitch = true;
+        // Callers may free what their observer uses as soon as stop() returns: wait for a call
+        // in flight. On the engine thread no call can be in flight but the one we are inside.
+        if (!m_engine->isEngineThread())
+            m_callbacksIdle.wait(lock, [this] { return m_callbacksInFlight == 0; });
         m_isPinging = false;
         ++m_sendToken;
         ++m_requestToken;
@@ -388,11 +392,18 @@ void Pinger::deliverResponse(const PingResponse& response)
             return;
         observer = m_observer;
         delegate = m_delegate;
+        if (observer || delegate)
+            ++m_callbacksInFlight;
     }
+    if (!observer && !delegate)
+        return;
     if (observer)
         (*observer)(response);
     if (delegate)
         delegate->pingerDidReceive(response);
+    std::lock_guard lock(m_mutex);
+    if (--m_callbacksInFlight == 0)
+        m_callbacksIdle.notify_all();
 }
 
 void Pinger::scheduleNext()

@@ -11,6 +11,7 @@
 
 #include <QUuid>
 
+#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -61,6 +62,9 @@ public:
     void setResponseHistoryLimit(int limit);
 
     PingOr<std::monostate> start();
+    // Once stop() returns no observer or delegate call is running or will run, so what they
+    // use may go. Called from another thread it waits for a call in flight: the caller must
+    // not hold anything that call waits for. Called from an observer it returns at once.
     void stop(bool resetSequence = true);
     void halt(bool resetSequence = true);
 
@@ -115,6 +119,8 @@ private:
     bool m_isPinging = false;
     bool m_killswitch = false;
     bool m_hasSocket = false;
+    int m_callbacksInFlight = 0; // observer and delegate calls running on the engine thread
+    std::condition_variable m_callbacksIdle;
     quint64 m_sendToken = 0;      // invalidates scheduled sends on stop and restart
     quint64 m_requestToken = 0;   // invalidates the timeout of a request that has ended
     qint64 m_sequenceStartNs = 0; // monotonic, when the request was started

@@ -16,6 +16,8 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
+using namespace Qt::StringLiterals;
+
 namespace velmora {
 
 LiveMonitoring::LiveMonitoring(ProjectSession* session, ViewState* view, PingManager* pingManager,
@@ -54,19 +56,11 @@ LiveMonitoring::LiveMonitoring(ProjectSession* session, ViewState* view, PingMan
 
     connect(m_livePane, &LivePane::optionToggled, this, [this](LiveOption option) {
         switch (option) {
-        case LiveOption::liveGlow: {
-            const bool on = !m_view->liveGlowEnabled();
-            m_view->setLiveGlowEnabled(on);
+        case LiveOption::liveGlow:
             // Without the glow no pings are sent, so statuses freeze and no alerts arise.
-            if (on) {
-                m_pingManager->startMonitoring(m_session->nodes());
-                m_canvas->startPulse();
-            } else {
-                m_pingManager->stopMonitoring();
-                m_canvas->stopPulse();
-            }
+            m_view->setLiveGlowEnabled(!m_view->liveGlowEnabled());
+            startOrStopPinging();
             break;
-        }
         case LiveOption::inAppAlerts:
             m_alerts->setAlertsEnabled(!m_alerts->alertsEnabled());
             break;
@@ -81,9 +75,16 @@ LiveMonitoring::LiveMonitoring(ProjectSession* session, ViewState* view, PingMan
     });
     connect(m_livePane, &LivePane::presetChosen, this, [this](PingIntervalPreset preset) {
         // The alert state is kept: the restart only resets statuses to unknown, which raises
-        // no alert.
+        // no alert. With the glow off the interval waits for it to be turned on.
         m_pingManager->setPingInterval(seconds(preset));
-        m_pingManager->startMonitoring(m_session->nodes());
+        startOrStopPinging();
+        refreshPanes();
+    });
+    connect(m_pingManager, &PingManager::monitoringError, this, [this](const QString& message) {
+        if (message != m_warnedMessage) {
+            m_warnedMessage = message;
+            emit monitoringWarning(message);
+        }
         refreshPanes();
     });
     connect(m_history, &AlertHistory::showAlertHistoryChanged, this,
@@ -92,16 +93,31 @@ LiveMonitoring::LiveMonitoring(ProjectSession* session, ViewState* view, PingMan
     refreshPanes();
 }
 
-void LiveMonitoring::prepareForMode(AppMode mode)
+void LiveMonitoring::applyMode(AppMode mode)
 {
     m_view->stopAnimation();
     m_alerts->resetForModeChange();
     if (mode == AppMode::live)
         m_notifier->requestPermission();
+    startOrStopPinging();
+}
+
+void LiveMonitoring::startOrStopPinging()
+{
+    if (m_view->appMode() == AppMode::live && m_view->liveGlowEnabled()) {
+        m_pingManager->startMonitoring(m_session->nodes());
+        m_canvas->startPulse();
+    } else {
+        m_pingManager->stopMonitoring();
+        m_canvas->stopPulse();
+    }
 }
 
 void LiveMonitoring::onPublished()
 {
+    // A start that could open a socket: permission has come, a later loss is news again.
+    if (m_pingManager->monitoringErrorMessage().isEmpty())
+        m_warnedMessage.clear();
     m_alerts->handleStatusChanges(m_session->nodes(), m_pingManager->nodeStatuses(),
                                   m_view->appMode() == AppMode::live);
     refreshPanes();
@@ -119,6 +135,10 @@ void LiveMonitoring::refreshPanes()
     options.systemNotificationsEnabled = m_alerts->systemNotificationsEnabled();
     options.autoZoomToOutage = m_alerts->autoZoomToOutage();
     m_livePane->setOptions(options);
+    QString notice = m_pingManager->monitoringErrorMessage();
+    if (!options.liveGlowEnabled)
+        notice = u"Live Glow is off: no pings are sent."_s;
+    m_livePane->setNotice(notice);
     m_nodeDetails->setLiveState(live, m_pingManager->nodeStatuses(),
                                 m_pingManager->responseTimes());
 }

@@ -2,8 +2,8 @@
 #pragma once
 // Live mode of one window, wired together: the alert logic and desktop notifications driven by
 // the ping manager's publications, the "Live Monitoring" section, the node details block, the
-// alert banners and the alert history. The window creates one and calls prepareForMode() in
-// its mode switch before monitoring starts or stops, and layoutOverlays() when it lays out.
+// alert banners and the alert history. The window creates one and calls applyMode() in its
+// mode switch, and layoutOverlays() when it lays out.
 
 #include "canvas/hit_test.h"
 
@@ -42,10 +42,10 @@ public:
     AlertBanners* banners() const { return m_banners; }
     AlertHistory* history() const { return m_history; }
 
-    // The alert part of the mode switch, run after the mode is set and before monitoring starts
-    // (live) or stops (edit): stop the view animation, reset the alert bookkeeping and, when
-    // going live, ask for notification permission.
-    void prepareForMode(AppMode mode);
+    // The live part of the mode switch, run after the view's mode is set: stop the view
+    // animation, reset the alert bookkeeping, ask for notification permission when going live,
+    // then ping and pulse in live mode with "Live Glow" on, and stop both otherwise.
+    void applyMode(AppMode mode);
 
     // Places the history button at the top right of `freeArea` (the canvas between the panes)
     // and the banner stack below it.
@@ -54,8 +54,14 @@ public:
 signals:
     // The user activated one of our desktop notifications.
     void activationRequested();
+    // No ICMP socket may be opened: what to run to allow it. Once per window for each reason,
+    // however often monitoring starts; the live pane keeps showing it meanwhile.
+    void monitoringWarning(const QString& message);
 
 private:
+    // Pinging (and the glow's pulse) runs exactly while the window is live with "Live Glow"
+    // on; a start restarts monitoring.
+    void startOrStopPinging();
     void onPublished();
     void refreshPanes();
 
@@ -70,6 +76,7 @@ private:
     AlertBanners* m_banners;
     AlertHistory* m_history;
     QRect m_freeArea;
+    QString m_warnedMessage; // the monitoring warning already given
 };
 
 } // namespace velmora

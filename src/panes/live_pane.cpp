@@ -167,9 +167,9 @@ QIcon chevronUpDownIcon(const QColor& color)
 }
 
 LivePane::LivePane(QWidget* parent)
-    : QWidget(parent), m_gearButton(new QToolButton(this)), m_optionsBox(new QWidget(this)),
-      m_intervalButton(new QToolButton(this)), m_intervalMenu(new QMenu(this)),
-      m_recommendation(new QLabel(this))
+    : QWidget(parent), m_gearButton(new QToolButton(this)), m_notice(new QLabel(this)),
+      m_optionsBox(new QWidget(this)), m_intervalButton(new QToolButton(this)),
+      m_intervalMenu(new QMenu(this)), m_recommendation(new QLabel(this))
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -210,6 +210,12 @@ LivePane::LivePane(QWidget* parent)
         layout->addLayout(row);
         m_countValues.insert(label, value);
     }
+    styleLabel(m_notice, paneGrey, 10);
+    m_notice->setWordWrap(true);
+    m_notice->setTextFormat(Qt::PlainText);
+    m_notice->setTextInteractionFlags(Qt::TextSelectableByMouse); // the command to copy
+    m_notice->hide();
+    layout->addWidget(m_notice);
 
     auto* optionsLayout = new QVBoxLayout(m_optionsBox);
     optionsLayout->setContentsMargins(0, 4, 0, 4);
@@ -298,6 +304,17 @@ void LivePane::setOptions(const LiveOptions& options)
 void LivePane::setPingInterval(double seconds)
 {
     m_intervalButton->setText(pingIntervalLabel(seconds));
+}
+
+void LivePane::setNotice(const QString& text)
+{
+    m_notice->setText(text);
+    m_notice->setVisible(!text.isEmpty());
+}
+
+QString LivePane::noticeText() const
+{
+    return m_notice->text();
 }
 
 void LivePane::setShowLiveOptions(bool shown)

@@ -62,6 +62,9 @@ public:
     void setStatuses(const QList<Node>& nodes, const QHash<qint64, PingStatus>& statuses);
     void setOptions(const LiveOptions& options);
     void setPingInterval(double seconds);
+    // A line under the counts saying why nothing is pinged (empty hides it).
+    void setNotice(const QString& text);
+    QString noticeText() const;
 
     bool showLiveOptions() const { return m_showLiveOptions; }
     void setShowLiveOptions(bool shown);
@@ -91,6 +94,7 @@ private:
     bool m_showLiveOptions = false;
     QToolButton* m_gearButton;
     QHash<QString, QLabel*> m_countValues;
+    QLabel* m_notice;
     QWidget* m_optionsBox;
     QHash<LiveOption, QPushButton*> m_optionButtons;
     QHash<LiveOption, QLabel*> m_optionBadges;

@@ -101,7 +101,8 @@ private slots:
     void transitions();
     void nothingExaminedWhenDisabledOrInEditMode();
     void confirmationNeedsTheStatusToHold();
-    void modeChangeForgetsPendingAndPrevious();
+    void pendingConfirmationsCancelled_data();
+    void pendingConfirmationsCancelled();
     void alertListKeepsFifty();
     void bannersShowFiveOldestAndHideAfterFiveSeconds();
     void autoZoomHoldsForFiveSeconds();
@@ -195,8 +196,16 @@ void TestAlertCenter::confirmationNeedsTheStatusToHold()
     QVERIFY(h.center.alerts().isEmpty());
 }
 
-void TestAlertCenter::modeChangeForgetsPendingAndPrevious()
+void TestAlertCenter::pendingConfirmationsCancelled_data()
 {
+    QTest::addColumn<bool>("modeChange");
+    QTest::newRow("mode change") << true;
+    QTest::newRow("in-app alerts turned off") << false;
+}
+
+void TestAlertCenter::pendingConfirmationsCancelled()
+{
+    QFETCH(bool, modeChange);
     Harness h;
     h.nodes = {makeNode(1, u"A"_s), makeNode(2, u"B"_s)};
     h.publish(1, onlineS);
@@ -204,13 +213,18 @@ void TestAlertCenter::modeChangeForgetsPendingAndPrevious()
     h.publish(1, offlineS);
     QCOMPARE(h.center.pendingAlertTimers().size(), 1);
     h.clock.advance(1000);
-    h.center.resetForModeChange();
+    if (modeChange)
+        h.center.resetForModeChange();
+    else
+        h.center.setAlertsEnabled(false);
     QVERIFY(h.center.pendingAlertTimers().isEmpty());
-    QVERIFY(h.center.previousStatuses().isEmpty());
     h.clock.advance(5000);
     QVERIFY(h.center.alerts().isEmpty());
+    if (!modeChange)
+        return;
 
-    // After the reset the next status seen is only recorded, even though it differs.
+    // After a mode change the next status seen is only recorded, even though it differs.
+    QVERIFY(h.center.previousStatuses().isEmpty());
     h.publish(2, offlineS);
     QCOMPARE(h.center.previousStatuses().value(2), PingStatus::offline);
     h.clock.advance(5000);

@@ -15,8 +15,14 @@
 
 #include <QMenu>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QSignalSpy>
 #include <QTest>
 #include <QVBoxLayout>
+
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 using namespace velmora;
 using namespace Qt::StringLiterals;
@@ -59,31 +65,74 @@ struct Window {
                                   liveSlot, &host);
     }
 
+    // The window's mode switch.
     void switchTo(AppMode mode)
     {
         view.setAppMode(mode);
-        live->prepareForMode(mode);
-        if (mode == AppMode::live) {
-            pingManager.startMonitoring(session.nodes());
-            canvas->startPulse();
-        } else {
-            pingManager.stopMonitoring();
-            canvas->stopPulse();
-        }
+        live->applyMode(mode);
     }
 };
+
+// Puts CAP_NET_RAW into or out of this thread's effective set (it stays permitted, so it can
+// come back); false when this thread is not permitted it. The engine opens its socket on the
+// thread that starts monitoring.
+bool setEffectiveNetRaw(bool on)
+{
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2] = {};
+    if (syscall(SYS_capget, &header, data) != 0 || !(data[0].permitted & (1U << CAP_NET_RAW)))
+        return false;
+    data[0].effective =
+        on ? data[0].effective | (1U << CAP_NET_RAW) : data[0].effective & ~(1U << CAP_NET_RAW);
+    return syscall(SYS_capset, &header, data) == 0;
+}
 
 } // namespace
 
 class TestLiveMonitoring final : public QObject {
     Q_OBJECT
 private slots:
+    // First: it needs an engine that has not opened its socket yet.
+    void missingPermissionSaidOncePerWindow();
     void liveGlowStopsAndRestartsMonitoring();
     void intervalChoiceRestartsWithNewInterval();
+    void liveGlowOffSendsNoPings_data();
+    void liveGlowOffSendsNoPings();
     void optionsReachTheAlertCenter();
     void liveSectionOnlyInLiveMode();
     void loopbackNodeCountsOnline();
 };
+
+void TestLiveMonitoring::missingPermissionSaidOncePerWindow()
+{
+    const bool mayRestore = setEffectiveNetRaw(false);
+    const auto restore = qScopeGuard([] { setEffectiveNetRaw(true); });
+    Window w;
+    QSignalSpy warnings(w.live, &LiveMonitoring::monitoringWarning);
+    w.switchTo(AppMode::live);
+    if (warnings.isEmpty()) {
+        w.switchTo(AppMode::edit);
+        QSKIP("An ICMP socket opens here without CAP_NET_RAW (net.ipv4.ping_group_range admits "
+              "this user's group)");
+    }
+    w.live->livePane()->intervalMenu()->actions().at(0)->trigger();
+    w.switchTo(AppMode::edit);
+    w.switchTo(AppMode::live);
+    QCOMPARE(warnings.count(), 1);
+    const QString reason = warnings.first().first().toString();
+    QVERIFY2(reason.contains(u"setcap cap_net_raw+ep"_s), qPrintable(reason));
+    QCOMPARE(w.live->livePane()->noticeText(), reason);
+    QVERIFY(w.live->livePane()->isVisibleTo(&w.host));
+
+    if (!mayRestore)
+        QSKIP("Without CAP_NET_RAW permitted the permission cannot be given back here");
+    QVERIFY(setEffectiveNetRaw(true));
+    w.live->livePane()->intervalMenu()->actions().at(0)->trigger();
+    QCOMPARE(w.live->livePane()->noticeText(), QString());
+    QTRY_COMPARE_WITH_TIMEOUT(w.pingManager.nodeStatuses().value(1), PingStatus::online, 5000);
+    QCOMPARE(warnings.count(), 1);
+    w.switchTo(AppMode::edit);
+}
 
 void TestLiveMonitoring::liveGlowStopsAndRestartsMonitoring()
 {
@@ -118,6 +167,40 @@ void TestLiveMonitoring::intervalChoiceRestartsWithNewInterval()
     // The restart sets the monitored node back to unknown; the other has no entry at all.
     QCOMPARE(w.pingManager.nodeStatuses().value(1), PingStatus::unknown);
     QCOMPARE(w.live->livePane()->counts(), (LiveCounts{0, 0, 0, 2}));
+    w.switchTo(AppMode::edit);
+}
+
+void TestLiveMonitoring::liveGlowOffSendsNoPings_data()
+{
+    QTest::addColumn<bool>("viaPreset");
+    QTest::newRow("entering live mode") << false;
+    QTest::newRow("choosing a preset") << true;
+}
+
+void TestLiveMonitoring::liveGlowOffSendsNoPings()
+{
+    QFETCH(bool, viaPreset);
+    Window w;
+    LivePane* pane = w.live->livePane();
+    if (viaPreset) {
+        w.switchTo(AppMode::live);
+        emit pane->optionToggled(LiveOption::liveGlow);
+        pane->intervalMenu()->actions().at(0)->trigger();
+        QCOMPARE(pane->intervalButtonText(), u"Fast (1s)"_s); // kept for when pinging resumes
+    } else {
+        emit pane->optionToggled(LiveOption::liveGlow);
+        w.switchTo(AppMode::live);
+    }
+    QVERIFY(!w.pingManager.isMonitoring());
+    QVERIFY(!w.canvas->isPulsing());
+    QCOMPARE(pane->optionBadgeText(LiveOption::liveGlow), u"OFF"_s);
+    QCOMPARE(pane->noticeText(), u"Live Glow is off: no pings are sent."_s);
+
+    emit pane->optionToggled(LiveOption::liveGlow);
+    QCOMPARE(pane->noticeText(), w.pingManager.monitoringErrorMessage());
+    QVERIFY(w.pingManager.isMonitoring());
+    QVERIFY(w.canvas->isPulsing());
+    QCOMPARE(w.pingManager.pingInterval(), viaPreset ? 1.0 : 3.0);
     w.switchTo(AppMode::edit);
 }
 

@@ -478,6 +478,10 @@ void TestIcmpPacket::monitorableAddresses_data()
     QTest::newRow("three pieces") << u"10.0.0"_s << false;
     QTest::newRow("host name") << u"router.local"_s << false;
     QTest::newRow("zero") << u"0.0.0.0"_s << false;
+    // Linux answers 0.0.0.0 itself: every spelling of it is a placeholder, not a host.
+    QTest::newRow("zero, leading zeros") << u"00.0.0.0"_s << false;
+    QTest::newRow("zero, padded") << u"000.000.000.000"_s << false;
+    QTest::newRow("zero, stray dots") << u".0.0..0.0."_s << false;
     QTest::newRow("empty") << QString() << false;
     QTest::newRow("empty piece dropped") << u"10..0.0.5"_s << true;
     QTest::newRow("sign") << u"+1.2.3.4"_s << false;

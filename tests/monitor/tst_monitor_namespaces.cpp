@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -44,13 +45,11 @@ public:
             m_process.waitForFinished(5000);
         }
     }
-    void start(const QString& ns, const QStringList& prefix, const QStringList& arguments)
+    void start(const QString& ns, const QStringList& prefix, const QStringList& arguments,
+               const QString& program = QStringLiteral(VELMORA_MONITOR_PROBE))
     {
-        QStringList all = {u"netns"_s, u"exec"_s, ns};
-        all += prefix;
-        all += QStringLiteral(VELMORA_MONITOR_PROBE);
-        all += arguments;
-        m_process.start(u"ip"_s, all);
+        m_process.start(u"ip"_s, QStringList{u"netns"_s, u"exec"_s, ns} + prefix +
+                                     QStringList{program} + arguments);
     }
     // Reads lines until `predicate` holds for one of them (true) or the time is up (false).
     template <typename Predicate> bool waitFor(Predicate predicate, int timeoutMs)
@@ -96,10 +95,12 @@ private slots:
     void hostGoesDownAndComesBack();
     void addressRemovedMeansOffline();
     void rawSocketPath();
+    void slowAndLateReplies();
     void unprivilegedDatagramPath();
     void noSocketTellsWhatToRun();
     void cliPrintsStatusChanges();
     void cliCannotPing();
+    void capabilitiesGoOnceTheSocketIsOpen();
 
 private:
     QString createNamespace(const QString& groupRange, const QStringList& addresses);
@@ -202,6 +203,50 @@ void TestMonitorNamespaces::rawSocketPath()
     QVERIFY(probe.waitForStatus(1, u"offline"_s, 10000));
 }
 
+void TestMonitorNamespaces::slowAndLateReplies()
+{
+    // The kernel answers no echo request; a responder of ours answers after the delay it is
+    // told.
+    const QString ns = createNamespace(u"0 2147483647"_s, {u"127.10.0.1"_s});
+    QVERIFY(!ns.isEmpty());
+    QVERIFY(nsExec(ns, {u"sysctl"_s, u"-qw"_s, u"net.ipv4.icmp_echo_ignore_all=1"_s}));
+    QProcess responder;
+    responder.start(u"ip"_s, {u"netns"_s, u"exec"_s, ns, QStringLiteral(VELMORA_ICMP_RESPONDER),
+                              u"127.10.0.1"_s});
+    QVERIFY(responder.waitForStarted());
+    const auto stopResponder = qScopeGuard([&] {
+        responder.closeWriteChannel(); // it ends with its input
+        if (!responder.waitForFinished(3000))
+            responder.kill();
+    });
+    Probe probe;
+    probe.start(ns, {}, {u"--interval"_s, u"0.2"_s, u"127.10.0.1"_s});
+
+    // Above 200 ms a reply is slow; after the 1 s timeout it is too late: offline, and its late
+    // arrival changes nothing until prompt replies make the host online again.
+    const struct {
+        int delayMs;
+        QString status;
+        double minimumMs;
+        double maximumMs;
+    } steps[] = {{0, u"online"_s, 0.0, 200.0},
+                 {350, u"slow"_s, 350.0, 1000.0},
+                 {1400, u"offline"_s, 0.0, 0.0},
+                 {0, u"online"_s, 0.0, 200.0}};
+    for (const auto& step : steps) {
+        responder.write(QByteArray::number(step.delayMs) + '\n');
+        QVERIFY(responder.waitForBytesWritten(1000));
+        QVERIFY2(probe.waitForStatus(1, step.status, 10000), qPrintable(step.status));
+        const QJsonValue latency = probe.lines().last().value(u"latencyMs"_s);
+        if (step.maximumMs == 0.0) {
+            QVERIFY(latency.isNull());
+        } else {
+            QVERIFY2(latency.toDouble() >= step.minimumMs && latency.toDouble() < step.maximumMs,
+                     qPrintable(QString::number(latency.toDouble())));
+        }
+    }
+}
+
 static const QStringList asNobody = {u"setpriv"_s, u"--reuid=nobody"_s, u"--regid=nogroup"_s,
                                      u"--clear-groups"_s};
 
@@ -290,6 +335,52 @@ void TestMonitorNamespaces::cliCannotPing()
         QSKIP("The user nobody cannot run velmora-cli or read the project here");
     QCOMPARE(cli.exitCode(), 3);
     QVERIFY2(err.contains(u"ping_group_range"_s) && err.contains(u"setcap"_s), qPrintable(err));
+}
+
+void TestMonitorNamespaces::capabilitiesGoOnceTheSocketIsOpen()
+{
+    // An installed velmora-cli carries cap_net_raw. Run by an ordinary user where datagram
+    // sockets are refused, it pings through a raw socket, yet holds no capability meanwhile.
+    const QString ns = createNamespace(u"1 0"_s, {u"127.0.10.1"_s});
+    QVERIFY(!ns.isEmpty());
+    QTemporaryDir dir;
+    const auto readable =
+        QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther;
+    QFile::setPermissions(dir.path(), readable);
+    const QString cli = dir.filePath(u"velmora-cli"_s);
+    const QString project = dir.filePath(u"p.velmora"_s);
+    QVERIFY(QFile::copy(QStringLiteral(VELMORA_CLI), cli));
+    QVERIFY(QFile::copy(QStringLiteral(VELMORA_SOURCE_DIR "/examples/demo.velmora"), project));
+    QFile::setPermissions(cli, readable);
+    QFile::setPermissions(project, QFile::ReadOwner | QFile::ReadOther);
+    QString capabilities;
+    if (!run(u"setcap"_s, {u"cap_net_raw+ep"_s, cli}, &capabilities) ||
+        !run(u"getcap"_s, {cli}, &capabilities) || !capabilities.contains(u"cap_net_raw"_s))
+        QSKIP(qPrintable(u"%1 keeps no file capabilities (setcap, getcap: %2)"_s.arg(
+            dir.path(), capabilities.trimmed())));
+
+    Probe monitor;
+    monitor.start(
+        ns, asNobody,
+        {u"monitor"_s, project, u"--interval"_s, u"0.2"_s, u"--duration"_s, u"30"_s, u"--json"_s},
+        cli);
+    const bool online = monitor.waitFor(
+        [](const QJsonObject& l) {
+            return l.value(u"ip"_s).toString() == u"127.0.10.1"_s &&
+                   l.value(u"status"_s).toString() == u"online"_s;
+        },
+        10000);
+    if (!online && monitor.lines().isEmpty() &&
+        monitor.process().readAllStandardError().contains("ermission denied"))
+        QSKIP("The user nobody cannot run the copied velmora-cli here");
+    QVERIFY2(online, monitor.process().readAllStandardError().constData());
+    QFile status(u"/proc/%1/status"_s.arg(monitor.process().processId()));
+    QVERIFY(status.open(QIODevice::ReadOnly));
+    const QStringList fields = QString::fromLatin1(status.readAll()).split(u'\n');
+    QVERIFY(fields.contains(u"Name:\tvelmora-cli"_s));
+    for (const QString& set : {u"CapInh"_s, u"CapPrm"_s, u"CapEff"_s, u"CapAmb"_s})
+        QVERIFY2(fields.contains(set + u":\t0000000000000000"_s),
+                 qPrintable(fields.filter(u"Cap"_s).join(u", "_s)));
 }
 
 QTEST_GUILESS_MAIN(TestMonitorNamespaces)

@@ -84,10 +84,16 @@ void TestPingManager::restartResetsToUnknown()
     manager.setPingInterval(0.1);
     manager.startMonitoring({node(1, u"127.0.0.2"_s), node(2, u"127.0.0.3"_s)});
     QTRY_COMPARE_WITH_TIMEOUT(manager.nodeStatuses().value(2), PingStatus::online, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(manager.nodeStatuses().value(1), PingStatus::online, 5000);
     manager.cableStatus(9, {end(1), end(2)});
     manager.startMonitoring({node(1, u"127.0.0.2"_s)});
     QCOMPARE(manager.nodeStatuses().value(1), PingStatus::unknown);
+    // An unknown node shows no response time from before the restart.
+    QVERIFY(!manager.nodeLatencies().contains(1));
+    QVERIFY(!manager.responseTimes().contains(1));
     QCOMPARE(manager.nodeStatuses().value(2), PingStatus::online); // no longer monitored: kept
+    QVERIFY(manager.nodeLatencies().contains(2));
+    QVERIFY(manager.responseTimes().contains(2));
     QVERIFY(manager.cablesHaveBeenOnline().isEmpty());
     QCOMPARE(manager.pingerCount(), 1);
 }

@@ -8,6 +8,7 @@
 
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
 #include <QtEndian>
 
 #include <atomic>
@@ -63,6 +64,8 @@ private slots:
     void loopbackRunFinishes();
     void repliesReachTheirOwnPinger();
     void lateRepliesAreTimeouts();
+    void stopWaitsForTheObserver_data();
+    void stopWaitsForTheObserver();
     void buildFailuresKeepTheSequence();
     void stopKeepsOrResetsTheSequence();
     void historyIsBounded();
@@ -156,24 +159,65 @@ void TestPinger::repliesReachTheirOwnPinger()
 void TestPinger::lateRepliesAreTimeouts()
 {
     // Loopback answers in microseconds; a 1 µs timeout makes every reply late by its kernel
-    // stamp, whenever it is read.
+    // stamp, whenever it is read. Past the bound on remembered failures the oldest go first.
+    constexpr int requests = Pinger::erroredIndicesLimit + 76;
     PingConfiguration c = fastConfiguration();
     c.timeoutInterval = 0.000001;
+    c.haltAfterTarget = false; // keeps the remembered failures when the target is reached
     auto pinger = Pinger::createForAddress(u"127.0.0.1"_s, c).value();
     Recorder rec;
     rec.attach(*pinger);
-    pinger->setTargetCount(4);
+    pinger->setTargetCount(requests);
     QVERIFY(pinger->start());
-    QTRY_VERIFY_WITH_TIMEOUT(rec.finished(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(rec.finished(), 30000);
     std::lock_guard lock(rec.mutex);
-    QCOMPARE(rec.responses.size(), 4);
-    for (int i = 0; i < 4; ++i) {
+    QCOMPARE(rec.responses.size(), requests);
+    for (int i = 0; i < requests; ++i) {
         QCOMPARE(rec.responses[i].error, std::optional(PingError::responseTimeout()));
         QCOMPARE(rec.responses[i].sequenceNumber, quint16(i));
         QVERIFY(!rec.responses[i].byteCount);
     }
     QCOMPARE(rec.result->packetsReceived, quint64(0));
     QVERIFY(!rec.result->roundtrip);
+    QList<quint16> newest;
+    for (int i = requests - Pinger::erroredIndicesLimit; i < requests; ++i)
+        newest.append(quint16(i));
+    QCOMPARE(pinger->erroredIndices(), newest);
+}
+
+void TestPinger::stopWaitsForTheObserver_data()
+{
+    QTest::addColumn<bool>("fromObserver");
+    QTest::newRow("stopped by another thread") << false;
+    QTest::newRow("stopped inside the observer") << true;
+}
+
+void TestPinger::stopWaitsForTheObserver()
+{
+    // Observers capture their caller's state: once stop() returns, none may still be running.
+    // An observer that stops its own pinger must not wait for itself.
+    QFETCH(bool, fromObserver);
+    auto pinger = Pinger::createForAddress(u"127.0.0.1"_s, fastConfiguration()).value();
+    std::atomic<bool> inside{false};
+    std::atomic<int> calls{0};
+    pinger->setObserver([&, self = pinger.get()](const PingResponse&) {
+        inside = true;
+        ++calls;
+        if (fromObserver)
+            self->stop(true);
+        else
+            QThread::msleep(300);
+        inside = false;
+    });
+    QVERIFY(pinger->start());
+    QTRY_VERIFY_WITH_TIMEOUT(inside.load() || (fromObserver && calls.load() > 0), 5000);
+    if (!fromObserver) {
+        pinger->stop(true);
+        QVERIFY(!inside.load());
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!inside.load(), 2000);
+    QTest::qWait(50);
+    QCOMPARE(calls.load(), 1);
 }
 
 void TestPinger::buildFailuresKeepTheSequence()
