@@ -22,12 +22,15 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSlider>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <memory>
 
 using namespace velmora;
@@ -391,6 +394,23 @@ private slots:
             QCOMPARE(session->searchText().size(), 3); // one character of "Node" removed
         else if (openSearch)
             QVERIFY(session->searchText().isEmpty());
+    }
+
+    void refusedEditIsShown()
+    {
+        // No node identifier is left: "+ Add Node" writes nothing and the window says why.
+        ProjectData full = sampleProject();
+        full.nextNodeId = std::numeric_limits<qint64>::max();
+        Window w(full);
+        const auto buttons = w.view.findChildren<QPushButton*>();
+        const auto add = std::find_if(buttons.cbegin(), buttons.cend(),
+                                      [](QPushButton* b) { return b->text() == u"+ Add Node"_s; });
+        QVERIFY(add != buttons.cend());
+        (*add)->click();
+        const QMessageBox* box = w.view.findChild<QMessageBox*>();
+        QVERIFY(box && box->isVisible());
+        QVERIFY2(box->text().startsWith(u"Cannot create 1 node:"_s), qPrintable(box->text()));
+        QVERIFY(w.document.projectData() == full);
     }
 
     void splashSequence()
