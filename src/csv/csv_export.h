@@ -16,8 +16,12 @@ namespace velmora {
 inline const QString csvExportDialogTitle = QStringLiteral("Export Nodes to CSV");
 inline const QString csvExportProposedFileName = QStringLiteral("nodes_export.csv");
 
-// Quotes a field exactly when it holds a comma, a double quote or a line feed, doubling every
-// quote inside; any other field is returned unchanged (no trimming; a lone CR is not quoted).
+// Quotes a field when it holds a comma, a double quote or any line break the reader knows, or
+// when its first or last character would join a comma or quote written next to it (a leading
+// combining mark, a trailing prepended mark; a space, trimmed on reading, then keeps the quote
+// apart). Inside, every quote that is a character of its own is doubled; a quote carrying a mark
+// is plain text to the reader and stays single. Any other field is returned unchanged (no
+// trimming). So the reader gives back every field as written, trimmed.
 QString escapeCSVField(const QString& text);
 
 // The whole file: the header line, then one line per node in project order.
