@@ -44,17 +44,17 @@ public:
             lineEnd_ = i;
             while (lineEnd_ < text_.size() && !isCSVLineBreak(text_[lineEnd_].unicode()))
                 ++lineEnd_;
-            finder_ = QTextBoundaryFinder(QTextBoundaryFinder::Grapheme, text_.data() + lineStart_,
-                                          lineEnd_ - lineStart_);
+            finder_.emplace(QTextBoundaryFinder::Grapheme, text_.data() + lineStart_,
+                            lineEnd_ - lineStart_);
         }
-        finder_.setPosition(i - lineStart_);
-        const qsizetype end = finder_.toNextBoundary();
+        finder_->setPosition(i - lineStart_);
+        const qsizetype end = finder_->toNextBoundary();
         return end > i - lineStart_ ? lineStart_ + end : lineEnd_;
     }
 
 private:
     QStringView text_;
-    QTextBoundaryFinder finder_;
+    std::optional<QTextBoundaryFinder> finder_; // emplaced: it has no move assignment
     qsizetype lineStart_ = 0;
     qsizetype lineEnd_ = 0;
 };
@@ -122,26 +122,9 @@ CSVRecord splitClusters(QStringView text, qsizetype start)
     return {cells, i};
 }
 
-// Whether a character next to a comma or quote certainly leaves it a user-perceived character
-// of its own: anything below U+0300, cased letters (Latin, Greek, Cyrillic, Armenian, ...) and
-// CJK ideographs are never combining, joining, spacing or prepended marks. Any other neighbour
-// (a mark, a joiner, an emoji, a surrogate, other letters) sends the record to the cluster walk:
-// the platform's segmentation also looks past the neighbours, so no local rule is trusted there.
-bool isPlainNeighbour(QChar c)
-{
-    const char16_t u = c.unicode();
-    if (u < firstClusterJoiner || (u >= 0x4E00 && u <= 0x9FFF))
-        return true;
-    if (c.isSurrogate())
-        return false;
-    const QChar::Category category = c.category();
-    return category == QChar::Letter_Uppercase || category == QChar::Letter_Lowercase ||
-           category == QChar::Letter_Titlecase;
-}
-
 // Splits records into cells in one pass, without walking grapheme clusters: commas, quotes and
 // line breaks are the only characters the splitter treats specially, and when the neighbours of
-// commas and quotes are plain (see isPlainNeighbour) each of them is a user-perceived character
+// commas and quotes are plain (see isPlainCSVNeighbour) each of them is a user-perceived character
 // of its own. A record without quotes yields slices of the text; the cells of a record with
 // quotes are built in one reused buffer. A record with any other neighbour is split by walking
 // its clusters. The cells are valid until the next split.
@@ -157,8 +140,8 @@ public:
         const qsizetype size = text.size();
         bool unsure = false;
         const auto standsAlone = [&](qsizetype i) {
-            const bool plain = (i == 0 || isPlainNeighbour(text[i - 1])) &&
-                               (i + 1 >= size || isPlainNeighbour(text[i + 1]));
+            const bool plain = (i == 0 || isPlainCSVNeighbour(text[i - 1])) &&
+                               (i + 1 >= size || isPlainCSVNeighbour(text[i + 1]));
             unsure = unsure || !plain;
             return plain;
         };
@@ -339,6 +322,21 @@ QStringList valuesOnSeveralLines(const QList<CSVCandidate>& candidates,
 }
 
 } // namespace
+
+bool isPlainCSVNeighbour(QChar c)
+{
+    // Combining, joining, spacing and prepended marks all lie at or above U+0300; a neighbour
+    // that is not plain sends the reader to the platform's segmentation, which also looks past
+    // the neighbours, so no local rule is trusted there.
+    const char16_t u = c.unicode();
+    if (u < firstClusterJoiner || (u >= 0x4E00 && u <= 0x9FFF))
+        return true;
+    if (c.isSurrogate())
+        return false;
+    const QChar::Category category = c.category();
+    return category == QChar::Letter_Uppercase || category == QChar::Letter_Lowercase ||
+           category == QChar::Letter_Titlecase;
+}
 
 CSVRecord parseCSVRecord(QStringView text, qsizetype start)
 {

@@ -60,6 +60,12 @@ constexpr bool isCSVLineBreak(char16_t c)
     return (c >= 0x000A && c <= 0x000D) || c == 0x0085 || c == 0x2028 || c == 0x2029;
 }
 
+// Whether a character beside a comma or quote certainly leaves it a user-perceived character of
+// its own, whatever the text around: anything below U+0300, cased letters and CJK ideographs.
+// Beside any other character (a mark, a joiner, other letters) it may join it, depending even on
+// the script of the text before.
+bool isPlainCSVNeighbour(QChar c);
+
 // Defaults for fields without a column (or on a line too short to reach it).
 inline const QString csvDefaultType = QStringLiteral("Device");
 inline const QString csvDefaultAddress = QStringLiteral("0.0.0.0");
