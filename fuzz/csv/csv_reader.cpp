@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Feeds arbitrary bytes to the CSV reader and the preview builder, and checks the reader's
-// promises: counts that add up, and an exported project read back with its header and one
-// candidate per node.
+// promises: counts that add up, an exported project read back with its header and every field
+// unchanged, and the fast splitter agreeing with the reference on every record.
 
 #include "csv/csv_reader.h"
 
@@ -9,6 +9,7 @@
 #include "csv/csv_import.h"
 
 #include <QByteArray>
+#include <QString>
 
 #include <cstdint>
 #include <cstdlib>
@@ -36,9 +37,28 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     (void)hasDuplicates(preview, CSVImportMode::append, project);
     (void)duplicateWarning(preview, CSVImportMode::append, project);
 
-    // What the exporter writes, the reader reads back with its header detected.
+    // What the exporter writes, the reader reads back with its header detected and every field
+    // as it was (the candidates are trimmed already, as the reader leaves every cell).
     const Expected<CSVRows> again = parseCSVContent(csvText(project).toUtf8());
     if (!again || !again->hasHeader || again->candidates.size() != project.nodes.size())
         std::abort();
+    for (qsizetype i = 0; i < project.nodes.size(); ++i) {
+        const NodeData& node = project.nodes.at(i);
+        if (again->candidates.at(i) != CSVCandidate{node.name, node.type, node.ip})
+            std::abort();
+    }
+
+    // The one-pass splitter agrees with the grapheme cluster walk on every record of the text.
+    const QString text = QString::fromUtf8(bytes);
+    for (qsizetype start = 0; start < text.size();) {
+        if (isCSVLineBreak(text.at(start).unicode())) {
+            ++start;
+            continue;
+        }
+        const CSVRecord record = parseCSVRecord(text, start);
+        if (record != parseCSVRecordByClusters(text, start) || record.end <= start)
+            std::abort();
+        start = record.end;
+    }
     return 0;
 }

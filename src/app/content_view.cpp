@@ -75,6 +75,14 @@ ContentView::ContentView(ProjectDocument* document, QWidget* parent)
     connect(m_left->modeSwitch(), &ModeSwitch::modeRequested, this, &ContentView::switchMode);
     connect(m_layout, &PaneLayoutState::changed, this, &ContentView::layoutPanes);
     connect(m_view, &ViewState::appModeChanged, this, &ContentView::layoutPanes);
+    // An edit refused before it wrote anything (the project's identifiers ran out): say why.
+    connect(m_session, &ProjectSession::editRefused, this, [this](const QString& reason) {
+        QMessageBox* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Velmora"), reason,
+                                           QMessageBox::Ok, window());
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->setWindowModality(Qt::WindowModal);
+        box->open();
+    });
 
     // Canvas interaction: the read-outs and the cables section in the left pane, the search bar
     // and the help card over the canvas.

@@ -512,6 +512,8 @@ void CanvasInteraction::toggleCableDrawing()
         cancelCableDrawing();
         return;
     }
+    if (!m_session->hasRoomForIds(0, 1))
+        return;
     m_gesture.isDrawingCable = true;
     m_gesture.currentCable = Cable{m_session->project().nextCableId, {}};
     m_session->setSelection({}, m_session->selectedCableIds(), std::nullopt);
@@ -558,6 +560,10 @@ void CanvasInteraction::addCablePoint(QPointF p)
         CablePoint{QUuid::createUuid(), cablePointTypeNode, 0.0, 0.0, node.id, angle});
 
     if (cable.points.size() > 1 && cable.points.first().type == cablePointTypeNode) {
+        if (!m_session->hasRoomForIds(0, 1)) { // the counter grew meanwhile (redo, paste)
+            cancelCableDrawing();
+            return;
+        }
         CableData data = toCableData(cable);
         m_session->pushUndoSnapshot();
         m_session->document()->modify([&](ProjectData& target) {

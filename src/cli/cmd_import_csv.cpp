@@ -77,8 +77,8 @@ int runImportCsv(const QStringList& arguments)
     session.ensureTypeColors();
     session.loadTypeColors();
     const CSVImportResult result = importCSV(session, csvPath, *mode, !keepDuplicates);
-    if (!result.isApplied)
-        return fail(csvPath, result.error);
+    if (!result.isApplied) // a refusal is the project's: its identifiers ran out
+        return fail(result.isRefused ? projectPath : csvPath, result.error);
 
     const Expected<QByteArray> encoded = encodeProject(document.projectData());
     if (!encoded)

@@ -1,20 +1,130 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "csv/csv_export.h"
 
+#include "csv/csv_reader.h"
+
 #include <QSaveFile>
+#include <QTextBoundaryFinder>
 #include <QTextStream>
+#include <QVarLengthArray>
+
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
 namespace velmora {
 
+namespace {
+
+bool needsQuotes(QStringView field)
+{
+    return std::any_of(field.cbegin(), field.cend(), [](QChar c) {
+        return c == u',' || c == u'"' || isCSVLineBreak(c.unicode());
+    });
+}
+
+// Where the user-perceived characters of `text` begin as the reader finds them: it segments each
+// line on its own, and a line break stands alone.
+QList<bool> characterStarts(QStringView text)
+{
+    QList<bool> starts(text.size() + 1, true);
+    for (qsizetype lineStart = 0; lineStart < text.size();) {
+        qsizetype lineEnd = lineStart;
+        while (lineEnd < text.size() && !isCSVLineBreak(text[lineEnd].unicode()))
+            ++lineEnd;
+        QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text.data() + lineStart,
+                                   lineEnd - lineStart);
+        for (qsizetype i = lineStart + 1; i < lineEnd; ++i) {
+            finder.setPosition(i - lineStart);
+            starts[i] = finder.isAtBoundary();
+        }
+        lineStart = lineEnd + 1;
+    }
+    return starts;
+}
+
+// One line of the file. A field holding a comma, a quote or a line break is written in quotes.
+// Which characters the reader sees as commas and quotes depends on their neighbours (a combining
+// or spacing mark after one, a prepended mark before it, even the script of the text before), so
+// a draft of the line, with every field in quotes that needs them or begins or ends with a
+// character that is not plain, is segmented as the reader will segment it. A field whose first
+// or last character joins the quote beside it is written in quotes with a space between (trimmed
+// on reading); one that joins neither is written as it is, since a comma behaves like a quote
+// there. Inside quotes, every quote that is a character of its own is doubled, while one carrying
+// a mark is plain text to the reader and stays single. Spaces and quotes added this way change
+// no other boundary of the line.
+void appendCSVLine(QString& out, std::initializer_list<QStringView> fields)
+{
+    struct Draft {
+        QStringView text;
+        bool needsQuotes;
+        bool quoted;         // in the draft
+        qsizetype begin = 0; // where the text starts in the draft
+    };
+    QVarLengthArray<Draft, 3> drafts;
+    bool anyQuoted = false;
+    for (const QStringView field : fields) {
+        const bool special = needsQuotes(field);
+        const bool quoted = special || (!field.isEmpty() && (!isPlainCSVNeighbour(field.front()) ||
+                                                             !isPlainCSVNeighbour(field.back())));
+        drafts.append({field, special, quoted});
+        anyQuoted = anyQuoted || quoted;
+    }
+    if (!anyQuoted) { // most lines: the fields as they are
+        for (qsizetype k = 0; k < drafts.size(); ++k) {
+            if (k > 0)
+                out += u',';
+            out += drafts.at(k).text;
+        }
+        return;
+    }
+
+    QString draft;
+    bool segment = false;
+    for (qsizetype k = 0; k < drafts.size(); ++k) {
+        Draft& field = drafts[k];
+        if (k > 0)
+            draft += u',';
+        if (field.quoted)
+            draft += u'"';
+        field.begin = draft.size();
+        draft += field.text;
+        if (field.quoted)
+            draft += u'"';
+        segment = segment || (field.quoted && !std::all_of(field.text.cbegin(), field.text.cend(),
+                                                           isPlainCSVNeighbour));
+    }
+    const QList<bool> starts = segment ? characterStarts(draft) : QList<bool>();
+    const auto startsAt = [&](qsizetype i) { return !segment || starts.at(i); };
+
+    for (qsizetype k = 0; k < drafts.size(); ++k) {
+        const Draft& field = drafts.at(k);
+        const qsizetype end = field.begin + field.text.size();
+        const bool padFront = field.quoted && !startsAt(field.begin);
+        const bool padBack = field.quoted && !startsAt(end);
+        if (k > 0)
+            out += u',';
+        if (!field.needsQuotes && !padFront && !padBack) {
+            out += field.text;
+            continue;
+        }
+        out += padFront ? u"\" "_s : u"\""_s;
+        for (qsizetype i = field.begin; i < end; ++i) {
+            out += draft.at(i);
+            if (draft.at(i) == u'"' && startsAt(i) && startsAt(i + 1))
+                out += u'"';
+        }
+        out += padBack ? u" \""_s : u"\""_s;
+    }
+}
+
+} // namespace
+
 QString escapeCSVField(const QString& text)
 {
-    if (!text.contains(u',') && !text.contains(u'"') && !text.contains(u'\n'))
-        return text;
-    QString escaped = text;
-    escaped.replace(u"\""_s, u"\"\""_s);
-    return u'"' + escaped + u'"';
+    QString field;
+    appendCSVLine(field, {text});
+    return field;
 }
 
 QString csvText(const ProjectData& project)
@@ -22,11 +132,7 @@ QString csvText(const ProjectData& project)
     QString text = u"Name,Type,IP\n"_s;
     text.reserve(text.size() + project.nodes.size() * 40);
     for (const NodeData& node : project.nodes) {
-        text += escapeCSVField(node.name);
-        text += u',';
-        text += escapeCSVField(node.type);
-        text += u',';
-        text += escapeCSVField(node.ip);
+        appendCSVLine(text, {node.name, node.type, node.ip});
         text += u'\n';
     }
     return text;

@@ -16,11 +16,17 @@ namespace velmora {
 inline const QString csvExportDialogTitle = QStringLiteral("Export Nodes to CSV");
 inline const QString csvExportProposedFileName = QStringLiteral("nodes_export.csv");
 
-// Quotes a field exactly when it holds a comma, a double quote or a line feed, doubling every
-// quote inside; any other field is returned unchanged (no trimming; a lone CR is not quoted).
+// A field as written at the start of a line: in quotes when it holds a comma, a double quote or
+// any line break the reader knows, with every quote inside that is a character of its own
+// doubled; otherwise unchanged (no trimming). In a whole line a field is also quoted where its
+// first or last character would join the comma or quote beside it (see csvText). The reader
+// gives back every field as written, trimmed.
 QString escapeCSVField(const QString& text);
 
-// The whole file: the header line, then one line per node in project order.
+// The whole file: the header line, then one line per node in project order. Characters that
+// would join a comma or quote into one user-perceived character (a leading combining mark, a
+// trailing prepended mark) are kept apart from it by quotes and a space, and a quote carrying a
+// mark is not doubled: the reader treats it as plain text.
 QString csvText(const ProjectData& project);
 
 // Writes csvText(project) to `filePath` as UTF-8; the old file is replaced only once the new

@@ -125,36 +125,53 @@ double csvGridStartRow(const ProjectData& project, CSVImportMode mode)
     return std::isfinite(row) ? row : 0.0;
 }
 
+namespace {
+
+// The candidates an import adds, by position in the file: with skipping on, a row is left out
+// when its address (other than "0.0.0.0") is taken already, by the project in append mode or by
+// an earlier row of the file.
+QList<qsizetype> rowsToAdd(const ProjectData& project, const CSVRows& rows, CSVImportMode mode,
+                           bool skipDuplicates)
+{
+    QSet<QString> existingIPs;
+    if (mode == CSVImportMode::append) {
+        existingIPs.reserve(project.nodes.size());
+        for (const NodeData& node : project.nodes)
+            existingIPs.insert(node.ip);
+    }
+    QSet<QString> seenIPs;
+    seenIPs.reserve(rows.candidates.size());
+    QList<qsizetype> added;
+    added.reserve(rows.candidates.size());
+    for (qsizetype i = 0; i < rows.candidates.size(); ++i) {
+        const QString& ip = rows.candidates.at(i).ip;
+        if (skipDuplicates && ip != csvDefaultAddress &&
+            (existingIPs.contains(ip) || seenIPs.contains(ip)))
+            continue;
+        seenIPs.insert(ip);
+        added.append(i);
+    }
+    return added;
+}
+
+} // namespace
+
 CSVImportCounts applyCSVRows(ProjectData& project, const CSVRows& rows, CSVImportMode mode,
                              bool skipDuplicates)
 {
+    const QList<qsizetype> added = rowsToAdd(project, rows, mode, skipDuplicates);
     if (mode == CSVImportMode::replace) {
         project.nodes.clear();
         project.cables.clear();
     }
-    QSet<QString> existingIPs;
-    existingIPs.reserve(project.nodes.size());
-    for (const NodeData& node : project.nodes)
-        existingIPs.insert(node.ip);
-    QSet<QString> seenIPs;
-    seenIPs.reserve(rows.candidates.size());
-
     const double startRow = csvGridStartRow(project, mode);
-    qint64 id = project.nextNodeId;
-    CSVImportCounts counts;
-    project.nodes.reserve(project.nodes.size() + rows.candidates.size());
-    for (const CSVCandidate& candidate : rows.candidates) {
-        if (skipDuplicates && candidate.ip != csvDefaultAddress &&
-            ((mode == CSVImportMode::append && existingIPs.contains(candidate.ip)) ||
-             seenIPs.contains(candidate.ip))) {
-            ++counts.skipped;
-            continue;
-        }
-        seenIPs.insert(candidate.ip);
-        const qsizetype column = counts.added % gridColumns;
-        const double row = startRow + static_cast<double>(counts.added / gridColumns);
+    project.nodes.reserve(project.nodes.size() + added.size());
+    for (qsizetype k = 0; k < added.size(); ++k) {
+        const CSVCandidate& candidate = rows.candidates.at(added.at(k));
+        const qsizetype column = k % gridColumns;
+        const double row = startRow + static_cast<double>(k / gridColumns);
         NodeData node;
-        node.id = id;
+        node.id = ProjectSession::allocateNodeId(project);
         node.name = candidate.name;
         node.type = candidate.type;
         node.ip = candidate.ip;
@@ -162,11 +179,8 @@ CSVImportCounts applyCSVRows(ProjectData& project, const CSVRows& rows, CSVImpor
         node.y = gridOriginY + gridRowStep * row;
         node.scale = 1.0;
         project.nodes.append(node);
-        ++id;
-        ++counts.added;
     }
-    project.nextNodeId = id;
-    return counts;
+    return {added.size(), rows.candidates.size() - added.size()};
 }
 
 CSVImportResult importCSV(ProjectSession& session, const QString& filePath, CSVImportMode mode,
@@ -174,9 +188,20 @@ CSVImportResult importCSV(ProjectSession& session, const QString& filePath, CSVI
 {
     CSVImportResult result;
     result.mode = mode;
-    session.pushUndoSnapshot();
-
+    // Read before the snapshot so that an import whose nodes cannot all get an identifier is
+    // refused before it records anything.
     const Expected<CSVRows> rows = readCSVRows(filePath);
+    if (rows) {
+        const qsizetype adding = rowsToAdd(session.project(), *rows, mode, skipDuplicates).size();
+        if (std::optional<QString> shortage =
+                ProjectSession::idShortage(session.project(), adding, 0)) {
+            session.refuseEdit(*shortage);
+            result.isRefused = true;
+            result.error = std::move(*shortage);
+            return result;
+        }
+    }
+    session.pushUndoSnapshot();
     if (!rows) {
         result.error = rows.error();
         return result;

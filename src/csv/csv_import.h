@@ -54,19 +54,22 @@ struct CSVImportCounts {
 // Writes the candidates into the project: replace empties nodes and cables first (the map, the
 // view settings and nextNodeId stay); rows whose address is taken are skipped when asked
 // ("0.0.0.0" never counts as taken); added nodes fill a four-column grid from (100, 100) in
-// steps of 220 by 120, taking identifiers from nextNodeId. Type colours are the caller's.
+// steps of 220 by 120, taking identifiers from nextNodeId, which must have room for them (the
+// import checks). Type colours are the caller's.
 CSVImportCounts applyCSVRows(ProjectData& project, const CSVRows& rows, CSVImportMode mode,
                              bool skipDuplicates);
 
 struct CSVImportResult {
-    bool isApplied = false; // false: the file yielded nothing and the project is unchanged
-    QString error;          // why it yielded nothing
+    bool isApplied = false; // false: the file yielded nothing, or the import was refused
+    bool isRefused = false; // the project has too few node identifiers left: nothing recorded
+    QString error;          // why nothing was applied
     CSVImportMode mode = CSVImportMode::replace;
     qsizetype added = 0;
     qsizetype skipped = 0;
 };
 
-// The import on a window's session: records an undo snapshot, reads the file again, applies the
+// The import on a window's session: reads the file again; refuses (editRefused, nothing
+// recorded) when its new nodes cannot all get an identifier; records an undo snapshot, applies the
 // rows (replace also empties the type colour map), runs ensureTypeColors and, in replace mode,
 // clears the node selection. The view steps are the caller's: mark the content not ready before
 // calling; afterwards, when the result was applied in replace mode, return to zoom 1 and pan

@@ -19,99 +19,156 @@ namespace {
 
 constexpr QChar quoteChar = u'"';
 constexpr QChar commaChar = u',';
+constexpr QChar spaceChar = u' ';
 
 // Every character below U+0300 is a user-perceived character of its own once line ends are gone:
 // combining marks, joiners, prepended marks and Hangul jamo all lie above it.
 constexpr char16_t firstClusterJoiner = 0x0300;
 
-bool isLineBreak(char16_t c)
-{
-    return (c >= 0x000A && c <= 0x000D) || c == 0x0085 || c == 0x2028 || c == 0x2029;
-}
+// Grapheme boundaries found one line at a time: nothing joins a line break, so each line can be
+// segmented on its own, and a record costs only the lines it covers.
+class LineClusters final {
+public:
+    explicit LineClusters(QStringView text) : text_(text) {}
 
-// The reference splitter: walks the line's user-perceived characters one by one; `next(i)` gives
-// the end of the character starting at i.
-template <typename NextBoundary> QStringList splitClusters(QStringView line, NextBoundary next)
+    // The end of the user-perceived character starting at i. Every line break stands alone
+    // (CR LF too: both end a line).
+    qsizetype next(qsizetype i)
+    {
+        if (isCSVLineBreak(text_[i].unicode()))
+            return i + 1;
+        if (i < lineStart_ || i >= lineEnd_) {
+            lineStart_ = i;
+            while (lineStart_ > 0 && !isCSVLineBreak(text_[lineStart_ - 1].unicode()))
+                --lineStart_;
+            lineEnd_ = i;
+            while (lineEnd_ < text_.size() && !isCSVLineBreak(text_[lineEnd_].unicode()))
+                ++lineEnd_;
+            finder_.emplace(QTextBoundaryFinder::Grapheme, text_.data() + lineStart_,
+                            lineEnd_ - lineStart_);
+        }
+        finder_->setPosition(i - lineStart_);
+        const qsizetype end = finder_->toNextBoundary();
+        return end > i - lineStart_ ? lineStart_ + end : lineEnd_;
+    }
+
+private:
+    QStringView text_;
+    std::optional<QTextBoundaryFinder> finder_; // emplaced: it has no move assignment
+    qsizetype lineStart_ = 0;
+    qsizetype lineEnd_ = 0;
+};
+
+// The reference splitter: walks the user-perceived characters of the record starting at `start`
+// one by one.
+CSVRecord splitClusters(QStringView text, qsizetype start)
 {
+    LineClusters clusters(text);
+    const qsizetype size = text.size();
+    const auto isQuote = [&](qsizetype i) {
+        return i < size && text[i] == quoteChar && clusters.next(i) == i + 1;
+    };
+    // Where a quoted cell still open at `from` closes: at the first quote that is not doubled.
+    const auto closingQuote = [&](qsizetype from) -> qsizetype {
+        for (qsizetype i = from; i < size;) {
+            if (!isQuote(i))
+                i = clusters.next(i);
+            else if (isQuote(i + 1))
+                i += 2;
+            else
+                return i;
+        }
+        return -1;
+    };
+
     QStringList cells;
     QString cell;
     bool inQuotes = false;
-    const qsizetype size = line.size();
-    qsizetype i = 0;
+    bool spans = false;     // the open quote began its cell: line breaks stay in the cell
+    bool cellBlank = true;  // nothing but spaces in the cell so far
+    qsizetype closing = -1; // the closing quote of the spanning cell, once looked up
+    qsizetype i = start;
     while (i < size) {
-        const qsizetype end = next(i);
+        const qsizetype end = clusters.next(i);
+        const QChar c = text[i];
         const bool single = end == i + 1;
-        if (single && line[i] == quoteChar) {
-            if (inQuotes && end < size) {
-                const qsizetype afterNext = next(end);
-                if (afterNext == end + 1 && line[end] == quoteChar) {
-                    cell.append(quoteChar); // a doubled quote inside quotes is one quote
-                    i = afterNext;
-                    continue;
-                }
+        if (isCSVLineBreak(c.unicode())) {
+            if (inQuotes && spans && closing < i)
+                closing = closingQuote(i + 1);
+            if (!inQuotes || !spans || closing < 0)
+                break;
+            cell.append(c);
+        } else if (single && c == quoteChar) {
+            if (inQuotes && isQuote(end)) {
+                cell.append(quoteChar); // a doubled quote inside quotes is one quote
+                i = end + 1;
+                continue;
             }
+            spans = inQuotes ? spans : cellBlank;
             inQuotes = !inQuotes;
-        } else if (single && line[i] == commaChar && !inQuotes) {
+        } else if (single && c == commaChar && !inQuotes) {
             cells.append(cell);
             cell.clear();
+            cellBlank = true;
+            i = end;
+            continue;
         } else {
-            cell.append(line.sliced(i, end - i));
+            cell.append(text.sliced(i, end - i));
         }
+        cellBlank = cellBlank && single && c == spaceChar;
         i = end;
     }
     cells.append(cell);
-    return cells;
+    return {cells, i};
 }
 
-// Whether a character next to a comma or quote certainly leaves it a user-perceived character
-// of its own: anything below U+0300, cased letters (Latin, Greek, Cyrillic, Armenian, ...) and
-// CJK ideographs are never combining, joining, spacing or prepended marks. Any other neighbour
-// (a mark, a joiner, an emoji, a surrogate, other letters) sends the line to the cluster walk:
-// the platform's segmentation also looks past the neighbours, so no local rule is trusted there.
-bool isPlainNeighbour(QChar c)
-{
-    const char16_t u = c.unicode();
-    if (u < firstClusterJoiner || (u >= 0x4E00 && u <= 0x9FFF))
-        return true;
-    if (c.isSurrogate())
-        return false;
-    const QChar::Category category = c.category();
-    return category == QChar::Letter_Uppercase || category == QChar::Letter_Lowercase ||
-           category == QChar::Letter_Titlecase;
-}
-
-// Splits lines into cells in one pass, without walking grapheme clusters: commas and quotes are
-// the only characters the splitter treats specially, and when their neighbours are plain (see
-// isPlainNeighbour) each of them is a user-perceived character of its own. A line without quotes
-// yields slices of itself; the cells of a line with quotes are built in one reused buffer. A line
-// with any other neighbour is split by walking its clusters. The cells are valid until the next
-// split.
+// Splits records into cells in one pass, without walking grapheme clusters: commas, quotes and
+// line breaks are the only characters the splitter treats specially, and when the neighbours of
+// commas and quotes are plain (see isPlainCSVNeighbour) each of them is a user-perceived character
+// of its own. A record without quotes yields slices of the text; the cells of a record with
+// quotes are built in one reused buffer. A record with any other neighbour is split by walking
+// its clusters. The cells are valid until the next split.
 class CellSplitter final {
 public:
-    void split(QStringView line)
+    // Splits the record starting at `start`; returns where it ends.
+    qsizetype split(QStringView text, qsizetype start)
     {
-        line_ = line;
+        text_ = text;
         cells_.clear();
-        buffer_.resize(0); // keeps the allocation for the next line
+        buffer_.resize(0); // keeps the allocation for the next record
         clustered_.reset();
-        if (buffer_.capacity() < line.size())
-            buffer_.reserve(line.size());
-        const qsizetype size = line.size();
+        const qsizetype size = text.size();
         bool unsure = false;
         const auto standsAlone = [&](qsizetype i) {
-            const bool plain = (i == 0 || isPlainNeighbour(line[i - 1])) &&
-                               (i + 1 >= size || isPlainNeighbour(line[i + 1]));
+            const bool plain = (i == 0 || isPlainCSVNeighbour(text[i - 1])) &&
+                               (i + 1 >= size || isPlainCSVNeighbour(text[i + 1]));
             unsure = unsure || !plain;
             return plain;
         };
+        // Where a quoted cell still open at `from` closes: at the first quote that is not
+        // doubled. -1 when none does (or when `unsure` is set on the way).
+        const auto closingQuote = [&](qsizetype from) -> qsizetype {
+            for (qsizetype i = text.indexOf(quoteChar, from); i >= 0 && standsAlone(i);
+                 i = text.indexOf(quoteChar, i + 2)) {
+                if (i + 1 >= size || text[i + 1] != quoteChar)
+                    return i;
+                if (!standsAlone(i + 1))
+                    break;
+            }
+            return -1;
+        };
 
-        qsizetype cellStart = 0; // in the line, or in the buffer once the cell lost a quote
-        qsizetype runStart = 0;  // the part of the line not yet copied into the buffer
+        qsizetype cellStart = start; // in the text, or in the buffer once the cell lost a quote
+        qsizetype runStart = start;  // the part of the text not yet copied into the buffer
         bool buffered = false;
         bool inQuotes = false;
+        bool spans = false;     // the open quote began its cell: line breaks stay in the cell
+        bool cellBlank = true;  // nothing but spaces in the cell so far
+        qsizetype closing = -1; // the closing quote of the spanning cell, once looked up
+        qsizetype end = size;
         const auto endCell = [&](qsizetype at) {
             if (buffered) {
-                buffer_.append(line.sliced(runStart, at - runStart));
+                buffer_.append(text.sliced(runStart, at - runStart));
                 cells_.append({cellStart, buffer_.size() - cellStart, true});
             } else {
                 cells_.append({cellStart, at - cellStart, false});
@@ -119,44 +176,59 @@ public:
             cellStart = at + 1;
             runStart = at + 1;
             buffered = false;
+            cellBlank = true;
         };
-        for (qsizetype i = 0; i < size && !unsure; ++i) {
-            const QChar c = line[i];
+        for (qsizetype i = start; i < size && !unsure; ++i) {
+            const QChar c = text[i];
             if (c == commaChar) {
-                if (!inQuotes && standsAlone(i))
+                if (!inQuotes && standsAlone(i)) {
                     endCell(i);
+                    continue;
+                }
             } else if (c == quoteChar && standsAlone(i)) {
                 // The quote is dropped: the cell continues in the buffer.
                 if (buffered) {
-                    buffer_.append(line.sliced(runStart, i - runStart));
+                    buffer_.append(text.sliced(runStart, i - runStart));
                 } else {
-                    const qsizetype lineStart = cellStart;
+                    const qsizetype textStart = cellStart;
                     cellStart = buffer_.size();
-                    buffer_.append(line.sliced(lineStart, i - lineStart));
+                    buffer_.append(text.sliced(textStart, i - textStart));
                     buffered = true;
                 }
                 runStart = i + 1;
                 // A doubled quote inside quotes is one quote: the second one stays in the run.
-                if (inQuotes && i + 1 < size && line[i + 1] == quoteChar && standsAlone(i + 1))
+                if (inQuotes && i + 1 < size && text[i + 1] == quoteChar && standsAlone(i + 1)) {
                     ++i;
-                else
+                } else {
+                    spans = inQuotes ? spans : cellBlank;
                     inQuotes = !inQuotes;
+                }
+            } else if (isCSVLineBreak(c.unicode())) {
+                if (inQuotes && spans && closing < i)
+                    closing = closingQuote(i + 1);
+                if (!unsure && (!inQuotes || !spans || closing < 0)) {
+                    end = i;
+                    break;
+                }
             }
+            cellBlank = cellBlank && c == spaceChar;
         }
-        if (unsure)
-            clustered_ = parseCSVLineByClusters(line);
-        else
-            endCell(size);
+        if (unsure) {
+            clustered_ = splitClusters(text, start);
+            return clustered_->end;
+        }
+        endCell(end);
+        return end;
     }
 
-    qsizetype size() const { return clustered_ ? clustered_->size() : cells_.size(); }
+    qsizetype size() const { return clustered_ ? clustered_->cells.size() : cells_.size(); }
 
     QStringView at(qsizetype index) const
     {
         if (clustered_)
-            return clustered_->at(index);
+            return clustered_->cells.at(index);
         const Cell& cell = cells_.at(index);
-        return (cell.buffered ? QStringView(buffer_) : line_).sliced(cell.start, cell.length);
+        return (cell.buffered ? QStringView(buffer_) : text_).sliced(cell.start, cell.length);
     }
 
 private:
@@ -166,10 +238,10 @@ private:
         bool buffered;
     };
 
-    QStringView line_;
+    QStringView text_;
     QString buffer_;
     QVarLengthArray<Cell, 16> cells_;
-    std::optional<QStringList> clustered_;
+    std::optional<CSVRecord> clustered_;
 };
 
 const std::array<QString, 7>& headerNames()
@@ -251,25 +323,40 @@ QStringList valuesOnSeveralLines(const QList<CSVCandidate>& candidates,
 
 } // namespace
 
-QStringList parseCSVLine(QStringView line)
+bool isPlainCSVNeighbour(QChar c)
 {
-    CellSplitter splitter;
-    splitter.split(line);
-    QStringList cells;
-    cells.reserve(splitter.size());
-    for (qsizetype i = 0; i < splitter.size(); ++i)
-        cells.append(splitter.at(i).toString());
-    return cells;
+    // Combining, joining, spacing and prepended marks all lie at or above U+0300; a neighbour
+    // that is not plain sends the reader to the platform's segmentation, which also looks past
+    // the neighbours, so no local rule is trusted there.
+    const char16_t u = c.unicode();
+    if (u < firstClusterJoiner || (u >= 0x4E00 && u <= 0x9FFF))
+        return true;
+    if (c.isSurrogate())
+        return false;
+    const QChar::Category category = c.category();
+    return category == QChar::Letter_Uppercase || category == QChar::Letter_Lowercase ||
+           category == QChar::Letter_Titlecase;
 }
 
-QStringList parseCSVLineByClusters(QStringView line)
+CSVRecord parseCSVRecord(QStringView text, qsizetype start)
 {
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, line.data(), line.size());
-    return splitClusters(line, [&finder, size = line.size()](qsizetype i) {
-        finder.setPosition(i);
-        const qsizetype end = finder.toNextBoundary();
-        return end > i ? end : size;
-    });
+    CellSplitter splitter;
+    CSVRecord record;
+    record.end = splitter.split(text, start);
+    record.cells.reserve(splitter.size());
+    for (qsizetype i = 0; i < splitter.size(); ++i)
+        record.cells.append(splitter.at(i).toString());
+    return record;
+}
+
+CSVRecord parseCSVRecordByClusters(QStringView text, qsizetype start)
+{
+    return splitClusters(text, start);
+}
+
+QStringList parseCSVLine(QStringView line)
+{
+    return parseCSVRecord(line).cells;
 }
 
 std::optional<CSVColumnMap> detectCSVHeader(QStringView firstLine)
@@ -301,36 +388,35 @@ Expected<CSVRows> parseCSVContent(const QByteArray& content)
     if (decoder.hasError())
         return Error{u"not valid UTF-8 text"_s};
 
-    // The lines, split at every line-break character on its own, empty pieces dropped, are
-    // visited in one pass without collecting them first.
+    // The records, one a line unless a quoted cell spans line breaks, are visited in one pass
+    // without collecting them first; empty lines between them are dropped. `cells` holds the
+    // cells of the record just read.
     const QStringView all(text);
     const qsizetype size = all.size();
+    CellSplitter cells;
     qsizetype pos = 0;
-    const auto nextLine = [&]() -> std::optional<QStringView> {
-        while (pos < size) {
-            const qsizetype start = pos;
-            while (pos < size && !isLineBreak(all[pos].unicode()))
-                ++pos;
-            const qsizetype end = pos;
-            if (pos < size)
-                ++pos; // past the line break
-            if (end > start)
-                return all.sliced(start, end - start);
-        }
-        return std::nullopt;
+    QStringView record;
+    const auto nextRecord = [&]() {
+        while (pos < size && isCSVLineBreak(all[pos].unicode()))
+            ++pos;
+        if (pos >= size)
+            return false;
+        const qsizetype end = cells.split(all, pos);
+        record = all.sliced(pos, end - pos);
+        pos = end;
+        return true;
     };
 
-    const std::optional<QStringView> first = nextLine();
-    if (!first)
+    if (!nextRecord())
         return Error{u"no non-empty line"_s};
 
     CSVRows rows;
     CSVColumnMap columns{0, 1, 2};
-    std::optional<QStringView> line = first;
-    if (const std::optional<CSVColumnMap> header = detectCSVHeader(*first)) {
+    bool more = true;
+    if (const std::optional<CSVColumnMap> header = detectCSVHeader(record)) {
         rows.hasHeader = true;
         columns = *header;
-        line = nextLine();
+        more = nextRecord();
     }
 
     // Room for one candidate per LF byte, found with memchr: growing a list of ten thousand
@@ -340,14 +426,12 @@ Expected<CSVRows> parseCSVContent(const QByteArray& content)
          (at = static_cast<const char*>(std::memchr(at, '\n', size_t(end - at)))) != nullptr; ++at)
         ++lineFeeds;
     rows.candidates.reserve(lineFeeds);
-    CellSplitter cells;
     ColumnValues names;
     ColumnValues types;
     ColumnValues addresses;
     qsizetype position = 0;
-    for (; line; line = nextLine()) {
+    for (; more; more = nextRecord()) {
         ++position;
-        cells.split(*line);
         std::optional<QString> name = names.take(cells, columns.nameIndex);
         rows.candidates.append(
             CSVCandidate{name ? std::move(*name) : u"Node "_s + QString::number(position),

@@ -54,19 +54,45 @@ struct CSVPreviewData {
     bool operator==(const CSVPreviewData&) const = default;
 };
 
+// The characters that end a line: U+000A to U+000D, U+0085, U+2028 and U+2029, each on its own.
+constexpr bool isCSVLineBreak(char16_t c)
+{
+    return (c >= 0x000A && c <= 0x000D) || c == 0x0085 || c == 0x2028 || c == 0x2029;
+}
+
+// Whether a character beside a comma or quote certainly leaves it a user-perceived character of
+// its own, whatever the text around: anything below U+0300, cased letters and CJK ideographs.
+// Beside any other character (a mark, a joiner, other letters) it may join it, depending even on
+// the script of the text before.
+bool isPlainCSVNeighbour(QChar c);
+
 // Defaults for fields without a column (or on a line too short to reach it).
 inline const QString csvDefaultType = QStringLiteral("Device");
 inline const QString csvDefaultAddress = QStringLiteral("0.0.0.0");
 
-// Splits one data line into cells (at least one). A double quote toggles quoting and is dropped,
-// except that a doubled quote inside a quoted cell is one literal quote (so exported files read
-// back); a comma outside quotes ends a cell; an unterminated quote keeps the rest of the line.
-// Works on user-perceived characters: a quote or comma carrying a combining mark is plain text.
-QStringList parseCSVLine(QStringView line);
+// One record of a CSV text: its cells (at least one) and where it ends.
+struct CSVRecord {
+    QStringList cells;
+    qsizetype end = 0; // the line break that ends the record, or the text's size
 
-// The same split, walking the line's user-perceived characters with the platform's grapheme
-// boundary finder. Much slower; kept as the reference parseCSVLine must agree with.
-QStringList parseCSVLineByClusters(QStringView line);
+    bool operator==(const CSVRecord&) const = default;
+};
+
+// Splits the record starting at `start` (the beginning of a line) into cells. A double quote
+// toggles quoting and is dropped, except that a doubled quote inside a quoted cell is one literal
+// quote (so exported files read back); a comma outside quotes ends a cell; an unterminated quote
+// keeps the rest of the line. A line break ends the record, except inside a quoted cell whose
+// opening quote began the cell (after spaces) and which closes further on: such a cell keeps its
+// line breaks, as spreadsheets write them. One that never closes ends at its first line break.
+// Works on user-perceived characters: a quote or comma carrying a combining mark is plain text.
+CSVRecord parseCSVRecord(QStringView text, qsizetype start = 0);
+
+// The same split, walking the text's user-perceived characters with the platform's grapheme
+// boundary finder. Much slower; kept as the reference parseCSVRecord must agree with.
+CSVRecord parseCSVRecordByClusters(QStringView text, qsizetype start = 0);
+
+// The cells of the first record of `line`.
+QStringList parseCSVLine(QStringView line);
 
 // The header test and column mapping of a first line; nothing when it is not a header.
 std::optional<CSVColumnMap> detectCSVHeader(QStringView firstLine);

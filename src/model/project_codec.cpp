@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstring>
 #include <initializer_list>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -372,6 +373,28 @@ QByteArray serialise(const ProjectData& project)
 // ---------------------------------------------------------------------------------------------
 // Reading
 
+// The image bytes of standard Base64 with padding, read strictly: whole groups of four
+// characters of the standard alphabet, "=" only as the last one or two, and no bits set past the
+// last byte ("QR==" would also give "A", but only "QQ==" is its encoding). Nothing for any other
+// text: a lenient read would turn a damaged file into a different image.
+std::optional<QByteArray> decodeBase64(const QByteArray& text)
+{
+    if (text.size() % 4 != 0)
+        return std::nullopt;
+    auto decoded = QByteArray::fromBase64Encoding(text, QByteArray::AbortOnBase64DecodingErrors);
+    if (!decoded)
+        return std::nullopt;
+    const qsizetype padding = text.endsWith("==") ? 2 : text.endsWith('=') ? 1 : 0;
+    if (padding > 0) {
+        static constexpr QByteArrayView alphabet =
+            "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        const qsizetype last = alphabet.indexOf(text.at(text.size() - padding - 1));
+        if (last < 0 || (last & (padding == 2 ? 0x0F : 0x03)) != 0)
+            return std::nullopt;
+    }
+    return std::move(decoded.decoded);
+}
+
 // Where a value sits in the document ("cables[0].points[2].nodeId"). Built as a chain on the
 // stack and spelled out only for an error message, so a successful read allocates no paths.
 struct Path {
@@ -563,11 +586,10 @@ public:
         }
         // Characters outside Latin-1 become '?', which the strict decoder rejects like any
         // other character outside the Base64 alphabet.
-        auto decoded = QByteArray::fromBase64Encoding(v.toString().toLatin1(),
-                                                      QByteArray::AbortOnBase64DecodingErrors);
+        std::optional<QByteArray> decoded = decodeBase64(v.toString().toLatin1());
         if (!decoded)
             return fail(here, u"invalid Base64"_s);
-        map.imageData = std::move(decoded.decoded);
+        map.imageData = std::move(decoded);
         map.imageData->squeeze();
         return true;
     }
@@ -804,13 +826,13 @@ Expected<ProjectData> decodeProject(const QByteArray& contents)
         // the Base64 text, no spare capacity left behind.
         const QByteArray text =
             QByteArray::fromRawData(contents.constData() + span->begin, span->end - span->begin);
-        auto image = QByteArray::fromBase64Encoding(text, QByteArray::AbortOnBase64DecodingErrors);
+        std::optional<QByteArray> image = decodeBase64(text);
         if (image) {
             QByteArray rest;
             rest.reserve(contents.size() - (span->end - span->begin));
             rest.append(QByteArrayView(contents).first(span->begin));
             rest.append(QByteArrayView(contents).sliced(span->end));
-            Expected<ProjectData> project = readDocument(rest, std::move(image.decoded));
+            Expected<ProjectData> project = readDocument(rest, std::move(image));
             if (project)
                 return project;
         }

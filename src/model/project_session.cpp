@@ -137,12 +137,47 @@ void ProjectSession::redo()
 
 qint64 ProjectSession::allocateNodeId(ProjectData& project)
 {
+    Q_ASSERT(!idShortage(project, 1, 0));
     return project.nextNodeId++;
 }
 
 qint64 ProjectSession::allocateCableId(ProjectData& project)
 {
+    Q_ASSERT(!idShortage(project, 0, 1));
     return project.nextCableId++;
+}
+
+std::optional<QString> ProjectSession::idShortage(const ProjectData& project, qsizetype nodes,
+                                                  qsizetype cables)
+{
+    // Every identifier handed out stays below the counter, so `count` more fit while the counter
+    // can still grow by `count`: it must not pass the largest 64-bit value.
+    constexpr qint64 largest = std::numeric_limits<qint64>::max();
+    const auto shortage = [](qsizetype count, qint64 counter, const QString& noun,
+                             const QString& counterName) -> std::optional<QString> {
+        if (count <= 0 || counter <= largest - count)
+            return std::nullopt;
+        const qint64 left = largest - counter;
+        const QString plural = noun + (count == 1 ? QString() : u"s"_s);
+        const QString rest = left == 0
+                                 ? u"no "_s + noun + u" identifiers left"_s
+                                 : u"only "_s + QString::number(left) + u' ' + noun +
+                                       (left == 1 ? u" identifier left"_s : u" identifiers left"_s);
+        return u"Cannot create %1 %2: the project has %3 (%4 is %5). Nothing was changed."_s.arg(
+            QString::number(count), plural, rest, counterName, QString::number(counter));
+    };
+    if (std::optional<QString> reason =
+            shortage(nodes, project.nextNodeId, u"node"_s, u"nextNodeId"_s))
+        return reason;
+    return shortage(cables, project.nextCableId, u"cable"_s, u"nextCableId"_s);
+}
+
+bool ProjectSession::hasRoomForIds(qsizetype nodes, qsizetype cables)
+{
+    const std::optional<QString> reason = idShortage(project(), nodes, cables);
+    if (reason)
+        refuseEdit(*reason);
+    return !reason;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -237,7 +272,7 @@ void ProjectSession::copySelection()
 
 void ProjectSession::pasteClipboard()
 {
-    if (m_clipboard.isEmpty())
+    if (m_clipboard.isEmpty() || !hasRoomForIds(m_clipboard.size(), m_clipboardCables.size()))
         return;
     pushUndoSnapshot();
 
@@ -290,7 +325,7 @@ void ProjectSession::pasteClipboard()
 void ProjectSession::duplicateNode(qint64 nodeId)
 {
     const qsizetype index = indexOfNode(project(), nodeId);
-    if (index < 0)
+    if (index < 0 || !hasRoomForIds(1, 0))
         return;
     pushUndoSnapshot();
     qint64 copyId = 0;
@@ -307,7 +342,13 @@ void ProjectSession::duplicateSelectedNodes()
 {
     // Each duplicate records its own snapshot and replaces the selection, so afterwards only the
     // last copy is selected and undoing the whole command takes one undo per node.
+    // The identifiers for every copy are checked first: a command that cannot make all of its
+    // copies makes none.
     const QSet<qint64> ids = m_selectedNodes;
+    const qsizetype copies = std::count_if(
+        ids.cbegin(), ids.cend(), [this](qint64 id) { return indexOfNode(project(), id) >= 0; });
+    if (!hasRoomForIds(copies, 0))
+        return;
     for (const qint64 id : ids)
         duplicateNode(id);
 }

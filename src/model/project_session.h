@@ -50,9 +50,18 @@ public:
     const QList<ProjectData>& undoStack() const { return m_undoStack; }
     const QList<ProjectData>& redoStack() const { return m_redoStack; }
 
-    // Identifier allocation: takes the counter and increases it by one.
+    // Identifier allocation: takes the counter and increases it by one. The counter must have
+    // room (idShortage), so that it never passes the largest 64-bit value.
     static qint64 allocateNodeId(ProjectData& project);
     static qint64 allocateCableId(ProjectData& project);
+    // Why `nodes` new node identifiers and `cables` new cable identifiers cannot all be taken
+    // from the project's counters, or nothing when they can.
+    static std::optional<QString> idShortage(const ProjectData& project, qsizetype nodes,
+                                             qsizetype cables);
+    // The check every edit that creates nodes or cables makes before it writes anything: when the
+    // counters are short, the edit is refused (editRefused) and must write nothing.
+    bool hasRoomForIds(qsizetype nodes, qsizetype cables);
+    void refuseEdit(const QString& reason) { emit editRefused(reason); }
 
     // Deletion and reset.
     void deleteSelection();
@@ -102,6 +111,8 @@ signals:
     void searchTextChanged();
     // resetEverything() asks the view to return to zoom 1 and pan (0, 0).
     void viewResetRequested();
+    // An edit was refused before it wrote anything; the window tells the user why.
+    void editRefused(const QString& reason);
 
 private:
     ProjectDocument* m_document;

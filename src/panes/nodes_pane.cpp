@@ -261,8 +261,10 @@ QList<NodeData> sortedNodes(const QList<NodeData>& nodes, const QString& sortCol
     return sorted;
 }
 
-qint64 addNode(ProjectSession& session)
+std::optional<qint64> addNode(ProjectSession& session)
 {
+    if (!session.hasRoomForIds(1, 0))
+        return std::nullopt;
     session.pushUndoSnapshot();
     qint64 id = 0;
     session.document()->modify([&id](ProjectData& project) {
@@ -272,7 +274,9 @@ qint64 addNode(ProjectSession& session)
         node.id = id;
         node.name = u"New Node"_s;
         node.type = u"Device"_s;
-        node.ip = u"192.168.1."_s + QString::number(id + 100);
+        // Unsigned past the largest identifiers, where k + 100 no longer fits.
+        node.ip = u"192.168.1."_s +
+                  (id >= 0 ? QString::number(quint64(id) + 100) : QString::number(id + 100));
         node.x = 200.0 + 50.0 * n;
         node.y = 200.0 + 30.0 * n;
         node.scale = 1.0;

@@ -44,8 +44,9 @@ QList<NodeData> sortedNodes(const QList<NodeData>& nodes, const QString& sortCol
                             bool ascending);
 
 // "+ Add Node": a node "New Node" of type "Device" at 192.168.1.(k + 100), placed 50 right and 30
-// down per existing node from (200, 200), with k the next identifier; selects it. Returns its id.
-qint64 addNode(ProjectSession& session);
+// down per existing node from (200, 200), with k the next identifier; selects it. Returns its id,
+// or nothing when the identifiers have run out (the session refuses the edit).
+std::optional<qint64> addNode(ProjectSession& session);
 
 // Sets one field ("name", "type" or "ip") of a node to `value` as typed, after one undo snapshot;
 // a changed type gets its colour. Returns false (and records nothing) when the node is gone or

@@ -30,6 +30,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSlider>
@@ -38,7 +39,9 @@
 #include <QTimer>
 #include <QVariantAnimation>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <memory>
 
 using namespace velmora;
@@ -703,6 +706,23 @@ private slots:
         for (QLabel* label : sheet.findChildren<QLabel*>())
             symbol |= !label->pixmap().isNull();
         QVERIFY(symbol);
+    }
+
+    void refusedEditIsShown()
+    {
+        // No node identifier is left: "+ Add Node" writes nothing and the window says why.
+        ProjectData full = sampleProject();
+        full.nextNodeId = std::numeric_limits<qint64>::max();
+        Window w(full);
+        const auto buttons = w.view.findChildren<QPushButton*>();
+        const auto add = std::find_if(buttons.cbegin(), buttons.cend(),
+                                      [](QPushButton* b) { return b->text() == u"+ Add Node"_s; });
+        QVERIFY(add != buttons.cend());
+        (*add)->click();
+        const QMessageBox* box = w.view.findChild<QMessageBox*>();
+        QVERIFY(box && box->isVisible());
+        QVERIFY2(box->text().startsWith(u"Cannot create 1 node:"_s), qPrintable(box->text()));
+        QVERIFY(w.document.projectData() == full);
     }
 
     void splashSequence()

@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <limits>
+
 using namespace Qt::StringLiterals;
 using namespace velmora;
 
@@ -167,24 +169,35 @@ void TestCsvCli::import()
 void TestCsvCli::importFailures_data()
 {
     QTest::addColumn<QByteArray>("csv"); // empty: the CSV file does not exist
+    QTest::addColumn<qint64>("nextNodeId");
     QTest::addColumn<QByteArray>("reason");
-    QTest::newRow("not utf-8") << QByteArray("a,b,\xff\n") << QByteArray("UTF-8");
+    QTest::newRow("not utf-8") << QByteArray("a,b,\xff\n") << qint64(3) << QByteArray("UTF-8");
     QTest::newRow("only line ends")
-        << QByteArray("\r\n\n\xe2\x80\xa8") << QByteArray("no non-empty line");
-    QTest::newRow("missing") << QByteArray() << QByteArray("in.csv");
+        << QByteArray("\r\n\n\xe2\x80\xa8") << qint64(3) << QByteArray("no non-empty line");
+    QTest::newRow("missing") << QByteArray() << qint64(3) << QByteArray("in.csv");
+    QTest::newRow("identifiers used up")
+        << QByteArray("name,ip\nA,10.0.0.7\nB,10.0.0.8\nC,10.0.0.2\n")
+        << std::numeric_limits<qint64>::max() - 1
+        << QByteArray("velmora-cli: " + QFile::encodeName(m_dir.filePath(u"failing.velmora"_s)) +
+                      ": Cannot create 2 nodes: the project has only 1 node identifier left");
 }
 
 void TestCsvCli::importFailures()
 {
     QFETCH(QByteArray, csv);
+    QFETCH(qint64, nextNodeId);
     QFETCH(QByteArray, reason);
     const QString csvPath = m_dir.filePath(u"in.csv"_s);
     QFile::remove(csvPath);
     if (!csv.isEmpty())
         QVERIFY(writeBytes(csvPath, csv));
+    ProjectData project = sampleProject();
+    project.nextNodeId = nextNodeId;
+    const QString projectPath = m_dir.filePath(u"failing.velmora"_s);
+    QVERIFY(writeBytes(projectPath, *encodeProject(project)));
     const QString out = m_dir.filePath(u"failed.velmora"_s);
     const Run run =
-        runCli({u"import-csv"_s, m_project, csvPath, u"--mode"_s, u"append"_s, u"-o"_s, out});
+        runCli({u"import-csv"_s, projectPath, csvPath, u"--mode"_s, u"append"_s, u"-o"_s, out});
     QCOMPARE(run.exitCode, 2);
     QVERIFY2(run.err.contains(reason), run.err.constData());
     QVERIFY(!QFileInfo::exists(out));

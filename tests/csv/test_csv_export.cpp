@@ -47,6 +47,8 @@ private slots:
     void exactBytes();
     void roundTrip_data();
     void roundTrip();
+    void awkwardTextsRoundTrip_data();
+    void awkwardTextsRoundTrip();
     void writeReplacesAtomically();
     void writeFailureIsReported();
 };
@@ -62,8 +64,11 @@ void TestCsvExport::escaping_data()
     QTest::newRow("quote") << u"5\" rack"_s << u"\"5\"\" rack\""_s;
     QTest::newRow("only a quote") << u"\""_s << u"\"\"\"\""_s;
     QTest::newRow("line feed") << u"a\nb"_s << u"\"a\nb\""_s;
-    QTest::newRow("carriage return alone") << u"a\rb"_s << u"a\rb"_s;
-    QTest::newRow("unicode line separator") << u"a\u2028b"_s << u"a\u2028b"_s;
+    QTest::newRow("carriage return alone") << u"a\rb"_s << u"\"a\rb\""_s;
+    QTest::newRow("unicode line separator") << u"a\u2028b"_s << u"\"a\u2028b\""_s;
+    QTest::newRow("next line") << u"a\u0085"_s << u"\"a\u0085\""_s;
+    // A quote carrying a mark is text to the reader, so it is not doubled.
+    QTest::newRow("quote carrying a mark") << u"a\"\u0301,"_s << u"\"a\"\u0301,\""_s;
 }
 
 void TestCsvExport::escaping()
@@ -89,6 +94,11 @@ void TestCsvExport::exactBytes_data()
     QTest::newRow("project order, quotes in every field")
         << QList<NodeData>{node(u"b"_s, u"t\"1"_s, u"x"_s), node(u"a"_s, u"t"_s, u"\"y\""_s)}
         << QByteArray("Name,Type,IP\nb,\"t\"\"1\",x\na,t,\"\"\"y\"\"\"\n");
+    // A prepended mark would join the comma after it and a combining mark the comma before it:
+    // quotes and a space (trimmed on reading) keep them apart.
+    QTest::newRow("marks beside commas")
+        << QList<NodeData>{node(u"a\u0600"_s, u"\u0301b"_s, u"c\"\u0301"_s)}
+        << QByteArray("Name,Type,IP\n\"a\xd8\x80 \",\" \xcc\x81\x62\",\"c\"\xcc\x81\"\n");
 }
 
 void TestCsvExport::exactBytes()
@@ -122,12 +132,11 @@ void TestCsvExport::roundTrip_data()
     QTest::newRow("blanks trimmed, empty type kept")
         << QList<NodeData>{node(u"  pad  "_s, QString(), u"\t10.0.0.1 "_s)}
         << QList<CSVCandidate>{{u"pad"_s, QString(), u"10.0.0.1"_s}};
-    // Lines are split before quotes are looked at: a name with a line feed comes back as two
-    // lines, the second opening a quote that runs to its end.
-    QTest::newRow("line feed splits")
-        << QList<NodeData>{node(u"up\ndown"_s, u"AP"_s, u"10.0.0.3"_s)}
-        << QList<CSVCandidate>{{u"up"_s, u"Device"_s, u"0.0.0.0"_s},
-                               {u"down,AP,10.0.0.3"_s, u"Device"_s, u"0.0.0.0"_s}};
+    QTest::newRow("line breaks kept")
+        << QList<NodeData>{node(u"Rack\rA"_s, u"AP"_s, u"10.0.0.3"_s),
+                           node(u"Core\nB"_s, u"Sw\r\nitch"_s, u"10.0.0.4"_s)}
+        << QList<CSVCandidate>{{u"Rack\rA"_s, u"AP"_s, u"10.0.0.3"_s},
+                               {u"Core\nB"_s, u"Sw\r\nitch"_s, u"10.0.0.4"_s}};
 }
 
 void TestCsvExport::roundTrip()
@@ -144,6 +153,45 @@ void TestCsvExport::roundTrip()
     QVERIFY(rows);
     QVERIFY(rows->hasHeader);
     QCOMPARE(rows->candidates, readBack);
+}
+
+// Any text comes back as written, trimmed at both ends as the reader trims every cell, whichever
+// field holds it.
+void TestCsvExport::awkwardTextsRoundTrip_data()
+{
+    QTest::addColumn<QString>("text");
+    for (const char16_t lineBreak : {0x0A, 0x0B, 0x0C, 0x0D, 0x85, 0x2028, 0x2029})
+        QTest::addRow("line break U+%04X", unsigned(lineBreak))
+            << u"a"_s + QChar(lineBreak) + u"b"_s;
+    QTest::newRow("only line breaks") << u"\n\r\n"_s;
+    QTest::newRow("quotes around a line break") << u"\"\n\""_s;
+    QTest::newRow("doubled quotes and a comma") << u"x\"\",\ny"_s;
+    QTest::newRow("comma at the end") << u"a\r,"_s;
+    QTest::newRow("leading spaces and quote") << u"   \"Rack\"\nA"_s;
+    QTest::newRow("12-inch rack") << u"12\" rack\n2"_s;
+    QTest::newRow("leading mark") << u"\u0301x,\ny"_s;
+    QTest::newRow("quote carrying a mark") << u"\"\u0301\n\"\u0301"_s;
+    QTest::newRow("prepended mark before quotes") << u"\u0600\"\n\u0600"_s;
+    QTest::newRow("emoji") << u"\U0001F469\u200d\U0001F4BB\n\""_s;
+    // Whether a mark joins the comma or quote before it depends on the script of the text
+    // before that: after a Latin letter it does, after a Devanagari one it does not.
+    QTest::newRow("spacing marks after letters") << u"h\"\u093f\n\"\u093f,\u093f\""_s;
+    QTest::newRow("marks after Devanagari") << u"\u0915\"\u0301\n\u0915,\u093f"_s;
+}
+
+void TestCsvExport::awkwardTextsRoundTrip()
+{
+    QFETCH(QString, text);
+    ProjectData project;
+    project.nodes = {node(text, u"T"_s, u"1"_s), node(u"N"_s, text, u"2"_s),
+                     node(u"N"_s, u"T"_s, text)};
+    const Expected<CSVRows> rows = parseCSVContent(csvText(project).toUtf8());
+    QVERIFY(rows);
+    QVERIFY(rows->hasHeader);
+    const QString trimmed = text.trimmed();
+    QCOMPARE(rows->candidates,
+             (QList<CSVCandidate>{
+                 {trimmed, u"T"_s, u"1"_s}, {u"N"_s, trimmed, u"2"_s}, {u"N"_s, u"T"_s, trimmed}}));
 }
 
 void TestCsvExport::writeReplacesAtomically()

@@ -206,6 +206,21 @@ void TestCsvReader::lineSplitting_data()
         << u"\U0001F600,\"\U0001F44D\U0001F3FD,x\""_s
         << QStringList{u"\U0001F600"_s, u"\U0001F44D\U0001F3FD,x"_s};
     QTest::newRow("lone surrogate") << u"a\xD800,b"_s << QStringList{u"a\xD800"_s, u"b"_s};
+    // Only the first record of the text: a line break ends it unless a quote that began its
+    // cell is open and closes further on.
+    QTest::newRow("line break ends the record") << u"a,b\nc"_s << QStringList{u"a"_s, u"b"_s};
+    QTest::newRow("quoted cell spans line breaks")
+        << u"\"a\nb\r\n\",c\nd"_s << QStringList{u"a\nb\r\n"_s, u"c"_s};
+    QTest::newRow("spaces before the quote")
+        << u"  \"a\u2028b\" ,c"_s << QStringList{u"  a\u2028b "_s, u"c"_s};
+    QTest::newRow("doubled quotes around a line break")
+        << u"\"\"\"\n\"\"\",c"_s << QStringList{u"\"\n\""_s, u"c"_s};
+    QTest::newRow("unclosed quote ends at the line break")
+        << u"x,\"a\nb,c"_s << QStringList{u"x"_s, u"a"_s};
+    QTest::newRow("only doubled quotes further on") << u"\"a\nb\"\"c"_s << QStringList{u"a"_s};
+    QTest::newRow("quote inside a cell does not span") << u"x\"a\nb\""_s << QStringList{u"xa"_s};
+    QTest::newRow("quote carrying a mark does not span")
+        << u"\"\u0301a\nb\""_s << QStringList{u"\"\u0301a"_s};
 }
 
 void TestCsvReader::lineSplitting()
@@ -241,12 +256,16 @@ void TestCsvReader::splitterAgreesWithClusters_data()
     QTest::newRow("lone surrogates by commas")
         << QString(QChar(0xD800)) + u","_s + QChar(0xDC00) + u","_s + QChar(0xD800) + u"\""_s;
     QTest::newRow("halfwidth sound mark") << u"\uff76,\uff9e,x"_s;
+    QTest::newRow("mark on the closing quote after a line break") << u"\"a\nb\"\u0301\n\",c"_s;
+    QTest::newRow("mark on the second of a doubled quote") << u"\"a\n\"\"\u0301\n\""_s;
+    QTest::newRow("mark after the opening quote") << u"\"\u0301a\nb\""_s;
+    QTest::newRow("prepended mark before the closing quote") << u"\"a\n\u0600\"\n\""_s;
 }
 
 void TestCsvReader::splitterAgreesWithClusters()
 {
     QFETCH(QString, line);
-    QCOMPARE(parseCSVLine(line), parseCSVLineByClusters(line));
+    QCOMPARE(parseCSVRecord(line), parseCSVRecordByClusters(line));
 }
 
 void TestCsvReader::randomLinesAgreeWithClusters()
@@ -257,43 +276,46 @@ void TestCsvReader::randomLinesAgreeWithClusters()
     QRandomGenerator random(20261207);
     for (int run = 0; run < 50000; ++run) {
         const QString line = randomLine(random, alphabet);
-        const QStringList expected = parseCSVLineByClusters(line);
-        const QStringList actual = parseCSVLine(line);
+        const CSVRecord expected = parseCSVRecordByClusters(line);
+        const CSVRecord actual = parseCSVRecord(line);
         if (actual != expected) {
-            QFAIL(qPrintable(u"%1: %2 instead of %3"_s.arg(
-                escaped(line), escaped(actual.join(u'|')), escaped(expected.join(u'|')))));
+            QFAIL(qPrintable(u"%1: %2 (end %3) instead of %4 (end %5)"_s.arg(
+                escaped(line), escaped(actual.cells.join(u'|')), QString::number(actual.end),
+                escaped(expected.cells.join(u'|')), QString::number(expected.end))));
         }
     }
 }
 
 // Whole files without a header: each candidate holds the trimmed first three cells the reference
-// splitter finds on its line, or the defaults.
+// splitter finds in its record, or the defaults.
 void TestCsvReader::randomFilesAgreeWithClusters()
 {
     QStringList fileAlphabet = pieces();
     fileAlphabet.removeIf(
         [](const QString& piece) { return piece.size() == 1 && piece.at(0).isSurrogate(); });
+    fileAlphabet << u"\""_s << u"\n"_s << u"\u2028"_s; // quoted cells spanning lines
     QRandomGenerator random(7);
     for (int run = 0; run < 300; ++run) {
         QStringList lines;
         const int count = 1 + random.bounded(20);
-        for (int i = 0; i < count; ++i) {
-            QString line = randomLine(random, fileAlphabet);
-            // The first line must not read as a header; no line may be empty.
-            line.prepend(u'x');
-            lines.append(line);
-        }
-        const QByteArray content = lines.join(run % 2 ? u"\r\n"_s : u"\n"_s).toUtf8();
-        const Expected<CSVRows> rows = parseCSVContent(content);
+        for (int i = 0; i < count; ++i) // the first line must not read as a header
+            lines.append(u'x' + randomLine(random, fileAlphabet));
+        const QString text = lines.join(run % 2 ? u"\r\n"_s : u"\n"_s);
+        const Expected<CSVRows> rows = parseCSVContent(text.toUtf8());
         QVERIFY(rows);
         QVERIFY(!rows->hasHeader);
         QList<CSVCandidate> want;
-        for (qsizetype k = 0; k < lines.size(); ++k) {
-            const QStringList cells = parseCSVLineByClusters(lines.at(k));
+        for (qsizetype start = 0; start < text.size();) {
+            if (QStringView(u"\r\n\u2028").contains(text.at(start))) {
+                ++start; // an empty line
+                continue;
+            }
+            const CSVRecord record = parseCSVRecordByClusters(text, start);
             const auto cell = [&](qsizetype i, const QString& fallback) {
-                return i < cells.size() ? cells.at(i).trimmed() : fallback;
+                return i < record.cells.size() ? record.cells.at(i).trimmed() : fallback;
             };
             want.append({cell(0, QString()), cell(1, u"Device"_s), cell(2, u"0.0.0.0"_s)});
+            start = record.end;
         }
         QCOMPARE(describe(rows->candidates), describe(want));
     }

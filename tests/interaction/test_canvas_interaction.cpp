@@ -12,6 +12,7 @@
 #include <QTest>
 
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <numbers>
 
@@ -100,6 +101,8 @@ private slots:
     void quickSecondClickWhileDrawingAddsAPoint();
     void drawingIgnoresEmptyStartAndEscapeCancels();
     void finishedCableKeepsIdsUnique();
+    void cableIdsRefuseToOverflow_data();
+    void cableIdsRefuseToOverflow();
     void drawingEndsWhenItsNodeGoes_data();
     void drawingEndsWhenItsNodeGoes();
     void dragEndPointAroundNode();
@@ -238,6 +241,42 @@ void TestCanvasInteraction::finishedCableKeepsIdsUnique()
     QCOMPARE(rig.project().cables.size(), 2);
     QCOMPARE(rig.project().cables[1].id, 8);
     QCOMPARE(rig.project().nextCableId, 9);
+}
+
+void TestCanvasInteraction::cableIdsRefuseToOverflow_data()
+{
+    constexpr qint64 max = std::numeric_limits<qint64>::max();
+    QTest::addColumn<qint64>("atStart");  // nextCableId when drawing begins
+    QTest::addColumn<qint64>("atFinish"); // and when the last node is clicked
+    QTest::addColumn<bool>("made");
+    QTest::newRow("last identifier") << max - 1 << max - 1 << true;
+    QTest::newRow("none left") << max << max << false;
+    QTest::newRow("used up while drawing") << qint64(7) << max << false;
+}
+
+void TestCanvasInteraction::cableIdsRefuseToOverflow()
+{
+    QFETCH(qint64, atStart);
+    QFETCH(qint64, atFinish);
+    QFETCH(bool, made);
+    ProjectData start = twoNodes();
+    start.nextCableId = atStart;
+    Rig rig(start);
+    QSignalSpy refused(&rig.session, &ProjectSession::editRefused);
+    rig.interaction.toggleCableDrawing();
+    rig.click(QPointF(90, 40));
+    rig.document.modify([&](ProjectData& p) { p.nextCableId = atFinish; });
+    const ProjectData before = rig.project();
+    rig.click(QPointF(490, 40));
+    QVERIFY(!rig.interaction.gesture().isDrawingCable);
+    QCOMPARE(refused.count(), made ? 0 : 1);
+    if (made) {
+        QCOMPARE(rig.project().cables.last().id, atFinish);
+        QCOMPARE(rig.project().nextCableId, std::numeric_limits<qint64>::max());
+    } else {
+        QCOMPARE(rig.project(), before);
+        QCOMPARE(rig.undoDepth(), 0);
+    }
 }
 
 void TestCanvasInteraction::drawingEndsWhenItsNodeGoes_data()

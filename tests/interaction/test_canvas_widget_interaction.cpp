@@ -195,7 +195,8 @@ void TestCanvasWidgetInteraction::lostReleaseEndsTheDrag()
             if (QWidget* popup = QApplication::activePopupWidget())
                 popup->close();
         });
-        QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(200, 170));
+        QContextMenuEvent menu(QContextMenuEvent::Mouse, QPoint(200, 170),
+                               w.canvas.mapToGlobal(QPoint(200, 170)));
         QApplication::sendEvent(&w.canvas, &menu);
     } else if (interruption == QStringLiteral("focus")) {
         QFocusEvent focusOut(QEvent::FocusOut, Qt::PopupFocusReason);

@@ -508,6 +508,10 @@ private slots:
             << replace(u"map.imageData"_s, u"AA==AAAA"_s) << u"map.imageData: invalid Base64"_s;
         QTest::newRow("imageData URL alphabet")
             << replace(u"map.imageData"_s, u"ab-_"_s) << u"map.imageData: invalid Base64"_s;
+        for (const QString& text : {u"QQ"_s, u"Q"_s, u"QUJ"_s, u"QQ="_s, u"Q==="_s, u"===="_s,
+                                    u"QR=="_s, u"QUI=QUI="_s, u" QQ=="_s, u"QQ==\n"_s})
+            QTest::addRow("imageData \"%s\"", qPrintable(text))
+                << replace(u"map.imageData"_s, text) << u"map.imageData: invalid Base64"_s;
         QTest::newRow("viewSettings array")
             << replace(u"viewSettings"_s, QJsonArray()) << u"viewSettings: expected an object"_s;
         QTest::newRow("view zoom null") << replace(u"viewSettings.zoom"_s, QJsonValue::Null)
@@ -604,6 +608,10 @@ private slots:
             << file(q("'map':{'positionX':1,'positionY':2,'scale':3,'imageData':'AAAAé'}"))
             << false;
         QTest::newRow("bad Base64") << file(map).replace(b64, "AA=A") << false;
+        QTest::newRow("Base64 without padding") << file(map).replace(b64, "QQ") << false;
+        QTest::newRow("one Base64 character") << file(map).replace(b64, "Q") << false;
+        QTest::newRow("Base64 with spare bits set") << file(map).replace(b64, "QR==") << false;
+        QTest::newRow("padded Base64") << file(map).replace(b64, "QQ==") << true;
         QTest::newRow("syntax error after the image") << file(map).replace("\"P\"", "P") << false;
         QTest::newRow("missing key after the image")
             << file(map).replace("\"nextNodeId\":1,", "") << false;

@@ -6,6 +6,9 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <algorithm>
+#include <limits>
+
 using namespace Qt::StringLiterals;
 using namespace velmora;
 
@@ -354,6 +357,86 @@ private slots:
         QVERIFY(session.project() == network());
         QVERIFY(session.undoStack().isEmpty());
         QCOMPARE(session.redoStack().size(), 1);
+    }
+
+    // An edit that would take an identifier past the largest 64-bit value is refused before it
+    // writes anything: no snapshot, no change, one message saying what ran out.
+    void idCountersRefuseToOverflow_data()
+    {
+        constexpr qint64 max = std::numeric_limits<qint64>::max();
+        constexpr qint64 min = std::numeric_limits<qint64>::min();
+        QTest::addColumn<QString>("operation"); // on nodes 1, 2, 4 and cable 5, all selected
+        QTest::addColumn<qint64>("nextNodeId");
+        QTest::addColumn<qint64>("nextCableId");
+        QTest::addColumn<QString>("refusal"); // empty: the edit is made
+        QTest::newRow("paste, room for all") << u"paste"_s << max - 3 << max - 1 << QString();
+        QTest::newRow("paste, a node short")
+            << u"paste"_s << max - 2 << max - 1
+            << u"Cannot create 3 nodes: the project has only 2 node identifiers left "
+               "(nextNodeId is 9223372036854775805)"_s;
+        QTest::newRow("paste, no cable left")
+            << u"paste"_s << max - 3 << max
+            << u"Cannot create 1 cable: the project has no cable identifiers left"_s;
+        QTest::newRow("paste, negative counters") << u"paste"_s << min << min << QString();
+        QTest::newRow("duplicate, last identifier")
+            << u"duplicate"_s << max - 1 << qint64(1) << QString();
+        QTest::newRow("duplicate, none left")
+            << u"duplicate"_s << max << qint64(1)
+            << u"Cannot create 1 node: the project has no node identifiers left"_s;
+        QTest::newRow("duplicate three, room for two")
+            << u"duplicateSelected"_s << max - 2 << qint64(1)
+            << u"Cannot create 3 nodes: the project has only 2"_s;
+        QTest::newRow("duplicate three, room for three")
+            << u"duplicateSelected"_s << max - 3 << qint64(1) << QString();
+    }
+
+    void idCountersRefuseToOverflow()
+    {
+        QFETCH(QString, operation);
+        QFETCH(qint64, nextNodeId);
+        QFETCH(qint64, nextCableId);
+        QFETCH(QString, refusal);
+        ProjectData start = network();
+        start.nextNodeId = nextNodeId;
+        start.nextCableId = nextCableId;
+        ProjectDocument doc(start);
+        ProjectSession session(&doc);
+        session.setSelection({1, 2, 4}, {5}, std::nullopt);
+        session.copySelection();
+        QSignalSpy changed(&doc, &ProjectDocument::changed);
+        QSignalSpy refused(&session, &ProjectSession::editRefused);
+
+        qint64 nodesMade = 3;
+        qint64 cablesMade = 0;
+        if (operation == u"paste") {
+            session.pasteClipboard();
+            cablesMade = 1;
+        } else if (operation == u"duplicate") {
+            session.duplicateNode(2);
+            nodesMade = 1;
+        } else {
+            session.duplicateSelectedNodes();
+        }
+
+        if (!refusal.isEmpty()) {
+            QCOMPARE(refused.count(), 1);
+            const QString message = refused.first().first().toString();
+            QVERIFY2(message.startsWith(refusal), qPrintable(message));
+            QVERIFY(session.project() == start);
+            QCOMPARE(changed.count(), 0);
+            QVERIFY(session.undoStack().isEmpty());
+            return;
+        }
+        QCOMPARE(refused.count(), 0);
+        QCOMPARE(session.project().nextNodeId, nextNodeId + nodesMade);
+        QCOMPARE(session.project().nextCableId, nextCableId + cablesMade);
+        QList<qint64> ids{1, 2, 3, 4, 5};
+        for (qint64 k = 0; k < nodesMade; ++k)
+            ids.append(nextNodeId + k);
+        QList<qint64> made = nodeIds(session.project());
+        std::sort(ids.begin(), ids.end());
+        std::sort(made.begin(), made.end());
+        QCOMPARE(made, ids);
     }
 
     void selectionSignalsOnlyOnChange()

@@ -19,6 +19,8 @@
 #include <QTest>
 #include <QToolButton>
 
+#include <limits>
+
 using namespace Qt::StringLiterals;
 using namespace velmora;
 
@@ -176,6 +178,19 @@ void TestNodesPane::addNodeOperation()
     addNode(session);
     QCOMPARE(session.project().nodes.last().ip, u"192.168.1.256"_s);
     QCOMPARE(session.visibleTypes(), QSet<QString>{u"Device"_s});
+
+    // The last identifier is handed out (its address counted past the 64-bit range); then the
+    // button is refused and writes nothing.
+    constexpr qint64 max = std::numeric_limits<qint64>::max();
+    document.modify([](ProjectData& p) { p.nextNodeId = max - 1; });
+    QCOMPARE(addNode(session), max - 1);
+    QCOMPARE(session.project().nodes.last().ip, u"192.168.1.9223372036854775906"_s);
+    const ProjectData full = session.project();
+    QSignalSpy refused(&session, &ProjectSession::editRefused);
+    QCOMPARE(addNode(session), std::nullopt);
+    QCOMPARE(refused.count(), 1);
+    QVERIFY(session.project() == full);
+    QCOMPARE(session.undoStack().size(), 4);
 }
 
 void TestNodesPane::commitOperation()
