@@ -48,7 +48,7 @@ public:
     {
         QStringList all = {u"netns"_s, u"exec"_s, ns};
         all += prefix;
-        all += QStringLiteral(VELMORA_MONITOR_PROBE);
+        all += QStringLiteral(VELMORA_PROGRAM_VELMORA_MONITOR_PROBE);
         all += arguments;
         m_process.start(u"ip"_s, all);
     }
@@ -246,8 +246,8 @@ void TestMonitorNamespaces::cliPrintsStatusChanges()
     QVERIFY(QFile::copy(QStringLiteral(VELMORA_SOURCE_DIR "/examples/demo.velmora"), project));
     QProcess cli;
     cli.start(u"ip"_s,
-              {u"netns"_s, u"exec"_s, ns, QStringLiteral(VELMORA_CLI), u"monitor"_s, project,
-               u"--interval"_s, u"0.2"_s, u"--duration"_s, u"1.5"_s, u"--json"_s});
+              {u"netns"_s, u"exec"_s, ns, QStringLiteral(VELMORA_PROGRAM_VELMORA_CLI), u"monitor"_s,
+               project, u"--interval"_s, u"0.2"_s, u"--duration"_s, u"1.5"_s, u"--json"_s});
     QVERIFY(cli.waitForFinished(15000));
     QCOMPARE(cli.exitCode(), 0);
     const QList<QByteArray> lines = cli.readAllStandardOutput().trimmed().split('\n');
@@ -282,8 +282,8 @@ void TestMonitorNamespaces::cliCannotPing()
     QFile::setPermissions(project, QFile::ReadOwner | QFile::ReadOther);
     QProcess cli;
     cli.start(u"ip"_s, QStringList{u"netns"_s, u"exec"_s, ns} + asNobody +
-                           QStringList{QStringLiteral(VELMORA_CLI), u"monitor"_s, project,
-                                       u"--duration"_s, u"5"_s});
+                           QStringList{QStringLiteral(VELMORA_PROGRAM_VELMORA_CLI), u"monitor"_s,
+                                       project, u"--duration"_s, u"5"_s});
     QVERIFY(cli.waitForFinished(15000));
     const QString err = QString::fromLocal8Bit(cli.readAllStandardError());
     if (cli.exitCode() == 2 || err.contains(u"ermission denied"_s))

@@ -164,4 +164,4 @@ void TestCanvasWidgetInteraction::drawCableWithClicks()
 }
 
 QTEST_MAIN(TestCanvasWidgetInteraction)
-#include "test_canvas_widget_interaction.moc"
+#include "tst_canvas_widget_interaction.moc"

@@ -329,4 +329,4 @@ void TestCsvReader::unreadableFiles()
 }
 
 QTEST_GUILESS_MAIN(TestCsvReader)
-#include "test_csv_reader.moc"
+#include "tst_csv_reader.moc"

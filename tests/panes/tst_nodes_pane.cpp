@@ -535,4 +535,4 @@ void TestNodesPane::scrollsToNewSelection()
 }
 
 QTEST_MAIN(TestNodesPane)
-#include "test_nodes_pane.moc"
+#include "tst_nodes_pane.moc"

@@ -279,4 +279,4 @@ void TestCsvImportDialog::exportFlow()
 }
 
 QTEST_MAIN(TestCsvImportDialog)
-#include "test_csv_import_dialog.moc"
+#include "tst_csv_import_dialog.moc"
