@@ -6,7 +6,9 @@
 function(velmora_configure_target target)
     target_compile_options(${target} PRIVATE
         -Wall -Wextra -Wpedantic -Wshadow -Wold-style-cast -Wsuggest-override
-        -Wnon-virtual-dtor -Wcast-align -Wunused -Woverloaded-virtual)
+        -Wnon-virtual-dtor -Wcast-align -Wunused -Woverloaded-virtual
+        # Designated initialisers name only the fields that differ from their defaults.
+        -Wno-missing-field-initializers)
     if(VELMORA_WERROR)
         target_compile_options(${target} PRIVATE -Werror)
     endif()
