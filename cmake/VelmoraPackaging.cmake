@@ -9,11 +9,7 @@
 
 set(velmora_data "${PROJECT_SOURCE_DIR}/data")
 
-foreach(program velmora velmora-cli velmora-thumbnailer)
-    if(TARGET ${program})
-        install(TARGETS ${program} RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
-    endif()
-endforeach()
+install(TARGETS velmora velmora-cli velmora-thumbnailer RUNTIME DESTINATION "${CMAKE_INSTALL_BINDIR}")
 
 install(FILES "${velmora_data}/velmora.desktop"
     DESTINATION "${CMAKE_INSTALL_DATADIR}/applications")

@@ -22,7 +22,7 @@ namespace {
 
 QString velmoraBinary()
 {
-    return QStringLiteral(VELMORA_BINARY_DIR) + u"/src/app/velmora"_s;
+    return QStringLiteral(VELMORA_PROGRAM_VELMORA);
 }
 
 } // namespace

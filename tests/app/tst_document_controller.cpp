@@ -3,7 +3,7 @@
 // unsaved-changes prompts, the recent list, and the Edit menu's routing to the active window
 // and to focused text fields.
 
-#include "fake_dialogs.h"
+#include "support/fake_dialogs.h"
 
 #include "app/content_view.h"
 #include "app/document_controller.h"

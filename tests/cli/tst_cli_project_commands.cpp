@@ -31,7 +31,7 @@ struct Run {
 // `wrapper` runs the command under another program (setpriv).
 Run runCli(const QStringList& arguments, const QStringList& wrapper = {})
 {
-    const QString cli = QStringLiteral(VELMORA_BINARY_DIR) + u"/src/cli/velmora-cli"_s;
+    const QString cli = QStringLiteral(VELMORA_PROGRAM_VELMORA_CLI);
     QProcess process;
     if (wrapper.isEmpty())
         process.start(cli, arguments);

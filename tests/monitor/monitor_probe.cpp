@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// velmora_monitor_probe [--interval S] [--duration S] ADDRESS...
+// velmora-monitor-probe [--interval S] [--duration S] ADDRESS...
 // Monitors one node per ADDRESS (ids 1, 2, ...) with a PingManager and prints, as JSON lines,
 // the socket kind, then every node status change at each publication. Exit 3 when no ICMP
 // socket can be opened. The namespace tests run it inside namespaces they create.

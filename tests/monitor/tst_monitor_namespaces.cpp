@@ -46,7 +46,7 @@ public:
         }
     }
     void start(const QString& ns, const QStringList& prefix, const QStringList& arguments,
-               const QString& program = QStringLiteral(VELMORA_MONITOR_PROBE))
+               const QString& program = QStringLiteral(VELMORA_PROGRAM_VELMORA_MONITOR_PROBE))
     {
         m_process.start(u"ip"_s, QStringList{u"netns"_s, u"exec"_s, ns} + prefix +
                                      QStringList{program} + arguments);
@@ -211,7 +211,7 @@ void TestMonitorNamespaces::slowAndLateReplies()
     QVERIFY(!ns.isEmpty());
     QVERIFY(nsExec(ns, {u"sysctl"_s, u"-qw"_s, u"net.ipv4.icmp_echo_ignore_all=1"_s}));
     QProcess responder;
-    responder.start(u"ip"_s, {u"netns"_s, u"exec"_s, ns, QStringLiteral(VELMORA_ICMP_RESPONDER),
+    responder.start(u"ip"_s, {u"netns"_s, u"exec"_s, ns, QStringLiteral(VELMORA_PROGRAM_VELMORA_ICMP_RESPONDER),
                               u"127.10.0.1"_s});
     QVERIFY(responder.waitForStarted());
     const auto stopResponder = qScopeGuard([&] {
@@ -291,8 +291,8 @@ void TestMonitorNamespaces::cliPrintsStatusChanges()
     QVERIFY(QFile::copy(QStringLiteral(VELMORA_SOURCE_DIR "/examples/demo.velmora"), project));
     QProcess cli;
     cli.start(u"ip"_s,
-              {u"netns"_s, u"exec"_s, ns, QStringLiteral(VELMORA_CLI), u"monitor"_s, project,
-               u"--interval"_s, u"0.2"_s, u"--duration"_s, u"1.5"_s, u"--json"_s});
+              {u"netns"_s, u"exec"_s, ns, QStringLiteral(VELMORA_PROGRAM_VELMORA_CLI), u"monitor"_s,
+               project, u"--interval"_s, u"0.2"_s, u"--duration"_s, u"1.5"_s, u"--json"_s});
     QVERIFY(cli.waitForFinished(15000));
     QCOMPARE(cli.exitCode(), 0);
     const QList<QByteArray> lines = cli.readAllStandardOutput().trimmed().split('\n');
@@ -327,8 +327,8 @@ void TestMonitorNamespaces::cliCannotPing()
     QFile::setPermissions(project, QFile::ReadOwner | QFile::ReadOther);
     QProcess cli;
     cli.start(u"ip"_s, QStringList{u"netns"_s, u"exec"_s, ns} + asNobody +
-                           QStringList{QStringLiteral(VELMORA_CLI), u"monitor"_s, project,
-                                       u"--duration"_s, u"5"_s});
+                           QStringList{QStringLiteral(VELMORA_PROGRAM_VELMORA_CLI), u"monitor"_s,
+                                       project, u"--duration"_s, u"5"_s});
     QVERIFY(cli.waitForFinished(15000));
     const QString err = QString::fromLocal8Bit(cli.readAllStandardError());
     if (cli.exitCode() == 2 || err.contains(u"ermission denied"_s))
@@ -349,7 +349,7 @@ void TestMonitorNamespaces::capabilitiesGoOnceTheSocketIsOpen()
     QFile::setPermissions(dir.path(), readable);
     const QString cli = dir.filePath(u"velmora-cli"_s);
     const QString project = dir.filePath(u"p.velmora"_s);
-    QVERIFY(QFile::copy(QStringLiteral(VELMORA_CLI), cli));
+    QVERIFY(QFile::copy(QStringLiteral(VELMORA_PROGRAM_VELMORA_CLI), cli));
     QVERIFY(QFile::copy(QStringLiteral(VELMORA_SOURCE_DIR "/examples/demo.velmora"), project));
     QFile::setPermissions(cli, readable);
     QFile::setPermissions(project, QFile::ReadOwner | QFile::ReadOther);

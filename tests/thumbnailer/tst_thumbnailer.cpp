@@ -100,7 +100,7 @@ private:
 void ThumbnailerTest::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    m_builtThumbnailer = QStringLiteral(VELMORA_BINARY_DIR "/src/thumbnailer/velmora-thumbnailer");
+    m_builtThumbnailer = QStringLiteral(VELMORA_PROGRAM_VELMORA_THUMBNAILER);
     QVERIFY2(QFile::exists(m_builtThumbnailer), qPrintable(m_builtThumbnailer));
 
     m_quadrantThumbnailer = installInto(u"quadrants"_s);

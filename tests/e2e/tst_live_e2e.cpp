@@ -618,4 +618,4 @@ int main(int argc, char** argv)
     return QTest::qExec(&test, argc, argv);
 }
 
-#include "test_live_e2e.moc"
+#include "tst_live_e2e.moc"

@@ -443,4 +443,4 @@ void TestCableGeometry::mapHandle()
 }
 
 QTEST_GUILESS_MAIN(TestCableGeometry)
-#include "test_cable_geometry.moc"
+#include "tst_cable_geometry.moc"

@@ -2,7 +2,7 @@
 // The canvas controller driven with pointer positions and keys: what ends up in the project, the
 // selection and the undo history.
 
-#include "fake_view.h"
+#include "support/fake_view.h"
 
 #include "canvas/canvas_interaction.h"
 #include "model/project_session.h"
@@ -846,4 +846,4 @@ void TestCanvasInteraction::searchZoomToSelectsMatches()
 }
 
 QTEST_GUILESS_MAIN(TestCanvasInteraction)
-#include "test_canvas_interaction.moc"
+#include "tst_canvas_interaction.moc"

@@ -245,4 +245,4 @@ void TestCsvExport::writeFailureIsReported()
 }
 
 QTEST_GUILESS_MAIN(TestCsvExport)
-#include "test_csv_export.moc"
+#include "tst_csv_export.moc"

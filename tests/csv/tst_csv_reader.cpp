@@ -351,4 +351,4 @@ void TestCsvReader::unreadableFiles()
 }
 
 QTEST_GUILESS_MAIN(TestCsvReader)
-#include "test_csv_reader.moc"
+#include "tst_csv_reader.moc"

@@ -324,4 +324,4 @@ void TestDesktopNotifier::noBusAtAllLogsOneLine()
 }
 
 QTEST_GUILESS_MAIN(TestDesktopNotifier)
-#include "test_desktop_notifier.moc"
+#include "tst_desktop_notifier.moc"

@@ -164,4 +164,4 @@ void TestTopology::bfsVisitsCablesInListOrder()
 }
 
 QTEST_GUILESS_MAIN(TestTopology)
-#include "test_topology.moc"
+#include "tst_topology.moc"

@@ -221,4 +221,4 @@ void TestCanvasWidgetInteraction::lostReleaseEndsTheDrag()
 }
 
 QTEST_MAIN(TestCanvasWidgetInteraction)
-#include "test_canvas_widget_interaction.moc"
+#include "tst_canvas_widget_interaction.moc"

@@ -2,7 +2,7 @@
 // Alert rules driven on a manual clock: confirmation after 2 s, the transition table, the list
 // limit, banner dismissal, the auto-zoom hold, outage focus and the alert texts.
 
-#include "manual_scheduler.h"
+#include "support/manual_scheduler.h"
 
 #include "monitor/alert_center.h"
 
@@ -503,4 +503,4 @@ void TestAlertCenter::qtSchedulerRunsInOrderAndCancels()
 }
 
 QTEST_GUILESS_MAIN(TestAlertCenter)
-#include "test_alert_center.moc"
+#include "tst_alert_center.moc"

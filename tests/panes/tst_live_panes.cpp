@@ -2,7 +2,7 @@
 // The live panes on the offscreen platform: status counts and the interval recommendation, the
 // node details rows, the banner stack and the alert history.
 
-#include "manual_scheduler.h"
+#include "support/manual_scheduler.h"
 
 #include "model/project_session.h"
 #include "monitor/alert_center.h"
@@ -442,4 +442,4 @@ void TestLivePanes::bannerIconsBuiltOncePerType()
 }
 
 QTEST_MAIN(TestLivePanes)
-#include "test_live_panes.moc"
+#include "tst_live_panes.moc"

@@ -2,7 +2,7 @@
 // The widgets around the canvas controller: context menu contents and actions, search results
 // and the search bar, the selection read-outs, the "Cables" section and the help card.
 
-#include "fake_view.h"
+#include "support/fake_view.h"
 
 #include "canvas/canvas_context_menu.h"
 #include "canvas/canvas_interaction.h"
@@ -497,4 +497,4 @@ void TestInteractionPanes::controlsCardRows()
 }
 
 QTEST_MAIN(TestInteractionPanes)
-#include "test_interaction_panes.moc"
+#include "tst_interaction_panes.moc"

@@ -310,4 +310,4 @@ void TestCsvImportDialog::exportFlow()
 }
 
 QTEST_MAIN(TestCsvImportDialog)
-#include "test_csv_import_dialog.moc"
+#include "tst_csv_import_dialog.moc"

@@ -415,4 +415,4 @@ void TestCsvImport::headerOnlyReplace()
 }
 
 QTEST_GUILESS_MAIN(TestCsvImport)
-#include "test_csv_import.moc"
+#include "tst_csv_import.moc"

@@ -655,4 +655,4 @@ void TestNodesPane::pastedLineBreaksBecomeSpaces()
 }
 
 QTEST_MAIN(TestNodesPane)
-#include "test_nodes_pane.moc"
+#include "tst_nodes_pane.moc"

@@ -262,4 +262,4 @@ void TestLiveMonitoring::loopbackNodeCountsOnline()
 }
 
 QTEST_MAIN(TestLiveMonitoring)
-#include "test_live_monitoring.moc"
+#include "tst_live_monitoring.moc"

@@ -11,7 +11,7 @@
 
 namespace {
 
-const QString cli = QStringLiteral(VELMORA_BINARY_DIR "/src/cli/velmora-cli");
+const QString cli = QStringLiteral(VELMORA_PROGRAM_VELMORA_CLI);
 const QString demo = QStringLiteral(VELMORA_SOURCE_DIR "/examples/demo.velmora");
 
 int run(const QStringList& arguments)

@@ -27,7 +27,7 @@ struct Run {
 Run runCli(const QStringList& arguments)
 {
     QProcess process;
-    process.start(QStringLiteral(VELMORA_BINARY_DIR "/src/cli/velmora-cli"), arguments);
+    process.start(QStringLiteral(VELMORA_PROGRAM_VELMORA_CLI), arguments);
     Run run;
     if (!process.waitForFinished(30000) || process.exitStatus() != QProcess::NormalExit)
         return run;
@@ -83,7 +83,7 @@ private:
 
 void TestCsvCli::initTestCase()
 {
-    QVERIFY(QFileInfo::exists(QStringLiteral(VELMORA_BINARY_DIR "/src/cli/velmora-cli")));
+    QVERIFY(QFileInfo::exists(QStringLiteral(VELMORA_PROGRAM_VELMORA_CLI)));
     QVERIFY(m_dir.isValid());
     m_project = m_dir.filePath(u"office.velmora"_s);
     const Expected<QByteArray> encoded = encodeProject(sampleProject());
@@ -232,4 +232,4 @@ void TestCsvCli::badArguments()
 }
 
 QTEST_GUILESS_MAIN(TestCsvCli)
-#include "test_csv_cli.moc"
+#include "tst_cli_csv.moc"
