@@ -246,7 +246,7 @@ int main(int argc, char* argv[])
     }
     const Expected<QByteArray> encoded = encodeProject(buildProject(tiff));
     if (!encoded) {
-        err << "velmora-make-demo: " << encoded.error() << '\n';
+        err << "velmora-make-demo: " << encoded.error().message << '\n';
         return 2;
     }
     QSaveFile out(QString::fromLocal8Bit(argv[1]));

@@ -143,7 +143,7 @@ int main(int argc, char** argv)
     const double encodeMs = bestMs(rounds, [&] {
         const Expected<QByteArray> result = encodeProject(project);
         if (!result)
-            qFatal("encode failed: %s", qPrintable(result.error()));
+            qFatal("encode failed: %s", qPrintable(result.error().message));
         encoded = *result;
         writeFile(projectPath, encoded);
     });
@@ -155,7 +155,7 @@ int main(int argc, char** argv)
         decoded.reset();
         Expected<ProjectData> result = decodeProject(readFile(projectPath));
         if (!result)
-            qFatal("decode failed: %s", qPrintable(result.error()));
+            qFatal("decode failed: %s", qPrintable(result.error().message));
         decoded = std::move(result).value();
     });
     if (!(*decoded == project))

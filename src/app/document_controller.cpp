@@ -88,7 +88,7 @@ void DocumentController::openAtLaunch()
     }
     const Expected<MainWindow*> opened = openDocument(recent.constFirst());
     if (!opened) {
-        m_diagnostic(u"Failed to open recent document: "_s + opened.error());
+        m_diagnostic(u"Failed to open recent document: "_s + opened.error().message);
         newDocument();
     }
     emit launchFinished();
@@ -133,7 +133,7 @@ Expected<MainWindow*> DocumentController::openDocument(const QString& path)
     Expected<MainWindow*> window = openOrRaise(path);
     if (!window)
         return Error{QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()) + u": "_s +
-                     window.error()};
+                     window.error().message};
     return window;
 }
 
@@ -144,7 +144,7 @@ MainWindow* DocumentController::openFile(const QString& path)
         m_dialogs->showError(
             qApp->activeWindow(),
             u"The document “%1” could not be opened."_s.arg(QFileInfo(path).fileName()),
-            window.error());
+            window.error().message);
         return nullptr;
     }
     return *window;
@@ -162,11 +162,11 @@ bool DocumentController::save(MainWindow* window)
     VelmoraDocument* document = window->document();
     if (document->isUntitled())
         return saveAs(window);
-    const Expected<bool> saved = document->save();
+    const Expected<void> saved = document->save();
     if (!saved) {
         m_dialogs->showError(
             window, u"The document “%1” could not be saved."_s.arg(document->displayName()),
-            saved.error());
+            saved.error().message);
         return false;
     }
     noteRecentFile(document->filePath());
@@ -191,11 +191,11 @@ bool DocumentController::saveAs(MainWindow* window)
             u"It is open in another window. Close that window first."_s);
         return false;
     }
-    const Expected<bool> saved = document->saveAs(path);
+    const Expected<void> saved = document->saveAs(path);
     if (!saved) {
         m_dialogs->showError(
             window, u"The document “%1” could not be saved."_s.arg(QFileInfo(path).fileName()),
-            saved.error());
+            saved.error().message);
         return false;
     }
     noteRecentFile(document->filePath());

@@ -21,7 +21,7 @@ Expected<ProjectData> VelmoraDocument::readFile(const QString& path)
     return readProjectFile(path);
 }
 
-Expected<bool> VelmoraDocument::writeFile(const QString& path, const ProjectData& project)
+Expected<void> VelmoraDocument::writeFile(const QString& path, const ProjectData& project)
 {
     if (path.isEmpty())
         return Error{u"no file name"_s};
@@ -48,10 +48,10 @@ QString VelmoraDocument::displayName() const
     return isUntitled() ? u"Untitled"_s : QFileInfo(m_filePath).fileName();
 }
 
-Expected<bool> VelmoraDocument::saveAs(const QString& path)
+Expected<void> VelmoraDocument::saveAs(const QString& path)
 {
     const ProjectData snapshot = projectData();
-    const Expected<bool> written = writeFile(path, snapshot);
+    const Expected<void> written = writeFile(path, snapshot);
     if (!written)
         return written;
     m_savedProject = snapshot;
@@ -61,7 +61,7 @@ Expected<bool> VelmoraDocument::saveAs(const QString& path)
         emit filePathChanged(m_filePath);
     }
     updateModified();
-    return true;
+    return {};
 }
 
 void VelmoraDocument::updateModified()

@@ -20,7 +20,7 @@ public:
     // error says what was wrong (the decoder's message for a broken project), without the path.
     static Expected<ProjectData> readFile(const QString& path);
     // Encodes `project` and replaces `path` atomically; on failure the file on disk is untouched.
-    static Expected<bool> writeFile(const QString& path, const ProjectData& project);
+    static Expected<void> writeFile(const QString& path, const ProjectData& project);
 
     // Opens `path` as a document; no document is created when reading fails.
     static Expected<VelmoraDocument*> open(const QString& path, QObject* parent = nullptr);
@@ -38,8 +38,8 @@ public:
 
     // Writes the current project (its view settings included) to `path`. On success the document
     // takes `path` as its file and is no longer modified; on failure nothing changes.
-    Expected<bool> saveAs(const QString& path);
-    Expected<bool> save() { return saveAs(m_filePath); }
+    Expected<void> saveAs(const QString& path);
+    Expected<void> save() { return saveAs(m_filePath); }
 
 signals:
     void modifiedChanged(bool modified);

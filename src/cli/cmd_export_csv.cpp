@@ -23,7 +23,7 @@ int runExportCsv(const QStringList& arguments)
     const QString& in = arguments.at(0);
     const Expected<ProjectData> project = readProjectFile(in);
     if (!project)
-        return fail(in, project.error());
+        return fail(in, project.error().message);
 
     if (arguments.size() == 2) {
         const QString& out = arguments.at(1);

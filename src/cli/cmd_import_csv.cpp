@@ -70,7 +70,7 @@ int runImportCsv(const QStringList& arguments)
     const QString& csvPath = positional.at(1);
     Expected<ProjectData> project = readProjectFile(projectPath);
     if (!project)
-        return fail(projectPath, project.error());
+        return fail(projectPath, project.error().message);
 
     ProjectDocument document(std::move(project).value());
     ProjectSession session(&document);
@@ -82,10 +82,10 @@ int runImportCsv(const QStringList& arguments)
 
     const Expected<QByteArray> encoded = encodeProject(document.projectData());
     if (!encoded)
-        return fail(projectPath, encoded.error());
-    const Expected<bool> written = writeFileAtomically(*out, *encoded);
+        return fail(projectPath, encoded.error().message);
+    const Expected<void> written = writeFileAtomically(*out, *encoded);
     if (!written)
-        return fail(*out, written.error());
+        return fail(*out, written.error().message);
 
     QTextStream(stdout) << "Added " << counted(result.added, u"node"_s) << ", skipped "
                         << result.skipped << '\n';

@@ -37,7 +37,7 @@ int runInfo(const QStringList& arguments)
     const QString& file = arguments.constFirst();
     const Expected<ProjectData> project = readProjectFile(file);
     if (!project)
-        return fail(file, project.error());
+        return fail(file, project.error().message);
     QTextStream out(stdout);
     out << "name: " << project->projectName << '\n'
         << "schema: " << project->schemaVersion << '\n'

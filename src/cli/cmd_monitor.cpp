@@ -81,7 +81,7 @@ int runMonitor(const QStringList& arguments)
 
     const Expected<ProjectData> project = readProjectFile(file);
     if (!project)
-        return fail(file, project.error());
+        return fail(file, project.error().message);
     const QList<Node> nodes = deriveNodes(*project);
     QHash<qint64, Node> byId;
     for (const Node& n : nodes)

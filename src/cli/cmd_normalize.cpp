@@ -23,13 +23,13 @@ int runNormalize(const QStringList& arguments)
     const QString& out = arguments.at(1);
     const Expected<ProjectData> project = readProjectFile(in);
     if (!project)
-        return fail(in, project.error());
+        return fail(in, project.error().message);
     const Expected<QByteArray> encoded = encodeProject(*project);
     if (!encoded)
-        return fail(in, encoded.error());
-    const Expected<bool> written = writeFileAtomically(out, *encoded);
+        return fail(in, encoded.error().message);
+    const Expected<void> written = writeFileAtomically(out, *encoded);
     if (!written)
-        return fail(out, written.error());
+        return fail(out, written.error().message);
     return exitOk;
 }
 

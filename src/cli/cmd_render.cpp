@@ -69,7 +69,7 @@ int runRender(const QStringList& arguments)
 
     const Expected<ProjectData> read = readProjectFile(file);
     if (!read)
-        return fail(file, read.error());
+        return fail(file, read.error().message);
     ProjectDocument document(*read);
     ProjectSession session(&document);
     session.ensureTypeColors();
@@ -113,9 +113,9 @@ int runRender(const QStringList& arguments)
     buffer.open(QIODevice::WriteOnly);
     if (!image.convertToFormat(QImage::Format_RGB32).save(&buffer, "PNG"))
         return fail(out, u"the image could not be encoded as PNG"_s);
-    const Expected<bool> written = writeFileAtomically(out, png);
+    const Expected<void> written = writeFileAtomically(out, png);
     if (!written)
-        return fail(out, written.error());
+        return fail(out, written.error().message);
     return exitOk;
 }
 

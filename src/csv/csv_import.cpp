@@ -203,7 +203,7 @@ CSVImportResult importCSV(ProjectSession& session, const QString& filePath, CSVI
     }
     session.pushUndoSnapshot();
     if (!rows) {
-        result.error = rows.error();
+        result.error = rows.error().message;
         return result;
     }
 

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// A value or an error message: how Velmora reports failures (never exceptions).
+// A value or an error: how Velmora reports failures (never exceptions). The error is a message
+// by default; the ICMP engine carries its own error values. Expected<void> says only whether
+// something worked.
 
 #include <QString>
 
+#include <optional>
 #include <utility>
 #include <variant>
 
@@ -11,32 +14,54 @@ namespace velmora {
 
 struct Error {
     QString message;
+    bool operator==(const Error&) const = default;
 };
 
-template <typename T> class Expected {
+template <typename T, typename E = Error> class [[nodiscard]] Expected {
 public:
-    Expected(T value) : m_state(std::move(value)) {}
-    Expected(Error error) : m_state(std::move(error)) {}
+    Expected(T value) : m_state(std::in_place_index<0>, std::move(value)) {}
+    Expected(E error) : m_state(std::in_place_index<1>, std::move(error)) {}
 
-    bool hasValue() const { return std::holds_alternative<T>(m_state); }
+    bool hasValue() const { return m_state.index() == 0; }
     explicit operator bool() const { return hasValue(); }
 
-    const T& value() const& { return std::get<T>(m_state); }
-    T& value() & { return std::get<T>(m_state); }
-    T&& value() && { return std::get<T>(std::move(m_state)); }
+    const T& value() const& { return std::get<0>(m_state); }
+    T& value() & { return std::get<0>(m_state); }
+    T&& value() && { return std::get<0>(std::move(m_state)); }
     const T& operator*() const& { return value(); }
+    T& operator*() & { return value(); }
     const T* operator->() const { return &value(); }
+    T* operator->() { return &value(); }
 
-    // The error's message; empty when there is a value.
-    QString error() const
+    // The error; a default E (an empty message) when there is a value, so that a test can
+    // always print it.
+    const E& error() const
     {
-        if (const auto* e = std::get_if<Error>(&m_state))
-            return e->message;
-        return {};
+        static const E none{};
+        return hasValue() ? none : std::get<1>(m_state);
     }
 
 private:
-    std::variant<T, Error> m_state;
+    std::variant<T, E> m_state;
+};
+
+template <typename E> class [[nodiscard]] Expected<void, E> {
+public:
+    Expected() = default; // success
+    Expected(E error) : m_error(std::move(error)) {}
+
+    bool hasValue() const { return !m_error.has_value(); }
+    explicit operator bool() const { return hasValue(); }
+
+    // The error; a default E (an empty message) on success.
+    const E& error() const
+    {
+        static const E none{};
+        return m_error ? *m_error : none;
+    }
+
+private:
+    std::optional<E> m_error;
 };
 
 } // namespace velmora

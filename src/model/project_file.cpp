@@ -32,7 +32,7 @@ Expected<ProjectData> readProjectFile(const QString& path)
     return decodeProject(contents);
 }
 
-Expected<bool> writeFileAtomically(const QString& path, const QByteArray& contents)
+Expected<void> writeFileAtomically(const QString& path, const QByteArray& contents)
 {
     if (QFileInfo(path).isDir())
         return Error{u"is a directory"_s};
@@ -46,7 +46,7 @@ Expected<bool> writeFileAtomically(const QString& path, const QByteArray& conten
     }
     if (!file.commit())
         return Error{u"cannot be written: "_s + file.errorString()};
-    return true;
+    return {};
 }
 
 } // namespace velmora

@@ -16,6 +16,6 @@ namespace velmora {
 Expected<ProjectData> readProjectFile(const QString& path);
 
 // Writes through QSaveFile: on any failure the file on disk keeps its previous contents.
-Expected<bool> writeFileAtomically(const QString& path, const QByteArray& contents);
+Expected<void> writeFileAtomically(const QString& path, const QByteArray& contents);
 
 } // namespace velmora

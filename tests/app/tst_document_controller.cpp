@@ -227,7 +227,7 @@ void TestDocumentController::undecodableFileOpensNoWindow()
     QVERIFY(m_controller->windows().isEmpty());
     QCOMPARE(m_dialogs->errorMessages.size(), 1);
     // The dialog carries the decoder's own message.
-    QCOMPARE(m_dialogs->errorMessages.first(), decodeProject(json).error());
+    QCOMPARE(m_dialogs->errorMessages.first(), decodeProject(json).error().message);
     QVERIFY(m_dialogs->errorMessages.first().contains(u"nextNodeId"_s));
     QVERIFY(m_controller->recentFiles().isEmpty());
 }

@@ -84,7 +84,7 @@ void TestVelmoraDocument::saveAndReopenRoundTripsByteForByte()
     QCOMPARE(doc.filePath(), first);
 
     const Expected<VelmoraDocument*> reopened = VelmoraDocument::open(first);
-    QVERIFY2(reopened, qPrintable(reopened.error()));
+    QVERIFY2(reopened, qPrintable(reopened.error().message));
     std::unique_ptr<VelmoraDocument> owner(*reopened);
     QCOMPARE(owner->projectData(), sampleProject());
     QVERIFY(!owner->isModified());
@@ -131,9 +131,9 @@ void TestVelmoraDocument::readRejects()
     }
     const Expected<ProjectData> read = VelmoraDocument::readFile(path);
     QVERIFY(!read);
-    QVERIFY(!read.error().isEmpty());
+    QVERIFY(!read.error().message.isEmpty());
     if (!expectedError.isEmpty())
-        QVERIFY2(read.error().contains(expectedError), qPrintable(read.error()));
+        QVERIFY2(read.error().message.contains(expectedError), qPrintable(read.error().message));
     QVERIFY(!VelmoraDocument::open(path));
 }
 
@@ -170,9 +170,9 @@ void TestVelmoraDocument::failedSaveKeepsOldFile()
             target = dir.filePath(u"missing/inside.velmora"_s);
         }
     }
-    const Expected<bool> saved = doc.saveAs(target);
+    const Expected<void> saved = doc.saveAs(target);
     QVERIFY(!saved);
-    QVERIFY(!saved.error().isEmpty());
+    QVERIFY(!saved.error().message.isEmpty());
     QCOMPARE(readAll(good), before);
     QCOMPARE(doc.filePath(), good); // the document keeps its file
     QVERIFY(doc.isModified());
@@ -192,7 +192,7 @@ void TestVelmoraDocument::readOnlyDirectoryKeepsOldFile()
     const QByteArray before = readAll(good);
     doc.modify([](ProjectData& p) { p.projectName = u"Changed"_s; });
     QVERIFY(QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::ExeOwner));
-    const Expected<bool> saved = doc.save();
+    const Expected<void> saved = doc.save();
     QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QVERIFY(!saved);
     QCOMPARE(readAll(good), before);

@@ -154,7 +154,7 @@ void TestCsvCli::import()
     QCOMPARE(run.out, summary);
 
     const Expected<ProjectData> result = decodeProject(readBytes(out));
-    QVERIFY2(result, qPrintable(result.error()));
+    QVERIFY2(result, qPrintable(result.error().message));
     QStringList got;
     for (const NodeData& node : result->nodes)
         got.append(node.name);

@@ -365,7 +365,7 @@ void TestCliProjectCommands::demoProject()
     QVERIFY(!bytes.isEmpty());
     QVERIFY2(bytes.size() < 1024 * 1024, "the demo must stay small");
     const Expected<ProjectData> decoded = decodeProject(bytes);
-    QVERIFY2(decoded, qPrintable(decoded.error()));
+    QVERIFY2(decoded, qPrintable(decoded.error().message));
     const ProjectData& p = *decoded;
     // Already in normal form.
     QCOMPARE(*encodeProject(p), bytes);

@@ -159,7 +159,7 @@ void TestCsvReader::cases()
     if (expected.value(u"nothing"_s).toBool()) {
         QVERIFY(!preview);
         QVERIFY(!rows);
-        QVERIFY(!readCSVRows(input).error().isEmpty());
+        QVERIFY(!readCSVRows(input).error().message.isEmpty());
         return;
     }
     QVERIFY(preview);
@@ -345,7 +345,7 @@ void TestCsvReader::unreadableFiles()
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     QVERIFY(!parseCSVPreview(dir.filePath(u"missing.csv"_s)));
-    QVERIFY(!readCSVRows(dir.filePath(u"missing.csv"_s)).error().isEmpty());
+    QVERIFY(!readCSVRows(dir.filePath(u"missing.csv"_s)).error().message.isEmpty());
     QVERIFY(!parseCSVPreview(dir.path())); // a directory is not a text file
     QVERIFY(!parseCSVPreview(QString()));
 }

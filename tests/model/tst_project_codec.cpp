@@ -68,7 +68,7 @@ QByteArray encoded(const ProjectData& project)
 {
     const Expected<QByteArray> result = encodeProject(project);
     if (!result)
-        qFatal("encode failed: %s", qPrintable(result.error()));
+        qFatal("encode failed: %s", qPrintable(result.error().message));
     return *result;
 }
 
@@ -229,7 +229,7 @@ private slots:
         const QByteArray text = encoded(project);
         QCOMPARE(text, testing::referenceText(project));
         const Expected<ProjectData> decoded = decodeProject(text);
-        QVERIFY2(decoded, qPrintable(decoded.error()));
+        QVERIFY2(decoded, qPrintable(decoded.error().message));
         QVERIFY(*decoded == project);
     }
 
@@ -276,7 +276,7 @@ private slots:
         QCOMPARE(encoded(richProject()), first);
         // Decoding and encoding again gives the same bytes.
         const Expected<ProjectData> decoded = decodeProject(first);
-        QVERIFY2(decoded, qPrintable(decoded.error()));
+        QVERIFY2(decoded, qPrintable(decoded.error().message));
         QCOMPARE(encoded(*decoded), first);
     }
 
@@ -317,7 +317,7 @@ private slots:
     {
         QFETCH(ProjectData, project);
         const Expected<ProjectData> decoded = decodeProject(encoded(project));
-        QVERIFY2(decoded, qPrintable(decoded.error()));
+        QVERIFY2(decoded, qPrintable(decoded.error().message));
         QVERIFY(*decoded == project);
     }
 
@@ -393,7 +393,7 @@ private slots:
         QFETCH(QByteArray, text);
         QFETCH(ProjectData, expected);
         const Expected<ProjectData> decoded = decodeProject(text);
-        QVERIFY2(decoded, qPrintable(decoded.error()));
+        QVERIFY2(decoded, qPrintable(decoded.error().message));
         QVERIFY(*decoded == expected);
     }
 
@@ -428,7 +428,7 @@ private slots:
         const Expected<ProjectData> decoded = decodeProject(text);
         QVERIFY(!decoded);
         const QString where = path.isEmpty() ? u"top level"_s : path;
-        QCOMPARE(decoded.error(), where + u": missing key \""_s + key + u'"');
+        QCOMPARE(decoded.error().message, where + u": missing key \""_s + key + u'"');
     }
 
     void refusesBadInput_data()
@@ -528,7 +528,7 @@ private slots:
         QFETCH(QString, message);
         const Expected<ProjectData> decoded = decodeProject(text);
         QVERIFY2(!decoded, "a broken file was read");
-        QVERIFY2(decoded.error().startsWith(message), qPrintable(decoded.error()));
+        QVERIFY2(decoded.error().message.startsWith(message), qPrintable(decoded.error().message));
     }
 
     void syntaxErrorNamesTheOffset()
@@ -536,7 +536,8 @@ private slots:
         const QByteArray text = encoded(richProject());
         const Expected<ProjectData> decoded = decodeProject(text.left(text.size() / 2));
         QVERIFY(!decoded);
-        QVERIFY2(decoded.error().contains(u"offset"_s), qPrintable(decoded.error()));
+        QVERIFY2(decoded.error().message.contains(u"offset"_s),
+                 qPrintable(decoded.error().message));
     }
 
     void everyTruncationIsRefused()
@@ -674,7 +675,7 @@ private slots:
         QFETCH(QString, field);
         const Expected<QByteArray> result = encodeProject(project);
         QVERIFY(!result);
-        QCOMPARE(result.error(), field + u": not a finite number"_s);
+        QCOMPARE(result.error().message, field + u": not a finite number"_s);
     }
 };
 
