@@ -144,8 +144,9 @@ void TestCableGeometry::screenPositionUsesTransform()
     ProjectData project;
     project.nodes = {makeNode(1, 0, 0)};
     const ViewTransform t{2.0, QPointF(10, -20)};
-    QVERIFY(near(screenPosition(nodePoint(1, 0.0), project, t, {}, {}), QPointF(370, 60)));
-    QVERIFY(near(screenPosition(freePoint(5, 5), project, t, {}, {}), QPointF(20, -10)));
+    const CableGeometry geometry(project, t, {}, {});
+    QVERIFY(near(geometry.screenPosition(nodePoint(1, 0.0)), QPointF(370, 60)));
+    QVERIFY(near(geometry.screenPosition(freePoint(5, 5)), QPointF(20, -10)));
 }
 
 void TestCableGeometry::nodeDragPreview_data()

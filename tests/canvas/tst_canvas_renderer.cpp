@@ -363,8 +363,7 @@ private slots:
         frame.appMode = AppMode::live;
         GestureState gesture;
         gesture.isDrawingCable = true;
-        gesture.currentCable =
-            Cable{1, {CablePoint{{}, cablePointTypeNode, 0, 0, qint64(1), 0.0}}}; // (200, 140)
+        gesture.currentCable = Cable{1, {nodePoint(1, 0.0)}}; // (200, 140)
         gesture.cablePreviewPoint = QPointF(390, 140);
         frame.gesture = &gesture;
         const QImage image = render(frame);
