@@ -2,8 +2,6 @@
 // The real velmora executable at launch: a recent document that no longer exists is reported on
 // standard output with the fixed prefix, and the application keeps running with a new window.
 
-#include "support/process.h"
-
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -42,14 +40,6 @@ private slots:
         app.kill();
         app.waitForFinished();
         QCOMPARE(out, expected);
-    }
-
-    void helpExits()
-    {
-        const velmora::test::ProcessResult help =
-            velmora::test::runProgram(QStringLiteral(VELMORA_PROGRAM_VELMORA), {u"--help"_s});
-        QCOMPARE(help.exitCode, 0);
-        QVERIFY(help.out.contains("files"));
     }
 };
 

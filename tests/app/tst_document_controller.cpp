@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Windows and documents together: what opens at launch, open/save/close/quit with the
-// unsaved-changes prompts, the recent list, and the Edit menu's routing to the active window
-// and to focused text fields.
+// unsaved-changes prompts, the modified state, the recent list, and the Edit menu's routing to
+// the active window and to focused text fields.
 
 #include "support/fake_dialogs.h"
 #include "support/files.h"
@@ -24,9 +24,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 using namespace Qt::StringLiterals;
 using namespace velmora;
 using velmora::test::readFile;
+
+Q_DECLARE_METATYPE(velmora::ViewSettings)
 
 namespace {
 
@@ -88,79 +92,95 @@ private slots:
         m_dir.reset();
     }
 
-    void launchWithoutRecentOpensOneUntitledWindow()
+    void launch_data()
     {
-        m_controller->launch({});
-        QVERIFY(m_controller->windows().isEmpty()); // nothing before the launch delay
+        QTest::addColumn<QStringList>("recent"); // oldest first; "gone" names a deleted file
+        QTest::addColumn<QStringList>("files");  // on the command line
+        QTest::addColumn<QStringList>("open");   // file names of the windows; "" for untitled
+        QTest::addColumn<bool>("reported");      // the recent document's failure on stdout
+        QTest::newRow("no recent document")
+            << QStringList{} << QStringList{} << QStringList{u""_s} << false;
+        QTest::newRow("the most recent document opens")
+            << QStringList{u"old"_s, u"new"_s} << QStringList{} << QStringList{u"new.velmora"_s}
+            << false;
+        QTest::newRow("the most recent document is gone")
+            << QStringList{u"gone"_s} << QStringList{} << QStringList{u""_s} << true;
+        QTest::newRow("files given") << QStringList{u"old"_s} << QStringList{u"a"_s, u"b"_s}
+                                     << QStringList{u"a.velmora"_s, u"b.velmora"_s} << false;
+    }
+    // An untitled window that exists before the launch step is replaced when there is a recent
+    // document; nothing opens before the launch delay; opening is not a change; no dialog
+    // appears at launch.
+    void launch()
+    {
+        QFETCH(QStringList, recent);
+        QFETCH(QStringList, files);
+        QFETCH(QStringList, open);
+        QFETCH(bool, reported);
+        for (const QString& name : recent + files) {
+            QVERIFY(writeProject(name + u".velmora"_s, projectWithNodes(1)));
+            if (recent.contains(name))
+                m_controller->noteRecentFile(path(name + u".velmora"_s));
+        }
+        QFile::remove(path(u"gone.velmora"_s));
+        QPointer<MainWindow> early =
+            files.isEmpty() && !recent.isEmpty() ? m_controller->newDocument() : nullptr;
         QSignalSpy finished(m_controller.get(), &DocumentController::launchFinished);
-        QVERIFY(finished.wait(2000));
-        const QList<MainWindow*> windows = m_controller->windows();
-        QCOMPARE(windows.size(), 1);
-        QVERIFY(windows.first()->document()->isUntitled());
-        QCOMPARE(windows.first()->document()->projectData(), ProjectData{});
-        QVERIFY(m_diagnostics.isEmpty());
-    }
-
-    void launchOpensMostRecentDocument()
-    {
-        QVERIFY(writeProject(u"old.velmora"_s, projectWithNodes(1, u"Old"_s)));
-        QVERIFY(writeProject(u"new.velmora"_s, projectWithNodes(2, u"New"_s)));
-        m_controller->noteRecentFile(path(u"old.velmora"_s));
-        m_controller->noteRecentFile(path(u"new.velmora"_s));
-
-        // An untitled window that exists before the launch step is replaced.
-        QPointer<MainWindow> early = m_controller->newDocument();
-        launchAndWait();
-        QTRY_VERIFY(early.isNull() || !early->isVisible());
-
-        const QList<MainWindow*> windows = m_controller->windows();
-        QCOMPARE(windows.size(), 1);
-        QCOMPARE(windows.first()->document()->filePath(), path(u"new.velmora"_s));
-        QVERIFY(m_diagnostics.isEmpty());
-        // Opening is not a change: the view's preparation must not make the project modified.
-        QTest::qWait(MainWindow::fitToScreenDelayMs * 2);
-        QVERIFY(!windows.first()->document()->isModified());
-    }
-
-    void launchWithDeletedRecentReportsAndOpensUntitled()
-    {
-        QVERIFY(writeProject(u"gone.velmora"_s, projectWithNodes(1)));
-        m_controller->noteRecentFile(path(u"gone.velmora"_s));
-        QVERIFY(QFile::remove(path(u"gone.velmora"_s)));
-
-        launchAndWait();
-        QCOMPARE(m_diagnostics, QStringList{u"Failed to open recent document: "_s +
-                                            path(u"gone.velmora"_s) + u": no such file"_s});
-        QVERIFY(m_dialogs->errorMessages.isEmpty()); // no dialog at launch
-        QCOMPARE(m_controller->windows().size(), 1);
-        QVERIFY(m_controller->windows().first()->document()->isUntitled());
-    }
-
-    void launchWithFilesIgnoresRecentList()
-    {
-        for (const QString& name : {u"recent.velmora"_s, u"a.velmora"_s, u"b.velmora"_s})
-            QVERIFY(writeProject(name, projectWithNodes(1)));
-        m_controller->noteRecentFile(path(u"recent.velmora"_s));
-
-        launchAndWait({path(u"a.velmora"_s), path(u"b.velmora"_s)});
+        QStringList arguments;
+        for (const QString& name : files)
+            arguments.append(path(name + u".velmora"_s));
+        m_controller->launch(arguments);
+        QVERIFY(!early || early->isVisible());
+        QVERIFY(!finished.isEmpty() || finished.wait(2000));
         QTest::qWait(DocumentController::launchDelayMs * 2);
-        QStringList open;
-        for (MainWindow* w : m_controller->windows())
-            open.append(QFileInfo(w->document()->filePath()).fileName());
-        open.sort();
-        QCOMPARE(open, (QStringList{u"a.velmora"_s, u"b.velmora"_s}));
+        QStringList names;
+        for (MainWindow* w : m_controller->windows()) {
+            names.append(QFileInfo(w->document()->filePath()).fileName());
+            QVERIFY(!w->document()->isModified());
+        }
+        names.sort();
+        QCOMPARE(names, open);
+        QVERIFY(!early || !early->isVisible());
+        QCOMPARE(m_diagnostics, reported
+                                    ? QStringList{u"Failed to open recent document: "_s +
+                                                  path(u"gone.velmora"_s) + u": no such file"_s}
+                                    : QStringList{});
+        QVERIFY(m_dialogs->errorMessages.isEmpty());
     }
 
-    void undecodableFileOpensNoWindow()
+    void unreadableFileOpensNoWindow_data()
     {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("message"); // part of the message
+        QTest::newRow("missing") << u"missing"_s << u"no such file"_s;
+        QTest::newRow("directory") << u"directory"_s << u"directory"_s;
+        QTest::newRow("empty") << u"empty"_s << u"empty"_s;
+        QTest::newRow("fifo") << u"fifo"_s << u"not a regular file"_s;
+        QTest::newRow("no nextNodeId") << u"undecodable"_s << u"nextNodeId"_s;
+    }
+    // The dialog says why (the decoder's own message for a broken project); no window opens.
+    void unreadableFileOpensNoWindow()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, message);
+        const QString file = path(u"p.velmora"_s);
         QByteArray json = *encodeProject(projectWithNodes(1));
         json.replace("\"nextNodeId\"", "\"somethingElse\"");
-        QVERIFY(test::writeFile(path(u"broken.velmora"_s), json));
-        QCOMPARE(m_controller->openFile(path(u"broken.velmora"_s)), nullptr);
+        if (kind == u"directory"_s)
+            QVERIFY(QDir(m_dir->path()).mkdir(u"p.velmora"_s));
+        else if (kind == u"empty"_s)
+            QVERIFY(test::writeFile(file, {}));
+        else if (kind == u"fifo"_s) // a pipe with no writer would block a naive read forever
+            QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+        else if (kind == u"undecodable"_s)
+            QVERIFY(test::writeFile(file, json));
+        QCOMPARE(m_controller->openFile(file), nullptr);
         QVERIFY(m_controller->windows().isEmpty());
-        // The dialog carries the decoder's own message.
-        QCOMPARE(m_dialogs->errorMessages, QStringList{decodeProject(json).error().message});
-        QVERIFY(m_dialogs->errorMessages.first().contains(u"nextNodeId"_s));
+        QCOMPARE(m_dialogs->errorMessages.size(), 1);
+        QVERIFY2(m_dialogs->errorMessages[0].contains(message),
+                 qPrintable(m_dialogs->errorMessages[0]));
+        if (kind == u"undecodable"_s)
+            QCOMPARE(m_dialogs->errorMessages[0], decodeProject(json).error().message);
         QVERIFY(m_controller->recentFiles().isEmpty());
     }
 
@@ -193,8 +213,10 @@ private slots:
         QCOMPARE(DocumentController(path(u"settings.ini"_s)).recentFiles(), expected);
 
         // The menu lists them in that order, then "Clear Menu"; an entry whose file has gone
-        // shows why and opens nothing.
+        // shows why and opens nothing. (Open… with the dialog cancelled opens nothing either.)
         MainWindow* window = m_controller->windowForFile(path(u"a.velmora"_s));
+        action(window, "actionOpen")->trigger();
+        QCOMPARE(m_controller->windows().size(), 3);
         auto* menu = window->findChild<QMenu*>(u"menuOpenRecent"_s);
         emit menu->aboutToShow();
         QStringList listed;
@@ -207,22 +229,13 @@ private slots:
         menu->actions().at(2)->trigger();
         QCOMPARE(m_dialogs->errorMessages, QStringList{u"no such file"_s});
         QTRY_COMPARE(m_controller->windows().size(), 2);
+        m_dialogs->openPaths = {path(u"c.velmora"_s)}; // open already: raised, not opened again
+        action(window, "actionOpen")->trigger();
+        QCOMPARE(m_controller->windows().size(), 2);
 
-        QCOMPARE(menu->actions().last()->text(), u"Clear Menu"_s);
         menu->actions().last()->trigger();
         QVERIFY(m_controller->recentFiles().isEmpty());
         QVERIFY(!menu->actions().last()->isEnabled());
-    }
-
-    void openMenuItem()
-    {
-        QVERIFY(writeProject(u"a.velmora"_s, projectWithNodes(1)));
-        MainWindow* window = m_controller->newDocument();
-        action(window, "actionOpen")->trigger(); // dialog cancelled
-        QCOMPARE(m_controller->windows().size(), 1);
-        m_dialogs->openPaths = {path(u"a.velmora"_s)};
-        action(window, "actionOpen")->trigger();
-        QVERIFY(m_controller->windowForFile(path(u"a.velmora"_s)));
     }
 
     void titleShowsNameAndModifiedMarker()
@@ -262,37 +275,6 @@ private slots:
         QTRY_COMPARE(
             window->frameGeometry().size(),
             window->screen()->availableGeometry().size().expandedTo(QSize(1000, 600) + frame));
-    }
-
-    void closePrompt_data()
-    {
-        QTest::addColumn<SaveChoice>("choice");
-        QTest::addColumn<bool>("closes");
-        QTest::addColumn<QString>("nameOnDisk");
-        QTest::newRow("discard") << SaveChoice::discard << true << u"Net"_s;
-        QTest::newRow("cancel") << SaveChoice::cancel << false << u"Net"_s;
-        QTest::newRow("save") << SaveChoice::save << true << u"Changed"_s;
-    }
-    void closePrompt()
-    {
-        QFETCH(SaveChoice, choice);
-        QFETCH(bool, closes);
-        QFETCH(QString, nameOnDisk);
-        QVERIFY(writeProject(u"p.velmora"_s, projectWithNodes(2)));
-        MainWindow* window = m_controller->openFile(path(u"p.velmora"_s));
-        QPointer<MainWindow> guard(window);
-
-        QVERIFY(m_controller->newDocument()->close()); // unmodified: closes without a question
-        QVERIFY(m_dialogs->askedToSave.isEmpty());
-
-        renameProject(window, u"Changed"_s);
-        m_dialogs->saveChoices = {choice};
-        QCOMPARE(window->close(), closes);
-        QCOMPARE(m_dialogs->askedToSave, QStringList{u"p.velmora"_s});
-        QCOMPARE(m_controller->windows().contains(window), !closes);
-        QCOMPARE(projectNameIn(path(u"p.velmora"_s)), nameOnDisk);
-        if (closes)
-            QTRY_VERIFY(guard.isNull());
     }
 
     void untitledSaveAsksForPath()
@@ -381,6 +363,48 @@ private slots:
         QCOMPARE(projectNameIn(path(u"b.velmora"_s)), saved ? u"B2"_s : u"Net"_s);
     }
 
+    void modifiedByMapLookNotByZoomOrPan_data()
+    {
+        QTest::addColumn<ViewSettings>("changed");
+        QTest::addColumn<bool>("modified");
+        QTest::newRow("zoom") << ViewSettings{.zoom = 2.5} << false;
+        QTest::newRow("pan") << ViewSettings{.panX = -300, .panY = 12} << false;
+        QTest::newRow("map opacity") << ViewSettings{.mapOpacity = 0.3} << true;
+        QTest::newRow("map saturation") << ViewSettings{.mapSaturation = 0} << true;
+    }
+    // Zoom and pan follow the user around and ask for no save; the map's opacity and
+    // saturation are settings the user chose, so closing without saving them must prompt. A
+    // save writes the view settings all the same.
+    void modifiedByMapLookNotByZoomOrPan()
+    {
+        QFETCH(ViewSettings, changed);
+        QFETCH(bool, modified);
+        VelmoraDocument doc;
+        QSignalSpy spy(&doc, &VelmoraDocument::modifiedChanged);
+        doc.modify([&](ProjectData& p) { p.viewSettings = changed; });
+        QCOMPARE(doc.isModified(), modified);
+        QCOMPARE(spy.count(), modified ? 1 : 0);
+        QVERIFY(doc.saveAs(path(u"v.velmora"_s)));
+        QVERIFY(!doc.isModified());
+        QCOMPARE(VelmoraDocument::readFile(doc.filePath())->viewSettings, changed);
+    }
+
+    void modifiedFollowsContent()
+    {
+        VelmoraDocument doc;
+        doc.modify([](ProjectData& p) { p.nodes.append(NodeData{.id = 1}); });
+        QVERIFY(doc.isModified());
+        doc.modify([](ProjectData& p) { p.nodes.clear(); }); // back to the saved content
+        QVERIFY(!doc.isModified());
+        // A different map image with the same size is a change.
+        doc.modify([](ProjectData& p) { p.map = MapData{QByteArray("abc"), 100, 50, 1}; });
+        QVERIFY(doc.saveAs(path(u"m.velmora"_s)));
+        doc.modify([](ProjectData& p) { p.map->imageData = QByteArray("abd"); });
+        QVERIFY(doc.isModified());
+        doc.modify([](ProjectData& p) { p.map->imageData = QByteArray("abc"); });
+        QVERIFY(!doc.isModified());
+    }
+
     // The Edit menu and its keys act on their own window only.
     void editCommandsActOnTheirWindowOnly()
     {
@@ -412,34 +436,25 @@ private slots:
         QCOMPARE(a->document()->projectData().nodes.last().name, u"Node 2 (copy)"_s);
         QVERIFY(b->session()->clipboard().isEmpty());
         QCOMPARE(b->document()->projectData().nodes.size(), 2);
-    }
 
-    void copyAndPasteWithFocusedLineEditUseText()
-    {
-        MainWindow* window = m_controller->newDocument();
-        window->document()->setProjectData(projectWithNodes(2));
-        window->session()->selectAll();
-        auto* edit = new QLineEdit(u"Core Router"_s, window->contentView());
+        // With a text field focused, copy, paste and select all are the field's.
+        auto* edit = new QLineEdit(u"Core Router"_s, b->contentView());
         edit->show();
-        window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(window));
         edit->setFocus();
         QTRY_VERIFY(edit->hasFocus());
         edit->setSelection(0, 4);
-
         QGuiApplication::clipboard()->clear();
-        action(window, "actionCopy")->trigger();
+        action(b, "actionCopy")->trigger();
         QCOMPARE(QGuiApplication::clipboard()->text(), u"Core"_s);
         edit->setSelection(5, 6);
         QTest::keyClick(edit, Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(QGuiApplication::clipboard()->text(), u"Router"_s);
-        QVERIFY(window->session()->clipboard().isEmpty());
-
+        QVERIFY(b->session()->clipboard().isEmpty());
         edit->setCursorPosition(0);
-        action(window, "actionPaste")->trigger();
+        action(b, "actionPaste")->trigger();
         QCOMPARE(edit->text(), u"RouterCore Router"_s);
-        QCOMPARE(window->document()->projectData().nodes.size(), 2);
-        action(window, "actionSelectAll")->trigger();
+        QCOMPARE(b->document()->projectData().nodes.size(), 2);
+        action(b, "actionSelectAll")->trigger();
         QCOMPARE(edit->selectedText(), edit->text());
     }
 
@@ -448,13 +463,6 @@ private:
     bool writeProject(const QString& name, const ProjectData& project) const
     {
         return test::writeFile(path(name), *encodeProject(project));
-    }
-    void launchAndWait(const QStringList& files = {})
-    {
-        QSignalSpy finished(m_controller.get(), &DocumentController::launchFinished);
-        m_controller->launch(files);
-        if (finished.isEmpty())
-            QVERIFY(finished.wait(2000));
     }
 
     std::unique_ptr<QTemporaryDir> m_dir;

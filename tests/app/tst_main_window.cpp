@@ -4,6 +4,8 @@
 // switch and collapse buttons move the panes, and the panes act on the session and the view.
 
 #include "support/builders.h"
+#include "support/files.h"
+#include "support/pixels.h"
 
 #include "app/content_view.h"
 #include "canvas/canvas_interaction.h"
@@ -111,11 +113,6 @@ QColor textColour(QLabel* label)
     return QColor::fromRgb(best);
 }
 
-QVariantAnimation* layoutAnimation(ContentView& view)
-{
-    return view.findChild<QVariantAnimation*>(u"layoutAnimation"_s);
-}
-
 template <typename T> T* visibleTopLevel()
 {
     for (QWidget* widget : QApplication::topLevelWidgets())
@@ -137,22 +134,6 @@ QWidget* layerRow(LayersPane* pane, const QString& type)
 class TestMainWindow final : public QObject {
     Q_OBJECT
 private slots:
-    void layoutAndStartUp()
-    {
-        Window w;
-        QVERIFY(QTest::qWaitForWindowExposed(&w.view));
-        QCOMPARE(w.view.canvas()->geometry(), w.view.rect());
-        QCOMPARE(w.view.leftPane()->geometry(), QRect(0, 0, 220, 900));
-        QCOMPARE(w.view.rightColumn()->geometry(), QRect(1400 - 410, 0, 410, 900));
-        QCOMPARE(w.view.viewState()->viewSize(), QSizeF(1400, 900));
-        QTRY_VERIFY_WITH_TIMEOUT(w.view.viewState()->isContentReady(), 1000);
-        // Stored pan (0, 0): framed between the panes. Box 780 x 480 in 770 x 820.
-        QVERIFY(std::abs(w.view.viewState()->zoom() - 770.0 / 780.0 * 0.85) < 1e-9);
-        QCOMPARE(w.view.leftPane()->zoomControls()->percentLabel()->text(),
-                 ZoomControls::percentText(w.view.viewState()->zoom()));
-        w.view.grab().save(QStringLiteral(VELMORA_BINARY_DIR "/tst_main_window.png"));
-    }
-
     // Every canvas key, with the focus on the canvas, on a pane's button (as after a click on
     // it), in the search field or in a cell editor. The project starts with three nodes, node 1
     // selected and one undo step (node 4 deleted).
@@ -161,54 +142,47 @@ private slots:
         QTest::addColumn<QString>("focus");
         QTest::addColumn<QKeySequence>("keys");
         QTest::addColumn<QString>("after");
-        const QString start = u"3 nodes, 1 selected, 0 copied, zoom 100, search closed"_s;
+        const QString start = u"3 nodes, 1 selected, zoom 100"_s;
         const auto row = [](const char* name, const QString& focus, QKeySequence keys,
                             const QString& after) {
             QTest::newRow(name) << focus << keys << after;
         };
         const QString canvas = u"canvas"_s;
-        row("Delete", canvas, QKeySequence(Qt::Key_Delete),
-            u"2 nodes, 0 selected, 0 copied, zoom 100, search closed"_s);
-        row("Backspace", canvas, QKeySequence(Qt::Key_Backspace),
-            u"2 nodes, 0 selected, 0 copied, zoom 100, search closed"_s);
-        row("Escape", canvas, QKeySequence(Qt::Key_Escape),
-            u"3 nodes, 0 selected, 0 copied, zoom 100, search closed"_s);
+        const QString deleted = u"2 nodes, 0 selected, zoom 100"_s;
+        row("Delete", canvas, QKeySequence(Qt::Key_Delete), deleted);
+        row("Backspace", canvas, QKeySequence(Qt::Key_Backspace), deleted);
+        row("Escape", canvas, QKeySequence(Qt::Key_Escape), u"3 nodes, 0 selected, zoom 100"_s);
         row("A without Ctrl", canvas, QKeySequence(Qt::Key_A), start);
-        row("minus without Ctrl", canvas, QKeySequence(Qt::Key_Minus), start);
         row("Ctrl+A", canvas, QKeySequence(Qt::CTRL | Qt::Key_A),
-            u"3 nodes, 3 selected, 0 copied, zoom 100, search closed"_s);
-        row("Ctrl+F", canvas, QKeySequence(Qt::CTRL | Qt::Key_F),
-            u"3 nodes, 1 selected, 0 copied, zoom 100, search \"\""_s);
+            u"3 nodes, 3 selected, zoom 100"_s);
+        row("Ctrl+F", canvas, QKeySequence(Qt::CTRL | Qt::Key_F), start + u", search \"\""_s);
         row("Escape closes the search only", canvas,
             QKeySequence(Qt::CTRL | Qt::Key_F, QKeyCombination(Qt::Key_Escape)), start);
         row("Ctrl+Z", canvas, QKeySequence(Qt::CTRL | Qt::Key_Z),
-            u"4 nodes, 1 selected, 0 copied, zoom 100, search closed"_s);
+            u"4 nodes, 1 selected, zoom 100"_s);
         row("Ctrl+Shift+Z", canvas,
             QKeySequence(Qt::CTRL | Qt::Key_Z, Qt::CTRL | Qt::SHIFT | Qt::Key_Z), start);
         row("Ctrl+C, Ctrl+V", canvas, QKeySequence(Qt::CTRL | Qt::Key_C, Qt::CTRL | Qt::Key_V),
-            u"4 nodes, 1 selected, 1 copied, zoom 100, search closed"_s);
-        row("Ctrl+=", canvas, QKeySequence(Qt::CTRL | Qt::Key_Equal),
-            u"3 nodes, 1 selected, 0 copied, zoom 125, search closed"_s);
-        row("Ctrl++", canvas, QKeySequence(Qt::CTRL | Qt::Key_Plus),
-            u"3 nodes, 1 selected, 0 copied, zoom 125, search closed"_s);
-        row("Ctrl+-", canvas, QKeySequence(Qt::CTRL | Qt::Key_Minus),
-            u"3 nodes, 1 selected, 0 copied, zoom 80, search closed"_s);
+            u"4 nodes, 1 selected, zoom 100, 1 copied"_s);
+        row("Ctrl+=, Ctrl++, Ctrl+-", canvas,
+            QKeySequence(Qt::CTRL | Qt::Key_Equal, Qt::CTRL | Qt::Key_Plus,
+                         Qt::CTRL | Qt::Key_Minus),
+            u"3 nodes, 1 selected, zoom 125"_s);
         row("Delete after a click on Fit to Screen", u"Fit to Screen"_s,
-            QKeySequence(Qt::Key_Delete),
-            u"2 nodes, 0 selected, 0 copied, zoom 100, search closed"_s);
+            QKeySequence(Qt::Key_Delete), deleted);
         // The search field holds "Node" with the cursor after "No".
         const QString field = u"field"_s;
-        const QString typing = u"3 nodes, 1 selected, 0 copied, zoom 100, search \"%1\""_s;
-        row("Delete in the search field", field, QKeySequence(Qt::Key_Delete), typing.arg(u"Noe"));
-        row("Backspace in the search field", field, QKeySequence(Qt::Key_Backspace),
-            typing.arg(u"Nde"));
+        const QString typed = start + u", search \"%1\""_s;
+        row("Delete, Backspace in the search field", field,
+            QKeySequence(QKeyCombination(Qt::Key_Delete), QKeyCombination(Qt::Key_Backspace)),
+            typed.arg(u"Ne"));
         row("Ctrl+A in the search field", field, QKeySequence(Qt::CTRL | Qt::Key_A),
-            typing.arg(u"Node"));
+            typed.arg(u"Node"));
         row("Ctrl+F and Ctrl+- in the search field", field,
-            QKeySequence(Qt::CTRL | Qt::Key_F, Qt::CTRL | Qt::Key_Minus), typing.arg(u"Node"));
+            QKeySequence(Qt::CTRL | Qt::Key_F, Qt::CTRL | Qt::Key_Minus), typed.arg(u"Node"));
         row("Escape in the search field", field, QKeySequence(Qt::Key_Escape), start);
         row("Ctrl+Z in the search field", field, QKeySequence(Qt::CTRL | Qt::Key_Z),
-            u"4 nodes, 1 selected, 0 copied, zoom 100, search \"Node\""_s);
+            u"4 nodes, 1 selected, zoom 100, search \"Node\""_s);
         row("Escape in a cell editor", u"editor"_s, QKeySequence(Qt::Key_Escape), start);
         row("Delete in a cell editor", u"editor"_s, QKeySequence(Qt::Key_Delete),
             start + u", editing"_s);
@@ -244,34 +218,16 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), target);
 
         QTest::keySequence(target, keys);
-        QString state =
-            u"%1 nodes, %2 selected, %3 copied, zoom %4, search %5"_s
-                .arg(session->project().nodes.size())
-                .arg(session->selectedNodes().size())
-                .arg(session->clipboard().size())
-                .arg(qRound(w.view.viewState()->zoom() * 100))
-                .arg(canvas->showSearchBar() ? u'"' + session->searchText() + u'"' : u"closed"_s);
+        QString state = u"%1 nodes, %2 selected, zoom %3"_s.arg(session->project().nodes.size())
+                            .arg(session->selectedNodes().size())
+                            .arg(qRound(w.view.viewState()->zoom() * 100));
+        if (!session->clipboard().isEmpty())
+            state += u", %1 copied"_s.arg(session->clipboard().size());
+        if (canvas->showSearchBar())
+            state += u", search \"%1\""_s.arg(session->searchText());
         if (nodes->editingNodeId())
             state += u", editing"_s;
         QCOMPARE(state, after);
-    }
-
-    void modeSwitchRunsThePulse()
-    {
-        Window w;
-        ModeSwitch* modeSwitch = w.view.leftPane()->modeSwitch();
-        modeSwitch->liveButton()->click();
-        QCOMPARE(w.view.viewState()->appMode(), AppMode::live);
-        CanvasWidget* canvas = w.view.canvas();
-        QVERIFY(canvas->isPulsing());
-        for (int tick = 0; tick < 62; ++tick)
-            canvas->advancePulse();
-        QVERIFY(std::abs(canvas->pulsePhase() - 6.2) < 1e-9); // 6.2 is still below 2 pi
-        canvas->advancePulse();
-        QCOMPARE(canvas->pulsePhase(), 0.0); // past 2 pi: back to 0, not wrapped
-        modeSwitch->editButton()->click();
-        QCOMPARE(w.view.viewState()->appMode(), AppMode::edit);
-        QVERIFY(!canvas->isPulsing());
     }
 
     void collapseButtons()
@@ -280,7 +236,6 @@ private slots:
         LeftPane* left = w.view.leftPane();
         PaneLayoutState* layout = w.view.paneLayout();
         left->collapseButton()->click();
-        QCOMPARE(left->collapseButton()->toolTip(), u"Expand Velmora pane"_s);
         QCOMPARE(w.view.viewState()->paneWidths().left, 60.0);
         left->collapseAllButton()->click(); // not all collapsed yet: collapses all
         QVERIFY(layout->leftPaneCollapsed() && layout->nodesPaneCollapsed() &&
@@ -317,7 +272,7 @@ private slots:
             w.view.leftPane()->modeSwitch()->liveButton()->click();
         else
             w.view.leftPane()->collapseAllButton()->click();
-        QVariantAnimation* animation = layoutAnimation(w.view);
+        auto* animation = w.view.findChild<QVariantAnimation*>(u"layoutAnimation"_s);
         QCOMPARE(animation->state(), QAbstractAnimation::Running);
         QCOMPARE(animation->duration(), 250);
         QCOMPARE(animation->easingCurve().type(), QEasingCurve::InOutQuad);
@@ -337,7 +292,6 @@ private slots:
         Window w;
         QTRY_VERIFY_WITH_TIMEOUT(w.view.viewState()->isContentReady(), 1000);
         ZoomControls* zoom = w.view.leftPane()->zoomControls();
-        QCOMPARE(zoom->zoomOutButton()->text(), QString(QChar(0x2212)));
         w.view.viewState()->setView(1.0, QPointF(0, 0));
         zoom->zoomInButton()->click();
         QCOMPARE(zoom->percentLabel()->text(), u"125%"_s);
@@ -363,7 +317,6 @@ private slots:
         QVERIFY(w.document.projectData().hasMapImage());
         QCOMPARE(section->loadButton()->text(), u"Replace"_s);
         QVERIFY(!section->clearButton()->isHidden());
-        QCOMPARE(section->opacitySlider()->minimum(), 10);
         section->opacitySlider()->setValue(35);
         QCOMPARE(w.view.viewState()->mapOpacity(), 0.35);
         QCOMPARE(w.document.projectData().viewSettings.mapOpacity, 0.35);
@@ -407,8 +360,6 @@ private slots:
         QVERIFY(layers->visibleCountLabel()->text().contains(u">2<"_s));
         layerRow(layers, u"AP"_s)->findChild<QPushButton*>(u"solo"_s)->click();
         QCOMPARE(w.session()->visibleTypes(), QSet<QString>{u"AP"_s});
-        layers->collapseButton()->click();
-        QCOMPARE(layers->collapseButton()->toolTip(), u"Expand Layers pane"_s);
     }
 
     void colourPickerSheet()
@@ -418,7 +369,6 @@ private slots:
         const Rgb before = session->typeColorMap().value(u"Router"_s);
         {
             ColorPickerSheet sheet(session, u"Router"_s, &w.view);
-            QCOMPARE(sheet.windowTitle(), u"Color for Router"_s);
             sheet.setTempColor(QColor(255, 0, 0));
             sheet.cancelButton()->click();
         }
@@ -430,11 +380,6 @@ private slots:
         sheet.setTempColor(QColor(255, 0, 0));
         sheet.applyButton()->click();
         QCOMPARE(session->typeColorMap().value(u"Router"_s), (Rgb{1.0, 0.0, 0.0}));
-        const QList<TypeColorData>& stored = w.document.projectData().typeColors;
-        QVERIFY(std::any_of(stored.cbegin(), stored.cend(), [](const TypeColorData& colour) {
-            return colour.type == u"Router"_s && colour.red == 1.0;
-        }));
-        QVERIFY(session->undoStack().isEmpty());
     }
 
     void customTypeSheet_data()
@@ -539,9 +484,7 @@ private slots:
         QLabel* label = findLabel(&w.view, text, inside.toLatin1().constData());
         QVERIFY(label);
         const QColor shown = textColour(label);
-        QVERIFY2(std::abs(shown.red() - colour.red()) <= 6 &&
-                     std::abs(shown.green() - colour.green()) <= 6 &&
-                     std::abs(shown.blue() - colour.blue()) <= 6,
+        QVERIFY2(test::colorsNear(shown, colour),
                  qPrintable(shown.name() + u" instead of "_s + colour.name()));
     }
 
@@ -562,10 +505,7 @@ private slots:
         QFETCH(bool, fileGone);
         QTemporaryDir dir;
         const QString path = dir.filePath(u"devices.csv"_s);
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("name,ip\nA,127.0.1.1\nB,127.0.1.2\nC,127.0.1.3\n");
-        file.close();
+        QVERIFY(test::writeFile(path, "name,ip\nA,127.0.1.1\nB,127.0.1.2\nC,127.0.1.3\n"));
 
         std::optional<bool> readyWhenNodesArrive; // outlives the window that reports it
         Window w;
@@ -644,12 +584,9 @@ private slots:
 
         session->setSelection({1, 2}, {}, std::nullopt);
         CustomTypeSheet sheet(session, &w.view);
-        QPushButton* typeButton = nullptr;
-        for (QPushButton* button : sheet.findChildren<QPushButton*>())
-            if (button->text().replace(u"&&"_s, u"&"_s) == data.nodes[0].type &&
-                !button->text().remove(u"&&"_s).contains(u'&'))
-                typeButton = button;
-        QVERIFY(typeButton); // "&" doubled so that it shows instead of marking a shortcut
+        // "&" doubled, so that it shows instead of marking a shortcut.
+        QPushButton* typeButton = findButton(&sheet, u"R&&D <i>lab</i>"_s);
+        QVERIFY(typeButton);
         typeButton->click();
         QCOMPARE(sheet.field()->text(), data.nodes[0].type);
     }
@@ -669,31 +606,21 @@ private slots:
         QVERIFY(w.document.projectData() == full);
     }
 
+    // Letters start 30 below, one after another 0.08 s apart, spring in with a little overshoot
+    // and settle; the glow waits 0.3 s; everything has faded out at 3 s.
     void splashSequence()
     {
-        // Letters start 30 below, spring in with a little overshoot and settle.
-        const SplashValues start = splashValuesAt(0.0, 7);
-        QCOMPARE(start.letterOffsets, QList<double>(7, 30.0));
-        QCOMPARE(start.scale, 0.8);
-        QCOMPARE(start.glow, 0.0);
-        // The last letter starts 6 x 0.08 s later.
+        QCOMPARE(splashValuesAt(0.0, 7).letterOffsets, QList<double>(7, 30.0));
         QCOMPARE(splashValuesAt(0.45, 7).letterOffsets.at(6), 30.0);
         QVERIFY(splashValuesAt(0.49, 7).letterOffsets.at(6) < 30.0);
-        const SplashValues settled = splashValuesAt(2.4, 7);
-        for (double offset : settled.letterOffsets)
-            QVERIFY(std::abs(offset) < 0.5);
-        QVERIFY(std::abs(settled.scale - 1.0) < 0.01);
-        QCOMPARE(settled.glow, 1.0);
-        QCOMPARE(splashValuesAt(0.3, 7).glow, 0.0); // glow waits 0.3 s
-        QVERIFY(splashValuesAt(2.75, 7).opacity < 1.0);
+        QVERIFY(std::abs(splashValuesAt(2.4, 7).letterOffsets.at(6)) < 0.5);
+        QCOMPARE(splashValuesAt(0.3, 7).glow, 0.0);
+        QCOMPARE(splashValuesAt(2.4, 7).glow, 1.0);
         QCOMPARE(splashValuesAt(3.0, 7).opacity, 0.0);
-        QVERIFY(!splashValuesAt(3.0, 7).visible);
-        // Damping below 1 overshoots.
-        double minimum = 1.0;
+        double lowest = 1.0;
         for (double t = 0; t < 1.0; t += 0.01)
-            minimum = std::min(minimum, 1.0 - springProgress(t, 0.6, 0.7));
-        QVERIFY(minimum < 0.0);
-        QVERIFY(springProgress(5.0, 0.6, 1.0) > 0.999);
+            lowest = std::min(lowest, 1.0 - springProgress(t, 0.6, 0.7));
+        QVERIFY(lowest < 0.0); // damping below 1 overshoots
     }
 };
 
