@@ -165,7 +165,7 @@ void ContentView::createActions()
         addAction(action);
         return action;
     };
-    // The desktop's standard keys for a command, plus the ones it has on every desktop here.
+    // The desktop's standard keys for a command, plus those Velmora binds on every desktop.
     const auto keys = [](QKeySequence::StandardKey standard, QList<QKeySequence> required = {}) {
         QList<QKeySequence> list = QKeySequence::keyBindings(standard);
         for (const QKeySequence& key : std::as_const(required)) {
@@ -200,8 +200,8 @@ void ContentView::createActions()
             textFieldOr("selectAll", [this] { m_session->selectAll(); }));
 
     // Canvas keys: from any widget of this view, so they work after a click on a pane's
-    // button; eventFilter() keeps them out of text fields. Keys of the list without Ctrl do
-    // nothing.
+    // button; eventFilter() keeps them out of text fields. Only these sequences are bound: the
+    // same letters without Ctrl do nothing.
     const Qt::ShortcutContext view = Qt::WidgetWithChildrenShortcut;
     CanvasInteraction* canvas = interaction();
     m_escapeAction = add(tr("Escape"), u"actionEscape"_s, keys(QKeySequence::Cancel), view,

@@ -2,6 +2,8 @@
 // The real velmora executable at launch: a recent document that no longer exists is reported on
 // standard output with the fixed prefix, and the application keeps running with a new window.
 
+#include "support/process.h"
+
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -40,6 +42,14 @@ private slots:
         app.kill();
         app.waitForFinished();
         QCOMPARE(out, expected);
+    }
+
+    void helpExits()
+    {
+        const auto help =
+            velmora::test::runProgram(QStringLiteral(VELMORA_PROGRAM_VELMORA), {u"--help"_s});
+        QCOMPARE(help.exitCode, 0);
+        QVERIFY(help.out.contains("files"));
     }
 };
 

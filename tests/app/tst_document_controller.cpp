@@ -269,8 +269,7 @@ private slots:
         MainWindow* window = m_controller->newDocument();
         QCOMPARE(window->minimumSize(), QSize(1000, 600));
         QCOMPARE(window->size(), QSize(1280, 800));
-        // After the delay the window, frame included, fills the screen's available area
-        // (never below its minimum).
+        // After the delay the window, frame and all, fills the screen's available area.
         const QSize frame = window->frameGeometry().size() - window->size();
         QTRY_COMPARE(
             window->frameGeometry().size(),

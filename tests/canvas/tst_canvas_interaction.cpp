@@ -217,8 +217,7 @@ private slots:
         QTest::newRow("start node's addition undone") << true << qint64(3) << false;
         QTest::newRow("other node deleted") << false << qint64(2) << true;
     }
-    // Finishing the cable would attach it to a missing node, or after an undo to the next node
-    // that is given the same id.
+    // Finishing it would attach the cable to a missing node (or to one given that id later).
     void drawingEndsWhenItsNodeGoes()
     {
         QFETCH(bool, undoAddition);
@@ -351,8 +350,7 @@ private slots:
     {
         Rig rig(twoNodes());
         rig.view.setView(0.5, QPointF(-40, 10));
-        // B's box is at screen (160, 10)-(250, 50); grabbing an unselected node selects it
-        // alone.
+        // B is at screen (160, 10)-(250, 50); grabbed while unselected, it is selected alone.
         rig.session.setSelection({1}, {9}, std::nullopt);
         rig.drag(QPoint(200, 30), QPoint(150, 80));
         QCOMPARE(rig.session.selectedNodes(), QSet<qint64>{2});

@@ -1,9 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The view state: zoom commands and pinch with their limits, the view animation (no-op
-// threshold, ease-out, replacement mid-way, driven by Qt's animation timer), the start-up rule
-// with the stored view settings, the reset request, and the framing math (fit to screen: map
-// first, else nodes without scale; zoom to one node or to a set of nodes; centring between the
-// panes; guards against degenerate input).
+// The view state: zoom and pinch limits, the view animation (no-op threshold, ease-out,
+// replacement mid-way, Qt's animation timer), the start-up rule and stored view, the reset
+// request, and the framing math (fit to screen: map first, else nodes without scale; zoom to
+// one node or to several; centring between the panes; degenerate input).
 
 #include "canvas/view_state.h"
 #include "model/project_session.h"
