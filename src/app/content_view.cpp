@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/content_view.h"
 
-#include "canvas/canvas_interaction_handler.h"
+#include "canvas/canvas_interaction.h"
 #include "canvas/canvas_widget.h"
 #include "canvas/splash_overlay.h"
 #include "canvas/view_state.h"
@@ -21,7 +21,9 @@
 #include "panes/type_sheets.h"
 
 #include <QAbstractSpinBox>
+#include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -32,6 +34,9 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <functional>
+
+using namespace Qt::StringLiterals;
 
 namespace velmora {
 
@@ -57,8 +62,7 @@ ContentView::ContentView(ProjectDocument* document, QWidget* parent)
       m_left(new LeftPane(m_session, m_view, m_layout, this)),
       m_right(new RightColumn(m_session, m_view, m_layout, this)),
       m_pingManager(new PingManager(this)), m_splash(new SplashOverlay(this)),
-      m_interaction(new CanvasInteractionHandler(m_canvas, m_view, m_session, this)),
-      m_searchBar(new SearchBar(m_session, m_interaction->interaction(), this)),
+      m_searchBar(new SearchBar(m_session, m_canvas->interaction(), this)),
       m_controls(new ControlsCard(this)), m_paneSlide(new PaneSlide(m_left, m_right, this))
 {
     setStyleSheet(paneStyleSheet);
@@ -77,8 +81,8 @@ ContentView::ContentView(ProjectDocument* document, QWidget* parent)
     connect(m_view, &ViewState::appModeChanged, this, &ContentView::layoutPanes);
     // An edit refused before it wrote anything (the project's identifiers ran out): say why.
     connect(m_session, &ProjectSession::editRefused, this, [this](const QString& reason) {
-        QMessageBox* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Velmora"), reason,
-                                           QMessageBox::Ok, window());
+        auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Velmora"), reason,
+                                    QMessageBox::Ok, window());
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->setWindowModality(Qt::WindowModal);
         box->open();
@@ -86,10 +90,10 @@ ContentView::ContentView(ProjectDocument* document, QWidget* parent)
 
     // Canvas interaction: the read-outs and the cables section in the left pane, the search bar
     // and the help card over the canvas.
-    CanvasInteraction* interaction = m_interaction->interaction();
-    m_interaction->setCustomTypeSheetOpener([this] { openCustomTypeSheet(m_session, this); });
-    auto* searchButton = new QPushButton(QStringLiteral("Search Nodes"), m_left);
-    searchButton->setToolTip(QStringLiteral("Find nodes by name, address or type (Ctrl+F)"));
+    CanvasInteraction* interaction = m_canvas->interaction();
+    m_canvas->setCustomTypeSheetOpener([this] { openCustomTypeSheet(m_session, this); });
+    auto* searchButton = new QPushButton(tr("Search Nodes"), m_left);
+    searchButton->setToolTip(tr("Find nodes by name, address or type (Ctrl+F)"));
     searchButton->setStyleSheet(QStringLiteral(
         "QPushButton { color: white; background: rgb(51, 51, 51); border-radius: 4px;"
         " padding: 5px; font-size: 11px; }"));
@@ -119,8 +123,8 @@ ContentView::ContentView(ProjectDocument* document, QWidget* parent)
                                 m_left->nodeDetailsSlot(), m_left->liveSlot(), this);
     // Live mode without permission to ping: say once what to run; the nodes stay unknown.
     connect(m_live, &LiveMonitoring::monitoringWarning, this, [this](const QString& message) {
-        auto* box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Live Monitoring"),
-                                    message, QMessageBox::Ok, window());
+        auto* box = new QMessageBox(QMessageBox::Warning, tr("Live Monitoring"), message,
+                                    QMessageBox::Ok, window());
         box->setAttribute(Qt::WA_DeleteOnClose);
         box->setWindowModality(Qt::WindowModal);
         box->open();
@@ -131,10 +135,115 @@ ContentView::ContentView(ProjectDocument* document, QWidget* parent)
         top->raise();
         top->activateWindow();
     });
+    createActions();
+    // Text fields of this view get the key rules of eventFilter() while they have the focus.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
+        if (old)
+            old->removeEventFilter(this);
+        if (now && isAncestorOf(now) && focusedTextField(now))
+            now->installEventFilter(this);
+    });
     layoutPanes();
 }
 
 ContentView::~ContentView() = default;
+
+CanvasInteraction* ContentView::interaction() const
+{
+    return m_canvas->interaction();
+}
+
+void ContentView::createActions()
+{
+    const auto add = [this](const QString& text, const QString& name, QList<QKeySequence> keys,
+                            Qt::ShortcutContext context, const std::function<void()>& run) {
+        auto* action = new QAction(text, this);
+        action->setObjectName(name);
+        action->setShortcuts(keys);
+        action->setShortcutContext(context);
+        connect(action, &QAction::triggered, this, run);
+        addAction(action);
+        return action;
+    };
+    // The desktop's standard keys for a command, plus those Velmora binds on every desktop.
+    const auto keys = [](QKeySequence::StandardKey standard, QList<QKeySequence> required = {}) {
+        QList<QKeySequence> list = QKeySequence::keyBindings(standard);
+        for (const QKeySequence& key : std::as_const(required)) {
+            if (!list.contains(key))
+                list.append(key);
+        }
+        return list;
+    };
+    // Copy, paste and select all go to a focused text field through its slot of that name.
+    const auto textFieldOr = [this](const char* slot, std::function<void()> command) {
+        return [this, slot, command] {
+            if (QWidget* field = focusedTextField(window()->focusWidget()))
+                QMetaObject::invokeMethod(field, slot);
+            else
+                command();
+        };
+    };
+
+    // Edit commands: in the whole window, as menu commands are.
+    const Qt::ShortcutContext window = Qt::WindowShortcut;
+    m_editActions.undo = add(tr("Undo"), u"actionUndo"_s, keys(QKeySequence::Undo), window,
+                             [this] { m_session->undo(); });
+    m_editActions.redo = add(tr("Redo"), u"actionRedo"_s,
+                             keys(QKeySequence::Redo, {Qt::CTRL | Qt::SHIFT | Qt::Key_Z}), window,
+                             [this] { m_session->redo(); });
+    m_editActions.copy = add(tr("Copy"), u"actionCopy"_s, keys(QKeySequence::Copy), window,
+                             textFieldOr("copy", [this] { m_session->copySelection(); }));
+    m_editActions.paste = add(tr("Paste"), u"actionPaste"_s, keys(QKeySequence::Paste), window,
+                              textFieldOr("paste", [this] { m_session->pasteClipboard(); }));
+    m_editActions.selectAll =
+        add(tr("Select All"), u"actionSelectAll"_s, keys(QKeySequence::SelectAll), window,
+            textFieldOr("selectAll", [this] { m_session->selectAll(); }));
+
+    // Canvas keys: from any widget of this view, so they work after a click on a pane's
+    // button; eventFilter() keeps them out of text fields. Only these sequences are bound: the
+    // same letters without Ctrl do nothing.
+    const Qt::ShortcutContext view = Qt::WidgetWithChildrenShortcut;
+    CanvasInteraction* canvas = interaction();
+    m_escapeAction = add(tr("Escape"), u"actionEscape"_s, keys(QKeySequence::Cancel), view,
+                         [canvas] { canvas->escape(); });
+    m_canvasActions = {
+        m_escapeAction,
+        add(tr("Delete"), u"actionDelete"_s, {Qt::Key_Backspace, Qt::Key_Delete}, view,
+            [this] { m_session->deleteCommand(); }),
+        add(tr("Search Nodes"), u"actionFind"_s, keys(QKeySequence::Find), view,
+            [canvas] { canvas->toggleSearchBar(); }),
+        add(tr("Zoom In"), u"actionZoomIn"_s,
+            keys(QKeySequence::ZoomIn, {Qt::CTRL | Qt::Key_Equal}), view,
+            [this] { m_view->zoomIn(); }),
+        add(tr("Zoom Out"), u"actionZoomOut"_s, keys(QKeySequence::ZoomOut), view,
+            [this] { m_view->zoomOut(); }),
+    };
+}
+
+bool ContentView::eventFilter(QObject* watched, QEvent* event)
+{
+    // A focused text field claims the keys it uses for itself (this is asked before any
+    // shortcut runs). Here the project's undo and redo win over the field's own; Escape in the
+    // search field is the canvas's (it closes the search); every other canvas key stays with
+    // the field, used or not, so that typing never deletes nodes.
+    if (event->type() != QEvent::ShortcutOverride)
+        return QWidget::eventFilter(watched, event);
+    auto* key = static_cast<QKeyEvent*>(event);
+    const QKeySequence pressed(key->keyCombination());
+    const auto bound = [&pressed](const QAction* action) {
+        return action->shortcuts().contains(pressed);
+    };
+    if (bound(m_editActions.undo) || bound(m_editActions.redo)) {
+        key->ignore();
+        return true;
+    }
+    const bool searchEscape = watched == m_searchBar->field() && bound(m_escapeAction);
+    if (!searchEscape && std::any_of(m_canvasActions.cbegin(), m_canvasActions.cend(), bound)) {
+        key->accept();
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
 
 void ContentView::windowShown()
 {
@@ -195,21 +304,6 @@ void ContentView::showEvent(QShowEvent* event)
         m_canvas->startPulse();
 }
 
-void ContentView::keyPressEvent(QKeyEvent* event)
-{
-    // Keys a text field ignores (Delete in a read-only field, say) stay with it: typing must
-    // never delete nodes.
-    QWidget* focus = QApplication::focusWidget();
-    const bool inTextField = qobject_cast<QLineEdit*>(focus) || qobject_cast<QTextEdit*>(focus) ||
-                             qobject_cast<QPlainTextEdit*>(focus) ||
-                             qobject_cast<QAbstractSpinBox*>(focus);
-    if (!inTextField && focus != m_canvas && m_interaction->keyPress(event)) {
-        event->accept();
-        return;
-    }
-    QWidget::keyPressEvent(event);
-}
-
 void ContentView::layoutPanes()
 {
     const AppMode mode = m_view->appMode();
@@ -237,6 +331,24 @@ void ContentView::layoutPanes()
         m_splash->setGeometry(rect());
         m_splash->raise();
     }
+}
+
+QWidget* focusedTextField(QWidget* focus)
+{
+    for (QWidget* w = focus; w; w = w->parentWidget()) {
+        if (qobject_cast<QLineEdit*>(w) || qobject_cast<QTextEdit*>(w) ||
+            qobject_cast<QPlainTextEdit*>(w))
+            return w;
+        if (auto* spin = qobject_cast<QAbstractSpinBox*>(w))
+            return spin->findChild<QLineEdit*>();
+        if (auto* combo = qobject_cast<QComboBox*>(w))
+            return combo->isEditable() ? combo->lineEdit() : nullptr;
+        // A text field is the focus widget itself or, for compound editors, its owner a step
+        // up; stop at the first widget that is neither.
+        if (w != focus)
+            break;
+    }
+    return nullptr;
 }
 
 } // namespace velmora

@@ -2,8 +2,9 @@
 #pragma once
 // The window's composition root: creates the editing session, the view state, the canvas, the
 // panes and the ping manager, and wires their signals. State lives in those objects; this
-// widget only lays them out: the canvas fills it, the panes lie over it at the left and right,
-// and the splash covers everything at first display.
+// widget lays them out (the canvas fills it, the panes lie over it at the left and right, the
+// splash covers everything at first display) and holds every key of the window as an action:
+// the Edit menu's commands and the canvas's own keys.
 
 #include "canvas/hit_test.h"
 #include "csv/csv_import.h"
@@ -12,9 +13,11 @@
 
 #include <QWidget>
 
+class QAction;
+
 namespace velmora {
 
-class CanvasInteractionHandler;
+class CanvasInteraction;
 class CanvasWidget;
 class ControlsCard;
 class LeftPane;
@@ -42,7 +45,7 @@ public:
     PingManager* pingManager() const { return m_pingManager; }
     SplashOverlay* splash() const { return m_splash; }
     LiveMonitoring* liveMonitoring() const { return m_live; }
-    CanvasInteractionHandler* interaction() const { return m_interaction; }
+    CanvasInteraction* interaction() const;
     SearchBar* searchBar() const { return m_searchBar; }
     ControlsCard* controlsCard() const { return m_controls; }
 
@@ -53,6 +56,19 @@ public:
     // The mode switch: runs the switch sequence even when the mode is already current.
     void switchMode(AppMode mode);
 
+    // The Edit menu's commands (object names "actionUndo", "actionRedo", "actionCopy",
+    // "actionPaste", "actionSelectAll"), with their keys in this window. Undo and redo always
+    // act on the project; copy, paste and select all act on a focused text field when there is
+    // one, so that text editing keeps working, and otherwise on the project.
+    struct EditActions {
+        QAction* undo;
+        QAction* redo;
+        QAction* copy;
+        QAction* paste;
+        QAction* selectAll;
+    };
+    const EditActions& editActions() const { return m_editActions; }
+
 signals:
     // After the mode switch sequence ran (alerts and other live parts hook in here).
     void modeSwitched(velmora::AppMode mode);
@@ -61,11 +77,11 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     void showEvent(QShowEvent* event) override;
-    // Canvas keys (Delete, Escape, Ctrl+F, ...) that a pane button or other non-text widget
-    // left unhandled reach the canvas, so they work after clicking a pane's button.
-    void keyPressEvent(QKeyEvent* event) override;
+    // Installed on a focused text field of this window only.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void createActions();
     void layoutPanes();
     // The nodes pane's CSV buttons: export through a save dialog; import through the preview
     // sheet, then the view steps (replace returns to zoom 1 and pan (0, 0); either mode frames
@@ -84,14 +100,21 @@ private:
     SplashOverlay* m_splash;
     // Alerts, notifications and the live panes.
     LiveMonitoring* m_live = nullptr;
-    // Pointer and key interaction of the canvas, and the widgets that belong to it.
-    CanvasInteractionHandler* m_interaction;
+    // Widgets of the canvas interaction.
     SearchBar* m_searchBar;
     ControlsCard* m_controls;
     // The import sheet's mode and skip option, kept for the life of the window.
     CSVImportOptions m_csvOptions;
     // Slides the side panes to new places on a mode switch and on collapsing or expanding all.
     PaneSlide* m_paneSlide;
+    EditActions m_editActions{};
+    // Escape, Delete, Find, Zoom In, Zoom Out.
+    QList<QAction*> m_canvasActions;
+    QAction* m_escapeAction = nullptr;
 };
+
+// The text widget that owns `focus` (a line edit, text edit, spin box or editable combo box's
+// line edit), or nullptr when `focus` is not a text field.
+QWidget* focusedTextField(QWidget* focus);
 
 } // namespace velmora

@@ -7,7 +7,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QKeyEvent>
 #include <QSettings>
 #include <QTextStream>
 #include <QTimer>
@@ -37,9 +36,6 @@ DocumentController::DocumentController(QString settingsFile, QObject* parent)
           out << line << Qt::endl;
       })
 {
-    // Line edits claim Ctrl+Z for their own undo; the project's undo must win in a project
-    // window, so that override is refused before the widget sees it.
-    qApp->installEventFilter(this);
 }
 
 DocumentController::~DocumentController()
@@ -143,7 +139,7 @@ MainWindow* DocumentController::openFile(const QString& path)
     if (!window) {
         m_dialogs->showError(
             qApp->activeWindow(),
-            u"The document “%1” could not be opened."_s.arg(QFileInfo(path).fileName()),
+            tr("The document “%1” could not be opened.").arg(QFileInfo(path).fileName()),
             window.error().message);
         return nullptr;
     }
@@ -165,7 +161,7 @@ bool DocumentController::save(MainWindow* window)
     const Expected<void> saved = document->save();
     if (!saved) {
         m_dialogs->showError(
-            window, u"The document “%1” could not be saved."_s.arg(document->displayName()),
+            window, tr("The document “%1” could not be saved.").arg(document->displayName()),
             saved.error().message);
         return false;
     }
@@ -187,14 +183,14 @@ bool DocumentController::saveAs(MainWindow* window)
     // Two windows on one file would overwrite each other's saves.
     if (MainWindow* other = windowForFile(path); other && other != window) {
         m_dialogs->showError(
-            window, u"The document “%1” could not be saved."_s.arg(QFileInfo(path).fileName()),
-            u"It is open in another window. Close that window first."_s);
+            window, tr("The document “%1” could not be saved.").arg(QFileInfo(path).fileName()),
+            tr("It is open in another window. Close that window first."));
         return false;
     }
     const Expected<void> saved = document->saveAs(path);
     if (!saved) {
         m_dialogs->showError(
-            window, u"The document “%1” could not be saved."_s.arg(QFileInfo(path).fileName()),
+            window, tr("The document “%1” could not be saved.").arg(QFileInfo(path).fileName()),
             saved.error().message);
         return false;
     }
@@ -283,23 +279,6 @@ void DocumentController::clearRecentFiles()
 {
     settings()->remove(recentFilesKey);
     emit recentFilesChanged();
-}
-
-bool DocumentController::eventFilter(QObject* watched, QEvent* event)
-{
-    if (event->type() == QEvent::ShortcutOverride && watched->isWidgetType()) {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        const QKeyCombination combination = key->keyCombination();
-        const bool undoKeys =
-            combination == QKeyCombination(Qt::ControlModifier, Qt::Key_Z) ||
-            combination == QKeyCombination(Qt::ControlModifier | Qt::ShiftModifier, Qt::Key_Z);
-        if (undoKeys && qobject_cast<MainWindow*>(static_cast<QWidget*>(watched)->window())) {
-            // Not accepted: the window's Undo/Redo shortcut then fires.
-            event->ignore();
-            return true;
-        }
-    }
-    return QObject::eventFilter(watched, event);
 }
 
 } // namespace velmora

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Owns the set of open project windows: what opens at launch, New/Open/Save/Close/Quit, the
-// unsaved-changes prompts, the recent-files list (in QSettings) and the routing of Ctrl+Z to the
-// project even while a text field has focus.
+// unsaved-changes prompts and the recent-files list (in QSettings).
 
 #include "app/user_dialogs.h"
 #include "model/expected.h"
@@ -72,9 +71,6 @@ public:
 signals:
     void recentFilesChanged();
     void launchFinished();
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void openAtLaunch();

@@ -33,11 +33,13 @@ int main(int argc, char* argv[])
     QApplication::setWindowIcon(QIcon::fromTheme(u"velmora"_s, builtInIcon));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(u"Draw a small IP network and watch it live."_s);
+    parser.setApplicationDescription(
+        QCoreApplication::translate("main", "Draw a small IP network and watch it live."));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addPositionalArgument(u"files"_s, u"Project files (*.velmora) to open."_s,
-                                 u"[files...]"_s);
+    parser.addPositionalArgument(
+        u"files"_s, QCoreApplication::translate("main", "Project files (*.velmora) to open."),
+        u"[files...]"_s);
     parser.process(app);
 
     velmora::DocumentController controller;

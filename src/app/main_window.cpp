@@ -6,16 +6,11 @@
 #include "app/velmora_document.h"
 #include "model/project_session.h"
 
-#include <QAbstractSpinBox>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QFileInfo>
-#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPlainTextEdit>
 #include <QScreen>
-#include <QTextEdit>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
@@ -49,48 +44,41 @@ void MainWindow::createMenus()
                                   const QKeySequence& keys, auto slot) {
         QAction* action = menu->addAction(text);
         action->setObjectName(name);
-        if (!keys.isEmpty())
-            action->setShortcut(keys);
+        action->setShortcut(keys);
         connect(action, &QAction::triggered, this, slot);
         return action;
     };
 
-    QMenu* file = menuBar()->addMenu(u"&File"_s);
-    addAction(file, u"New"_s, u"actionNew"_s, QKeySequence(Qt::CTRL | Qt::Key_N),
+    QMenu* file = menuBar()->addMenu(tr("&File"));
+    addAction(file, tr("New"), u"actionNew"_s, QKeySequence(Qt::CTRL | Qt::Key_N),
               [this] { m_controller->newDocument(); });
-    addAction(file, u"Open…"_s, u"actionOpen"_s, QKeySequence(Qt::CTRL | Qt::Key_O),
+    addAction(file, tr("Open…"), u"actionOpen"_s, QKeySequence(Qt::CTRL | Qt::Key_O),
               [this] { m_controller->openWithDialog(this); });
-    m_recentMenu = file->addMenu(u"Open Recent"_s);
+    m_recentMenu = file->addMenu(tr("Open Recent"));
     m_recentMenu->setObjectName(u"menuOpenRecent"_s);
     connect(m_recentMenu, &QMenu::aboutToShow, this, &MainWindow::rebuildRecentMenu);
     rebuildRecentMenu();
     file->addSeparator();
-    addAction(file, u"Save"_s, u"actionSave"_s, QKeySequence(Qt::CTRL | Qt::Key_S),
+    addAction(file, tr("Save"), u"actionSave"_s, QKeySequence(Qt::CTRL | Qt::Key_S),
               [this] { m_controller->save(this); });
-    addAction(file, u"Save As…"_s, u"actionSaveAs"_s,
+    addAction(file, tr("Save As…"), u"actionSaveAs"_s,
               QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
               [this] { m_controller->saveAs(this); });
     file->addSeparator();
-    addAction(file, u"Close"_s, u"actionClose"_s, QKeySequence(Qt::CTRL | Qt::Key_W),
+    addAction(file, tr("Close"), u"actionClose"_s, QKeySequence(Qt::CTRL | Qt::Key_W),
               [this] { close(); });
     file->addSeparator();
-    QAction* quit = addAction(file, u"Quit"_s, u"actionQuit"_s, QKeySequence(Qt::CTRL | Qt::Key_Q),
+    QAction* quit = addAction(file, tr("Quit"), u"actionQuit"_s, QKeySequence(Qt::CTRL | Qt::Key_Q),
                               [this] { m_controller->quit(); });
     quit->setMenuRole(QAction::QuitRole);
 
-    QMenu* edit = menuBar()->addMenu(u"&Edit"_s);
-    addAction(edit, u"Undo"_s, u"actionUndo"_s, QKeySequence(Qt::CTRL | Qt::Key_Z),
-              [this] { perform(EditCommand::undo); });
-    addAction(edit, u"Redo"_s, u"actionRedo"_s, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z),
-              [this] { perform(EditCommand::redo); });
+    const ContentView::EditActions& commands = m_contentView->editActions();
+    QMenu* edit = menuBar()->addMenu(tr("&Edit"));
+    edit->addActions({commands.undo, commands.redo});
     edit->addSeparator();
-    addAction(edit, u"Copy"_s, u"actionCopy"_s, QKeySequence(Qt::CTRL | Qt::Key_C),
-              [this] { perform(EditCommand::copy); });
-    addAction(edit, u"Paste"_s, u"actionPaste"_s, QKeySequence(Qt::CTRL | Qt::Key_V),
-              [this] { perform(EditCommand::paste); });
+    edit->addActions({commands.copy, commands.paste});
     edit->addSeparator();
-    addAction(edit, u"Select All"_s, u"actionSelectAll"_s, QKeySequence(Qt::CTRL | Qt::Key_A),
-              [this] { perform(EditCommand::selectAll); });
+    edit->addAction(commands.selectAll);
 }
 
 void MainWindow::rebuildRecentMenu()
@@ -108,7 +96,7 @@ void MainWindow::rebuildRecentMenu()
     }
     if (!recent.isEmpty())
         m_recentMenu->addSeparator();
-    QAction* clear = m_recentMenu->addAction(u"Clear Menu"_s);
+    QAction* clear = m_recentMenu->addAction(tr("Clear Menu"));
     clear->setObjectName(u"actionClearRecent"_s);
     clear->setEnabled(!recent.isEmpty());
     connect(clear, &QAction::triggered, m_controller, &DocumentController::clearRecentFiles);
@@ -119,59 +107,6 @@ void MainWindow::updateTitle()
     // "[*]" is where Qt shows the modified marker; one in the file name is doubled to show as is.
     setWindowTitle(m_document->displayName().replace(u"[*]"_s, u"[*][*]"_s) + u"[*] — Velmora"_s);
     setWindowModified(m_document->isModified());
-}
-
-QWidget* focusedTextField(QWidget* focus)
-{
-    for (QWidget* w = focus; w; w = w->parentWidget()) {
-        if (qobject_cast<QLineEdit*>(w) || qobject_cast<QTextEdit*>(w) ||
-            qobject_cast<QPlainTextEdit*>(w))
-            return w;
-        if (auto* spin = qobject_cast<QAbstractSpinBox*>(w))
-            return spin->findChild<QLineEdit*>();
-        if (auto* combo = qobject_cast<QComboBox*>(w))
-            return combo->isEditable() ? combo->lineEdit() : nullptr;
-        // A text field is the focus widget itself or, for compound editors, its owner a step
-        // up; stop at the first widget that is neither.
-        if (w != focus)
-            break;
-    }
-    return nullptr;
-}
-
-void MainWindow::perform(EditCommand command)
-{
-    ProjectSession* s = session();
-    if (command == EditCommand::undo) {
-        s->undo();
-        return;
-    }
-    if (command == EditCommand::redo) {
-        s->redo();
-        return;
-    }
-    if (QWidget* text = focusedTextField(focusWidget())) {
-        // copy(), paste() and selectAll() are slots of every supported text widget.
-        const char* slot = command == EditCommand::copy    ? "copy"
-                           : command == EditCommand::paste ? "paste"
-                                                           : "selectAll";
-        QMetaObject::invokeMethod(text, slot);
-        return;
-    }
-    switch (command) {
-    case EditCommand::copy:
-        s->copySelection();
-        break;
-    case EditCommand::paste:
-        s->pasteClipboard();
-        break;
-    case EditCommand::selectAll:
-        s->selectAll();
-        break;
-    case EditCommand::undo:
-    case EditCommand::redo:
-        break;
-    }
 }
 
 void MainWindow::closeConfirmed()

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The window of one open project: the content view, the File and Edit menus, the title with the
-// unsaved-changes marker, and the first-show resize to the screen's available area.
+// unsaved-changes marker, and the first-show resize to the screen's available area. The Edit
+// menu's commands are the content view's and act on this window only.
 
 #include <QMainWindow>
 
@@ -13,9 +14,6 @@ class ContentView;
 class DocumentController;
 class ProjectSession;
 class VelmoraDocument;
-
-// The Edit menu's commands. Each acts on this window only.
-enum class EditCommand { undo, redo, copy, paste, selectAll };
 
 class MainWindow final : public QMainWindow {
     Q_OBJECT
@@ -31,10 +29,6 @@ public:
     VelmoraDocument* document() const { return m_document; }
     ContentView* contentView() const { return m_contentView; }
     ProjectSession* session() const;
-
-    // Undo and redo always act on the project. Copy, paste and select all act on the focused
-    // text field when there is one, so text editing keeps working; otherwise on the project.
-    void perform(EditCommand command);
 
     // Closes without asking about unsaved changes (the caller has asked already).
     void closeConfirmed();
@@ -56,9 +50,5 @@ private:
     bool m_shownOnce = false;
     bool m_closeConfirmed = false;
 };
-
-// The text widget that owns `focus` (a line edit, text edit, spin box or editable combo box's
-// line edit), or nullptr when `focus` is not a text field.
-QWidget* focusedTextField(QWidget* focus);
 
 } // namespace velmora

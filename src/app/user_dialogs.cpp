@@ -11,15 +11,15 @@ namespace velmora {
 
 QString projectFileFilter()
 {
-    return u"Velmora projects (*.velmora)"_s;
+    return StandardDialogs::tr("Velmora projects (*.velmora)");
 }
 
 SaveChoice StandardDialogs::askSaveChanges(QWidget* window, const QString& documentName)
 {
     QMessageBox box(QMessageBox::Warning, u"Velmora"_s,
-                    u"Do you want to save the changes to “%1”?"_s.arg(documentName),
+                    tr("Do you want to save the changes to “%1”?").arg(documentName),
                     QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, window);
-    box.setInformativeText(u"Your changes will be lost if you don't save them."_s);
+    box.setInformativeText(tr("Your changes will be lost if you don't save them."));
     box.setDefaultButton(QMessageBox::Save);
     box.setEscapeButton(QMessageBox::Cancel);
     switch (box.exec()) {
@@ -41,12 +41,12 @@ void StandardDialogs::showError(QWidget* window, const QString& title, const QSt
 
 QString StandardDialogs::askOpenPath(QWidget* window)
 {
-    return QFileDialog::getOpenFileName(window, u"Open Project"_s, QString(), projectFileFilter());
+    return QFileDialog::getOpenFileName(window, tr("Open Project"), QString(), projectFileFilter());
 }
 
 QString StandardDialogs::askSavePath(QWidget* window, const QString& suggestedPath)
 {
-    QFileDialog dialog(window, u"Save Project"_s, suggestedPath, projectFileFilter());
+    QFileDialog dialog(window, tr("Save Project"), suggestedPath, projectFileFilter());
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setDefaultSuffix(QString::fromUtf16(projectFileSuffix));
     dialog.setFileMode(QFileDialog::AnyFile);

@@ -3,6 +3,7 @@
 // The questions and messages the document controller puts to the user. The application uses
 // the standard Qt dialogs; tests install scripted answers so that nothing blocks on a modal box.
 
+#include <QCoreApplication>
 #include <QString>
 
 class QWidget;
@@ -27,6 +28,7 @@ public:
 
 // QMessageBox and QFileDialog.
 class StandardDialogs final : public UserDialogs {
+    Q_DECLARE_TR_FUNCTIONS(StandardDialogs)
 public:
     SaveChoice askSaveChanges(QWidget* window, const QString& documentName) override;
     void showError(QWidget* window, const QString& title, const QString& message) override;

@@ -24,7 +24,7 @@ Expected<ProjectData> VelmoraDocument::readFile(const QString& path)
 Expected<void> VelmoraDocument::writeFile(const QString& path, const ProjectData& project)
 {
     if (path.isEmpty())
-        return Error{u"no file name"_s};
+        return Error{tr("no file name")};
     const Expected<QByteArray> encoded = encodeProject(project);
     if (!encoded)
         return Error{encoded.error()};
@@ -45,7 +45,7 @@ Expected<VelmoraDocument*> VelmoraDocument::open(const QString& path, QObject* p
 
 QString VelmoraDocument::displayName() const
 {
-    return isUntitled() ? u"Untitled"_s : QFileInfo(m_filePath).fileName();
+    return isUntitled() ? tr("Untitled") : QFileInfo(m_filePath).fileName();
 }
 
 Expected<void> VelmoraDocument::saveAs(const QString& path)

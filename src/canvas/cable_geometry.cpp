@@ -26,11 +26,6 @@ bool isFree(const CablePointData& point)
     return point.type == cablePointTypeFree;
 }
 
-CablePointData toData(const CablePoint& point)
-{
-    return toCablePointData(point);
-}
-
 // Exact-coordinate key for "a free point at the same x and y"; -0 and +0 compare equal, so
 // they must hash equal too.
 QPair<double, double> freeKey(const CablePointData& point)
@@ -98,11 +93,6 @@ QPointF anchorPosition(const CablePointData& point, const ProjectData& project)
         return QPointF(0.0, 0.0);
     const NodeData* node = findNode(project, *point.nodeId);
     return node ? outlinePoint(*node, point.anchorAngle) : QPointF(0.0, 0.0);
-}
-
-QPointF anchorPosition(const CablePoint& point, const ProjectData& project)
-{
-    return anchorPosition(toData(point), project);
 }
 
 CableGeometry::CableGeometry(const ProjectData& project, const ViewTransform& transform,
@@ -217,11 +207,6 @@ QPointF CableGeometry::screenPosition(const CablePointData& point) const
     return s;
 }
 
-QPointF CableGeometry::screenPosition(const CablePoint& point) const
-{
-    return screenPosition(toData(point));
-}
-
 QList<QPointF> CableGeometry::screenPositions(const QList<CablePointData>& points) const
 {
     QList<QPointF> result;
@@ -258,13 +243,6 @@ std::optional<qsizetype> CableGeometry::segmentAt(QPointF p) const
         }
     }
     return std::nullopt;
-}
-
-QPointF screenPosition(const CablePointData& point, const ProjectData& project,
-                       const ViewTransform& transform, const GestureState& gesture,
-                       const SelectionSets& selection)
-{
-    return CableGeometry(project, transform, gesture, selection).screenPosition(point);
 }
 
 double distanceToSegment(QPointF p, QPointF a, QPointF b)

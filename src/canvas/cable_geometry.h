@@ -52,7 +52,6 @@ struct CablePointRef {
 // Canvas position of a point: a free point at (x, y); any other point on its node's outline,
 // or at (0, 0) when the node is missing.
 QPointF anchorPosition(const CablePointData& point, const ProjectData& project);
-QPointF anchorPosition(const CablePoint& point, const ProjectData& project);
 
 // Geometry of all cables of one project under one view and gesture state. Build one per frame or
 // per event: it indexes the nodes once, so positioning every point of every cable is linear.
@@ -71,7 +70,6 @@ public:
     // (selected nodes and some free points shifted) and point drag (the dragged point, free or
     // sliding along its node's outline).
     QPointF screenPosition(const CablePointData& point) const;
-    QPointF screenPosition(const CablePoint& point) const;
     QList<QPointF> screenPositions(const QList<CablePointData>& points) const;
 
     // The first point, cables in list order, closer than 12 x zoom to p (screen units).
@@ -91,11 +89,6 @@ private:
     // Only while a node drag runs: free point position -> first cable holding such a point.
     QHash<QPair<double, double>, qsizetype> m_firstCableWithFreePoint;
 };
-
-// Convenience forms for a single point.
-QPointF screenPosition(const CablePointData& point, const ProjectData& project,
-                       const ViewTransform& transform, const GestureState& gesture,
-                       const SelectionSets& selection);
 
 // Distance from p to the segment a-b (to a when both ends coincide).
 double distanceToSegment(QPointF p, QPointF a, QPointF b);

@@ -7,6 +7,7 @@
 #include "model/project_session.h"
 
 #include <QClipboard>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QPixmap>
@@ -14,6 +15,11 @@
 namespace velmora {
 
 namespace {
+
+// The menu's texts, translated in one context.
+struct MenuText {
+    Q_DECLARE_TR_FUNCTIONS(CanvasContextMenu)
+};
 
 QIcon swatch(const Rgb& color)
 {
@@ -40,36 +46,34 @@ void addSingleNodeItems(QMenu* menu, CanvasInteraction& interaction, const NodeD
     const qint64 id = node.id;
     const QString ip = node.ip;
 
-    QObject::connect(menu->addAction(QStringLiteral("Open in Browser")), &QAction::triggered,
+    QObject::connect(menu->addAction(MenuText::tr("Open in Browser")), &QAction::triggered,
                      &interaction, [&interaction, id] { interaction.openInBrowser(id); });
-    QObject::connect(menu->addAction(QStringLiteral("Copy IP")), &QAction::triggered, menu, [ip] {
+    QObject::connect(menu->addAction(MenuText::tr("Copy IP")), &QAction::triggered, menu, [ip] {
         QClipboard* clipboard = QGuiApplication::clipboard();
         clipboard->clear();
         clipboard->setText(ip);
     });
     menu->addSeparator();
 
-    QMenu* match = menu->addMenu(QStringLiteral("Match Size"));
+    QMenu* match = menu->addMenu(MenuText::tr("Match Size"));
     const qsizetype sameType = otherNodesOfSameType(*session, id);
     if (sameType >= 1) {
-        const QString label = QStringLiteral("Apply to all \"") + menuText(node.type) +
-                              QStringLiteral("\" (") + QString::number(sameType) +
-                              QStringLiteral(")");
+        const QString label = MenuText::tr("Apply to all \"%1\" (%2)")
+                                  .arg(menuText(node.type), QString::number(sameType));
         QObject::connect(match->addAction(label), &QAction::triggered, session,
                          [session, id] { matchSizeOfType(*session, id); });
     }
     const qsizetype nodeCount = session->project().nodes.size();
     if (nodeCount >= 2) {
-        const QString label = QStringLiteral("Apply to all nodes (") +
-                              QString::number(nodeCount - 1) + QStringLiteral(")");
+        const QString label = MenuText::tr("Apply to all nodes (%1)").arg(nodeCount - 1);
         QObject::connect(match->addAction(label), &QAction::triggered, session,
                          [session, id] { matchSizeOfAll(*session, id); });
     }
     menu->addSeparator();
 
-    QObject::connect(menu->addAction(QStringLiteral("Duplicate")), &QAction::triggered, session,
+    QObject::connect(menu->addAction(MenuText::tr("Duplicate")), &QAction::triggered, session,
                      [session, id] { session->duplicateNode(id); });
-    QAction* remove = menu->addAction(QStringLiteral("Delete Node"));
+    QAction* remove = menu->addAction(MenuText::tr("Delete Node"));
     markDestructive(remove);
     QObject::connect(remove, &QAction::triggered, session, &ProjectSession::deleteSelection);
 }
@@ -78,9 +82,9 @@ void addMultiNodeItems(QMenu* menu, CanvasInteraction& interaction,
                        const std::function<void()>& openCustomTypeSheet)
 {
     ProjectSession* session = interaction.session();
-    const QString count = QString::number(session->selectedNodes().size());
+    const int count = int(session->selectedNodes().size());
 
-    QMenu* setType = menu->addMenu(QStringLiteral("Set Type"));
+    QMenu* setType = menu->addMenu(MenuText::tr("Set Type"));
     const QMap<QString, Rgb>& colors = session->typeColorMap();
     for (auto it = colors.cbegin(); it != colors.cend(); ++it) {
         const QString type = it.key();
@@ -88,24 +92,22 @@ void addMultiNodeItems(QMenu* menu, CanvasInteraction& interaction,
                          &QAction::triggered, session,
                          [session, type] { session->applyTypeToSelection(type); });
     }
-    QAction* custom = setType->addAction(QStringLiteral("Custom..."));
+    QAction* custom = setType->addAction(MenuText::tr("Custom..."));
     QObject::connect(custom, &QAction::triggered, menu, [openCustomTypeSheet] {
         if (openCustomTypeSheet)
             openCustomTypeSheet();
     });
 
-    QMenu* match = menu->addMenu(QStringLiteral("Match Size"));
-    QObject::connect(
-        match->addAction(QStringLiteral("Make all selected match (") + count + QStringLiteral(")")),
-        &QAction::triggered, session, [session] { matchSizeOfSelection(*session); });
+    QMenu* match = menu->addMenu(MenuText::tr("Match Size"));
+    QObject::connect(match->addAction(MenuText::tr("Make all selected match (%1)").arg(count)),
+                     &QAction::triggered, session, [session] { matchSizeOfSelection(*session); });
     menu->addSeparator();
 
-    QObject::connect(menu->addAction(QStringLiteral("Copy ") + count + QStringLiteral(" Nodes")),
+    QObject::connect(menu->addAction(MenuText::tr("Copy %n Nodes", nullptr, count)),
                      &QAction::triggered, session, &ProjectSession::copySelection);
-    QObject::connect(
-        menu->addAction(QStringLiteral("Duplicate ") + count + QStringLiteral(" Nodes")),
-        &QAction::triggered, session, &ProjectSession::duplicateSelectedNodes);
-    QAction* remove = menu->addAction(QStringLiteral("Delete ") + count + QStringLiteral(" Nodes"));
+    QObject::connect(menu->addAction(MenuText::tr("Duplicate %n Nodes", nullptr, count)),
+                     &QAction::triggered, session, &ProjectSession::duplicateSelectedNodes);
+    QAction* remove = menu->addAction(MenuText::tr("Delete %n Nodes", nullptr, count));
     markDestructive(remove);
     QObject::connect(remove, &QAction::triggered, session, &ProjectSession::deleteSelection);
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "canvas/canvas_interaction.h"
 
+#include "canvas/view_state.h"
 #include "model/node_operations.h"
 #include "model/project_session.h"
 #include "model/search.h"
@@ -38,40 +39,7 @@ bool cableNodesExist(const Cable& cable, const ProjectData& project)
 
 } // namespace
 
-KeyCommand keyCommand(int key, Qt::KeyboardModifiers modifiers)
-{
-    const bool ctrl = modifiers.testFlag(Qt::ControlModifier);
-    const auto withCtrl = [ctrl](KeyCommand command) {
-        return ctrl ? command : KeyCommand::consumed;
-    };
-    switch (key) {
-    case Qt::Key_Backspace:
-    case Qt::Key_Delete:
-        return KeyCommand::deleteSelection;
-    case Qt::Key_Escape:
-        return KeyCommand::escape;
-    case Qt::Key_A:
-        return withCtrl(KeyCommand::selectAll);
-    case Qt::Key_F:
-        return withCtrl(KeyCommand::toggleSearch);
-    case Qt::Key_Z:
-        return withCtrl(modifiers.testFlag(Qt::ShiftModifier) ? KeyCommand::redo
-                                                              : KeyCommand::undo);
-    case Qt::Key_C:
-        return withCtrl(KeyCommand::copy);
-    case Qt::Key_V:
-        return withCtrl(KeyCommand::paste);
-    case Qt::Key_Equal:
-    case Qt::Key_Plus:
-        return withCtrl(KeyCommand::zoomIn);
-    case Qt::Key_Minus:
-        return withCtrl(KeyCommand::zoomOut);
-    default:
-        return KeyCommand::passOn;
-    }
-}
-
-CanvasInteraction::CanvasInteraction(ProjectSession* session, ViewAccess* view, QObject* parent)
+CanvasInteraction::CanvasInteraction(ProjectSession* session, ViewState* view, QObject* parent)
     : QObject(parent), m_session(session), m_view(view),
       m_urlOpener([](const QUrl& url) { QDesktopServices::openUrl(url); })
 {
@@ -91,13 +59,14 @@ CableGeometry CanvasInteraction::cableGeometry() const
                          SelectionSets{m_session->selectedNodes(), m_session->selectedCableIds()});
 }
 
-void CanvasInteraction::setAppMode(AppMode mode)
+AppMode CanvasInteraction::appMode() const
 {
-    if (mode == m_appMode)
-        return;
-    m_appMode = mode;
-    emit appModeChanged(mode);
-    emit gestureChanged();
+    return m_view->appMode();
+}
+
+ViewTransform CanvasInteraction::transform() const
+{
+    return m_view->transform();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -125,10 +94,12 @@ void CanvasInteraction::selectSearchResults()
 void CanvasInteraction::zoomToSearchResults()
 {
     const QSet<qint64> matches = searchResults(*m_session);
-    if (matches.isEmpty())
-        return;
-    m_view->zoomToNodes(matches);
-    velmora::selectSearchResults(*m_session);
+    QList<NodeData> nodes;
+    for (const NodeData& node : m_session->project().nodes) {
+        if (matches.contains(node.id))
+            nodes.append(node);
+    }
+    m_view->zoomToSearchResults(nodes); // frames and selects them; nothing without a match
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -217,15 +188,6 @@ void CanvasInteraction::hoverEnded()
         return;
     m_gesture.cablePreviewPoint.reset();
     emit gestureChanged();
-}
-
-bool CanvasInteraction::keyPress(int key, Qt::KeyboardModifiers modifiers)
-{
-    const KeyCommand command = keyCommand(key, modifiers);
-    if (command == KeyCommand::passOn)
-        return false;
-    runCommand(command);
-    return true;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -340,7 +302,7 @@ bool CanvasInteraction::startDrag(QPointF s)
     const ProjectData& project = m_session->project();
     const ViewTransform t = transform();
 
-    if (const auto handle = nodeHandleAt(s, project, t, m_appMode)) {
+    if (const auto handle = nodeHandleAt(s, project, t, appMode())) {
         // One snapshot per resize, holding the project as it was before the first change.
         m_session->pushUndoSnapshot();
         const NodeData& node = m_session->project().nodes[*handle];
@@ -444,45 +406,6 @@ void CanvasInteraction::dragEnded(QSizeF translation)
 // ---------------------------------------------------------------------------------------------
 // Commands
 
-void CanvasInteraction::runCommand(KeyCommand command)
-{
-    switch (command) {
-    case KeyCommand::passOn:
-    case KeyCommand::consumed:
-        break;
-    case KeyCommand::deleteSelection:
-        deleteCommand();
-        break;
-    case KeyCommand::escape:
-        escape();
-        break;
-    case KeyCommand::selectAll:
-        selectAll();
-        break;
-    case KeyCommand::toggleSearch:
-        toggleSearchBar();
-        break;
-    case KeyCommand::undo:
-        m_session->undo();
-        break;
-    case KeyCommand::redo:
-        m_session->redo();
-        break;
-    case KeyCommand::copy:
-        m_session->copySelection();
-        break;
-    case KeyCommand::paste:
-        m_session->pasteClipboard();
-        break;
-    case KeyCommand::zoomIn:
-        m_view->zoomIn();
-        break;
-    case KeyCommand::zoomOut:
-        m_view->zoomOut();
-        break;
-    }
-}
-
 void CanvasInteraction::escape()
 {
     if (m_showSearchBar)
@@ -491,16 +414,6 @@ void CanvasInteraction::escape()
         cancelCableDrawing();
     else
         m_session->clearSelection();
-}
-
-void CanvasInteraction::deleteCommand()
-{
-    m_session->deleteCommand();
-}
-
-void CanvasInteraction::selectAll()
-{
-    m_session->selectAll();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -542,8 +455,7 @@ void CanvasInteraction::addCablePoint(QPointF p)
         // A cable always starts on a node; later clicks on empty canvas add bends.
         if (cable.points.isEmpty() || !std::isfinite(q.x()) || !std::isfinite(q.y()))
             return;
-        cable.points.append(
-            CablePoint{QUuid::createUuid(), cablePointTypeFree, q.x(), q.y(), std::nullopt, 0.0});
+        cable.points.append(CablePoint{.type = cablePointTypeFree, .x = q.x(), .y = q.y()});
         emit gestureChanged();
         return;
     }
@@ -557,7 +469,7 @@ void CanvasInteraction::addCablePoint(QPointF p)
     if (!std::isfinite(angle))
         angle = 0.0;
     cable.points.append(
-        CablePoint{QUuid::createUuid(), cablePointTypeNode, 0.0, 0.0, node.id, angle});
+        CablePoint{.type = cablePointTypeNode, .nodeId = node.id, .anchorAngle = angle});
 
     if (cable.points.size() > 1 && cable.points.first().type == cablePointTypeNode) {
         if (!m_session->hasRoomForIds(0, 1)) { // the counter grew meanwhile (redo, paste)

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The canvas's pointer and keyboard controller. It tells clicks, double clicks and drags apart,
-// runs the drag state machine (resize a node or the map, drag a cable point, move the selection,
-// pan), draws new cables, applies the selection rules of both modes and routes key commands.
-// It knows no widget: the canvas widget forwards positions (screen units of the canvas area) and
-// modifiers, and the controller reaches the view state through ViewAccess.
+// The canvas's pointer controller. It tells clicks, double clicks and drags apart, runs the
+// drag state machine (resize a node or the map, drag a cable point, move the selection, pan),
+// draws new cables, applies the selection rules of both modes and carries the commands that
+// keys and buttons run. It knows no widget: the canvas widget forwards positions (screen units
+// of the canvas area) and modifiers. Zoom, pan and the mode are the view state's.
 
 #include "canvas/cable_geometry.h"
 #include "canvas/gesture_state.h"
@@ -13,8 +13,6 @@
 
 #include <QObject>
 #include <QPointF>
-#include <QSet>
-#include <QSize>
 #include <QSizeF>
 #include <QUrl>
 
@@ -24,43 +22,7 @@
 namespace velmora {
 
 class ProjectSession;
-
-// What the controller needs of the view state (zoom, pan and framing live elsewhere).
-class ViewAccess {
-public:
-    virtual ~ViewAccess() = default;
-    virtual ViewTransform transform() const = 0;
-    // Panning by dragging empty canvas: pan = the pan when the drag began + translation.
-    virtual void dragPan(QSizeF translation) = 0;
-    // The pan drag ended: the current pan becomes the start of the next one.
-    virtual void endDragPan() = 0;
-    // Pixel size of the decoded map image; empty when there is none or it does not decode.
-    virtual QSize mapImageSize() const = 0;
-    virtual void zoomIn() = 0;
-    virtual void zoomOut() = 0;
-    // Frames the given nodes with the animated move (they are selected by the caller).
-    virtual void zoomToNodes(const QSet<qint64>& nodeIds) = 0;
-};
-
-// A command of the canvas's key bindings.
-enum class KeyCommand {
-    passOn,   // not a canvas key: let the widget or the window handle it
-    consumed, // a canvas key pressed without Ctrl: swallowed, does nothing
-    deleteSelection,
-    escape,
-    selectAll,
-    toggleSearch,
-    undo,
-    redo,
-    copy,
-    paste,
-    zoomIn,
-    zoomOut,
-};
-
-// Backspace/Delete, Escape; with Ctrl: A, F, Z (Shift: redo), C, V, = or +, -. Ctrl stands
-// where other desktops use Command.
-KeyCommand keyCommand(int key, Qt::KeyboardModifiers modifiers);
+class ViewState;
 
 class CanvasInteraction final : public QObject {
     Q_OBJECT
@@ -70,15 +32,15 @@ public:
 
     using UrlOpener = std::function<void(const QUrl&)>;
 
-    CanvasInteraction(ProjectSession* session, ViewAccess* view, QObject* parent = nullptr);
+    CanvasInteraction(ProjectSession* session, ViewState* view, QObject* parent = nullptr);
 
     ProjectSession* session() const { return m_session; }
+    ViewState* view() const { return m_view; }
     const GestureState& gesture() const { return m_gesture; }
     // The geometry of the current project, view and gesture, for drawing and hit testing.
     CableGeometry cableGeometry() const;
 
-    AppMode appMode() const { return m_appMode; }
-    void setAppMode(AppMode mode);
+    AppMode appMode() const;
 
     bool showSearchBar() const { return m_showSearchBar; }
     void setShowSearchBar(bool shown);
@@ -103,8 +65,6 @@ public:
     void endLostPress();
     void hover(QPointF p);
     void hoverEnded();
-    // Runs the command of a key; false when the key is not the canvas's to handle.
-    bool keyPress(int key, Qt::KeyboardModifiers modifiers);
 
     // Recognised gestures.
     void click(QPointF p, Qt::KeyboardModifiers modifiers);
@@ -113,10 +73,7 @@ public:
     void dragEnded(QSizeF translation);
 
     // Commands.
-    void runCommand(KeyCommand command);
     void escape();
-    void deleteCommand(); // the focused cable alone when set, else the selection
-    void selectAll();
     void openInBrowser(qint64 nodeId);
 
     // Cable drawing and point drags.
@@ -129,21 +86,19 @@ public:
 signals:
     // The gesture state changed: the canvas should redraw.
     void gestureChanged();
-    void appModeChanged(velmora::AppMode mode);
     void searchBarShownChanged(bool shown);
     // A click reached the canvas (in-place editing elsewhere should end).
     void canvasClicked();
 
 private:
-    ViewTransform transform() const { return m_view->transform(); }
-    bool isEdit() const { return m_appMode == AppMode::edit; }
+    ViewTransform transform() const;
+    bool isEdit() const { return appMode() == AppMode::edit; }
     bool startDrag(QPointF start); // true when the first call ends there
     void continueDrag(QSizeF translation);
 
     ProjectSession* m_session;
-    ViewAccess* m_view;
+    ViewState* m_view;
     GestureState m_gesture;
-    AppMode m_appMode = AppMode::edit;
     bool m_showSearchBar = false;
     UrlOpener m_urlOpener;
 

@@ -248,12 +248,7 @@ void CanvasRenderer::drawCanvas(QPainter& painter, QSizeF size, const RenderFram
                 continue;
             if (!context.isCableVisible(cable))
                 continue;
-            QList<CablePoint> cablePoints;
-            cablePoints.reserve(cable.points.size());
-            for (const CablePointData& point : cable.points)
-                cablePoints.append(
-                    CablePoint{{}, point.type, point.x, point.y, point.nodeId, point.anchorAngle});
-            statuses.insert(&cable.points, frame.cableStatus(cable.id, cablePoints));
+            statuses.insert(&cable.points, frame.cableStatus(cable.id, cable.points));
         }
         context.cableStatuses = &statuses;
     }
@@ -323,10 +318,7 @@ void CanvasRenderer::drawFrame(QPainter& painter, QSizeF size, const FrameContex
         }
         if (frame.gesture && frame.gesture->isDrawingCable && frame.gesture->currentCable) {
             const Cable& current = *frame.gesture->currentCable;
-            QList<CablePointData> points;
-            points.reserve(current.points.size());
-            for (const CablePoint& point : current.points)
-                points.append(toCablePointData(point));
+            const QList<CablePointData>& points = current.points;
             if (!points.isEmpty())
                 drawCable(painter, context, current.id, points, true);
             if (frame.gesture->cablePreviewPoint && !points.isEmpty()) {
@@ -478,12 +470,7 @@ void CanvasRenderer::drawCable(QPainter& painter, const FrameContext& context, q
             if (context.cableStatuses) {
                 status = context.cableStatuses->value(&points, PingStatus::unknown);
             } else if (frame.cableStatus) {
-                QList<CablePoint> cablePoints;
-                cablePoints.reserve(points.size());
-                for (const CablePointData& point : points)
-                    cablePoints.append(CablePoint{
-                        {}, point.type, point.x, point.y, point.nodeId, point.anchorAngle});
-                status = frame.cableStatus(id, cablePoints);
+                status = frame.cableStatus(id, points);
             }
             const Rgb c = statusColor(status);
             const double i = pulseIntensity(status, frame.pulsePhase);

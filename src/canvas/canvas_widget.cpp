@@ -1,22 +1,29 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "canvas/canvas_widget.h"
 
+#include "canvas/canvas_context_menu.h"
+#include "canvas/canvas_interaction.h"
 #include "canvas/view_state.h"
 #include "model/project_session.h"
+#include "model/search.h"
 
+#include <QContextMenuEvent>
 #include <QGestureEvent>
-#include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QNativeGestureEvent>
 #include <QPainter>
 #include <QPinchGesture>
+#include <QTimer>
 
 #include <cmath>
+#include <memory>
 
 namespace velmora {
 
 CanvasWidget::CanvasWidget(ProjectSession* session, ViewState* view, QWidget* parent)
-    : QWidget(parent), m_session(session), m_view(view), m_pulseTimer(new QTimer(this))
+    : QWidget(parent), m_session(session), m_view(view),
+      m_interaction(new CanvasInteraction(session, view, this)), m_pulseTimer(new QTimer(this))
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::StrongFocus);
@@ -26,25 +33,25 @@ CanvasWidget::CanvasWidget(ProjectSession* session, ViewState* view, QWidget* pa
     connect(m_pulseTimer, &QTimer::timeout, this, &CanvasWidget::advancePulse);
 
     const auto repaint = [this] { update(); };
-    connect(session->document(), &ProjectDocument::changed, this, repaint);
+    const auto findMatches = [this] {
+        m_searchMatches = searchResults(*m_session);
+        update();
+    };
+    connect(session->document(), &ProjectDocument::changed, this, findMatches);
+    connect(session, &ProjectSession::searchTextChanged, this, findMatches);
     connect(session, &ProjectSession::selectionChanged, this, repaint);
     connect(session, &ProjectSession::typesChanged, this, repaint);
     connect(session, &ProjectSession::rootChanged, this, repaint);
-    connect(session, &ProjectSession::searchTextChanged, this, repaint);
     connect(view, &ViewState::viewChanged, this, repaint);
     connect(view, &ViewState::contentReadyChanged, this, repaint);
     connect(view, &ViewState::mapAppearanceChanged, this, repaint);
     connect(view, &ViewState::appModeChanged, this, repaint);
     connect(view, &ViewState::liveGlowEnabledChanged, this, repaint);
+    connect(m_interaction, &CanvasInteraction::gestureChanged, this, repaint);
+    m_searchMatches = searchResults(*m_session);
 }
 
 CanvasWidget::~CanvasWidget() = default;
-
-// Out of line: inlined into callers, GCC's -Wnull-dereference misreads this plain store.
-void CanvasWidget::setInputHandler(CanvasInputHandler* handler)
-{
-    m_handler = handler;
-}
 
 void CanvasWidget::setNodeStatuses(const QHash<qint64, PingStatus>& statuses)
 {
@@ -58,15 +65,14 @@ void CanvasWidget::setCableStatusFunction(CableStatusFunction function)
     update();
 }
 
-void CanvasWidget::setSearchMatches(const QSet<qint64>& matches)
-{
-    m_searchMatches = matches;
-    update();
-}
-
 void CanvasWidget::startPulse()
 {
     m_pulseTimer->start();
+}
+
+bool CanvasWidget::isPulsing() const
+{
+    return m_pulseTimer->isActive();
 }
 
 void CanvasWidget::stopPulse()
@@ -91,7 +97,7 @@ RenderFrame CanvasWidget::renderFrame() const
     frame.view = m_view->transform();
     frame.appMode = m_view->appMode();
     frame.isContentReady = m_view->isContentReady();
-    frame.gesture = &m_gesture;
+    frame.gesture = &m_interaction->gesture();
     frame.selectedNodes = m_session->selectedNodes();
     frame.selectedCableIds = m_session->selectedCableIds();
     frame.typeColorMap = m_session->typeColorMap();
@@ -177,93 +183,54 @@ bool CanvasWidget::handlePinch(QEvent* event)
 void CanvasWidget::mousePressEvent(QMouseEvent* event)
 {
     setFocus(Qt::MouseFocusReason);
-    if (m_handler && m_handler->mousePress(event))
-        return;
-    if (event->button() == Qt::LeftButton) {
-        m_pressed = true;
-        m_panning = false;
-        m_pressPosition = event->position();
-    }
+    if (event->button() == Qt::LeftButton)
+        m_interaction->press(event->position());
 }
 
 void CanvasWidget::mouseMoveEvent(QMouseEvent* event)
 {
-    if (m_handler && m_handler->mouseMove(event))
+    if (event->buttons().testFlag(Qt::LeftButton)) {
+        m_interaction->move(event->position());
         return;
-    if (!m_pressed)
-        return;
-    const QPointF translation = event->position() - m_pressPosition;
-    if (!m_panning && std::hypot(translation.x(), translation.y()) < dragThreshold)
-        return;
-    m_panning = true;
-    m_view->dragPan(QSizeF(translation.x(), translation.y()));
+    }
+    // The button is up: if its release went elsewhere, the gesture ends here.
+    m_interaction->endLostPress();
+    m_interaction->hover(event->position());
 }
 
 void CanvasWidget::mouseReleaseEvent(QMouseEvent* event)
 {
-    if (m_handler && m_handler->mouseRelease(event))
-        return;
-    if (event->button() != Qt::LeftButton)
-        return;
-    if (m_panning)
-        m_view->endDragPan();
-    m_pressed = false;
-    m_panning = false;
+    if (event->button() == Qt::LeftButton)
+        m_interaction->release(event->position(), event->modifiers());
 }
 
 void CanvasWidget::mouseDoubleClickEvent(QMouseEvent* event)
 {
-    if (m_handler && m_handler->mouseDoubleClick(event))
-        return;
-    QWidget::mouseDoubleClickEvent(event);
+    if (event->button() == Qt::LeftButton)
+        m_interaction->doublePress(event->position());
 }
 
 void CanvasWidget::leaveEvent(QEvent* event)
 {
-    if (m_handler)
-        m_handler->hoverLeave();
+    m_interaction->hoverEnded();
     QWidget::leaveEvent(event);
 }
 
 void CanvasWidget::focusOutEvent(QFocusEvent* event)
 {
     // A gesture whose release will not arrive ends as that release would.
-    if (m_handler) {
-        m_handler->focusLost();
-    } else if (m_pressed) {
-        if (m_panning)
-            m_view->endDragPan();
-        m_pressed = false;
-        m_panning = false;
-    }
+    m_interaction->endLostPress();
     QWidget::focusOutEvent(event);
 }
 
 void CanvasWidget::contextMenuEvent(QContextMenuEvent* event)
 {
-    if (m_handler && m_handler->contextMenu(event))
-        return;
-    QWidget::contextMenuEvent(event);
-}
-
-void CanvasWidget::keyPressEvent(QKeyEvent* event)
-{
-    if (event->modifiers().testFlag(Qt::ControlModifier)) {
-        switch (event->key()) {
-        case Qt::Key_Equal:
-        case Qt::Key_Plus:
-            m_view->zoomIn();
-            return;
-        case Qt::Key_Minus:
-            m_view->zoomOut();
-            return;
-        default:
-            break;
-        }
-    }
-    if (m_handler && m_handler->keyPress(event))
-        return;
-    QWidget::keyPressEvent(event);
+    // The menu takes the pointer: a drag under way gets no release, so it ends now.
+    m_interaction->endLostPress();
+    const std::unique_ptr<QMenu> menu(
+        buildCanvasContextMenu(*m_interaction, m_openCustomType, this));
+    if (!menu->isEmpty())
+        menu->exec(event->globalPos());
 }
 
 } // namespace velmora

@@ -3,6 +3,7 @@
 // Which node, node resize handle or map resize handle lies under a screen position. Node boxes
 // are taken without drag offsets; later nodes lie on top of earlier ones.
 
+#include "canvas/app_mode.h"
 #include "canvas/view_transform.h"
 #include "model/project_data.h"
 
@@ -13,9 +14,6 @@
 #include <optional>
 
 namespace velmora {
-
-// The window's mode: editing the layout, or watching it live.
-enum class AppMode { edit, live };
 
 // A node's box on screen (node scale and zoom applied).
 QRectF nodeScreenRect(const NodeData& node, const ViewTransform& transform);

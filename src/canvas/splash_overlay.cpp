@@ -13,6 +13,7 @@ namespace velmora {
 
 namespace {
 
+// The product name, drawn letter by letter; not translated.
 const QString applicationName = QStringLiteral("Velmora");
 
 QColor rgbF(double r, double g, double b, double a = 1.0)
@@ -100,7 +101,7 @@ void SplashOverlay::paintAt(QPainter& painter, QSizeF size, double seconds) cons
     subtitleFont.setWeight(QFont::Medium);
     const QFontMetricsF titleMetrics(titleFont);
     const QFontMetricsF subtitleMetrics(subtitleFont);
-    const QString subtitle = QStringLiteral("Network Visualization");
+    const QString subtitle = tr("Network Visualization");
 
     double lettersWidth = 0;
     for (const QChar letter : applicationName)

@@ -4,20 +4,37 @@
 #include "canvas/map_image.h"
 #include "model/project_session.h"
 
+#include <QTimer>
+#include <QVariantAnimation>
+
 #include <algorithm>
 #include <cmath>
 
 namespace velmora {
 
 ViewState::ViewState(ProjectSession* session, QObject* parent)
-    : QObject(parent), m_session(session), m_viewAnimationTimer(new QTimer(this)),
+    : QObject(parent), m_session(session), m_viewAnimation(new QVariantAnimation(this)),
       m_framingTimer(new QTimer(this))
 {
-    m_clock.start();
-    m_now = [this] { return static_cast<double>(m_clock.nsecsElapsed()) / 1e9; };
-    m_viewAnimationTimer->setInterval(animationIntervalMs);
-    m_viewAnimationTimer->setTimerType(Qt::PreciseTimer);
-    connect(m_viewAnimationTimer, &QTimer::timeout, this, &ViewState::advanceAnimation);
+    m_viewAnimation->setObjectName(QStringLiteral("viewAnimation"));
+    m_viewAnimation->setStartValue(0.0);
+    m_viewAnimation->setEndValue(1.0);
+    m_viewAnimation->setEasingCurve(QEasingCurve::OutCubic); // 1 - (1 - t)^3
+    connect(m_viewAnimation, &QVariantAnimation::valueChanged, this, [this](const QVariant& value) {
+        // A stopped animation also reports values (when its duration changes); they are stale.
+        if (!isAnimatingView())
+            return;
+        const double e = value.toDouble();
+        setZoomPan(m_animationStartZoom + (m_animationEndZoom - m_animationStartZoom) * e,
+                   m_animationStartPan + (m_animationEndPan - m_animationStartPan) * e);
+    });
+    // Only an animation that reaches its end lands exactly on the target and moves the start
+    // values of the next pan drag and pinch; one that is stopped leaves them.
+    connect(m_viewAnimation, &QVariantAnimation::finished, this, [this] {
+        m_zoomStart = m_animationEndZoom;
+        m_dragStart = m_animationEndPan;
+        setZoomPan(m_animationEndZoom, m_animationEndPan);
+    });
 
     m_framingTimer->setSingleShot(true);
     m_framingTimer->setInterval(contentFramingDelayMs);
@@ -112,12 +129,15 @@ void ViewState::applyFraming(double zoom, QPointF pan)
     }
 }
 
-void ViewState::fitToScreen(QSizeF size)
+QSize ViewState::mapImageSize() const
 {
     const ProjectData& project = m_session->project();
-    const QSize mapSize =
-        project.hasMapImage() ? encodedImageSize(*project.map->imageData) : QSize();
-    const Framing framing = fitFraming(project, mapSize, size, m_paneWidths);
+    return project.hasMapImage() ? encodedImageSize(*project.map->imageData) : QSize();
+}
+
+void ViewState::fitToScreen(QSizeF size)
+{
+    const Framing framing = fitFraming(m_session->project(), mapImageSize(), size, m_paneWidths);
     applyFraming(framing.zoom, framing.pan);
 }
 
@@ -139,9 +159,13 @@ void ViewState::zoomToSearchResults(const QList<NodeData>& matches)
     m_session->setSelection(ids, {}, std::nullopt);
 }
 
+bool ViewState::isAnimatingView() const
+{
+    return m_viewAnimation->state() != QAbstractAnimation::Stopped;
+}
+
 void ViewState::animateView(double targetZoom, QPointF targetPan, double duration)
 {
-    // A new animation replaces the running one and starts from wherever the view is now.
     stopAnimation();
     if (std::abs(m_zoom - targetZoom) < 0.01 && std::abs(m_pan.x() - targetPan.x()) < 1.0 &&
         std::abs(m_pan.y() - targetPan.y()) < 1.0)
@@ -150,39 +174,14 @@ void ViewState::animateView(double targetZoom, QPointF targetPan, double duratio
     m_animationEndZoom = targetZoom;
     m_animationStartPan = m_pan;
     m_animationEndPan = targetPan;
-    m_animationDuration = duration;
-    m_animationStartTime = m_now();
-    m_isAnimatingView = true;
-    m_viewAnimationTimer->start();
+    // Restarted from its stopped state, the animation begins at time 0 of the full duration.
+    m_viewAnimation->setDuration(std::max(0, int(std::lround(duration * 1000.0))));
+    m_viewAnimation->start();
 }
 
 void ViewState::stopAnimation()
 {
-    m_viewAnimationTimer->stop();
-    m_isAnimatingView = false;
-}
-
-void ViewState::advanceAnimation()
-{
-    if (!m_isAnimatingView)
-        return;
-    const double elapsed = m_now() - m_animationStartTime;
-    const double t = m_animationDuration > 0.0 ? std::min(elapsed / m_animationDuration, 1.0) : 1.0;
-    if (t >= 1.0) {
-        stopAnimation();
-        m_zoomStart = m_animationEndZoom;
-        m_dragStart = m_animationEndPan;
-        setZoomPan(m_animationEndZoom, m_animationEndPan);
-        return;
-    }
-    const double e = 1.0 - std::pow(1.0 - std::max(t, 0.0), 3.0);
-    setZoomPan(m_animationStartZoom + (m_animationEndZoom - m_animationStartZoom) * e,
-               m_animationStartPan + (m_animationEndPan - m_animationStartPan) * e);
-}
-
-void ViewState::setClock(std::function<double()> secondsNow)
-{
-    m_now = std::move(secondsNow);
+    m_viewAnimation->stop();
 }
 
 void ViewState::loadViewSettings()

@@ -4,34 +4,27 @@
 // view animation, map appearance, the pane widths framing centres between, and the window mode.
 // Zoom, pan and map appearance are written into the project's ViewSettings (without undo).
 
-#include "canvas/hit_test.h"
+#include "canvas/app_mode.h"
 #include "canvas/view_framing.h"
 #include "canvas/view_transform.h"
-#include "model/editing_types.h"
+#include "model/project_data.h"
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QPointF>
 #include <QSizeF>
-#include <QTimer>
 
-#include <functional>
+class QTimer;
+class QVariantAnimation;
 
 namespace velmora {
 
 class ProjectSession;
-
-inline QString appModeName(AppMode mode)
-{
-    return mode == AppMode::live ? QStringLiteral("live") : QStringLiteral("edit");
-}
 
 class ViewState final : public QObject {
     Q_OBJECT
 public:
     static constexpr double zoomStep = 1.25;
     static constexpr double animationDuration = 0.5; // seconds, for every framing animation
-    static constexpr int animationIntervalMs = 16;   // about 60 ticks a second
     static constexpr int contentFramingDelayMs = 100;
 
     explicit ViewState(ProjectSession* session, QObject* parent = nullptr);
@@ -44,10 +37,12 @@ public:
     double zoomStart() const { return m_zoomStart; }
     QSizeF viewSize() const { return m_viewSize; }
     bool isContentReady() const { return m_isContentReady; }
-    bool isAnimatingView() const { return m_isAnimatingView; }
+    bool isAnimatingView() const;
     ViewTransform transform() const { return {m_zoom, m_pan}; }
 
     void setViewSize(QSizeF size);
+    // Pixel size of the project's map image; empty without one or when it does not decode.
+    QSize mapImageSize() const;
     void setContentReady(bool ready);
 
     // Panning by dragging empty canvas: pan = dragStart + translation while the drag runs.
@@ -68,12 +63,13 @@ public:
     void zoomToNode(const NodeData& node);
     // Frames the matching nodes and makes them the selection (cables deselected).
     void zoomToSearchResults(const QList<NodeData>& matches);
+    // Moves zoom and pan to the target over `duration` seconds with a cubic ease-out, replacing
+    // a running animation from wherever the view is now. A target within 0.01 zoom and 1 unit
+    // of pan starts nothing (a running animation stays stopped where it was). The animation
+    // (object name "viewAnimation") ticks with Qt's animation timer, 60 times a second;
+    // setCurrentTime() on it steps it by hand.
     void animateView(double targetZoom, QPointF targetPan, double duration);
     void stopAnimation();
-    // One animation step at the current clock time (the timer calls it; tests call it).
-    void advanceAnimation();
-    // Seconds on a monotonic clock; tests replace it to step the animation deterministically.
-    void setClock(std::function<double()> secondsNow);
 
     void loadViewSettings();
     void saveViewSettings();
@@ -115,18 +111,14 @@ private:
     double m_zoomStart = 1.0;
     QSizeF m_viewSize;
     bool m_isContentReady = false;
-    bool m_isAnimatingView = false;
     PaneWidths m_paneWidths;
 
-    QTimer* m_viewAnimationTimer;
+    // Runs its value from 0 to 1 along the ease-out curve.
+    QVariantAnimation* m_viewAnimation;
     double m_animationStartZoom = 1.0;
     double m_animationEndZoom = 1.0;
     QPointF m_animationStartPan;
     QPointF m_animationEndPan;
-    double m_animationStartTime = 0.0;
-    double m_animationDuration = 0.0;
-    QElapsedTimer m_clock;
-    std::function<double()> m_now;
 
     QTimer* m_framingTimer;
     bool m_frameOnReady = true;

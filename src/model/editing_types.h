@@ -1,13 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // In-memory Node and Cable lists derived from the project on every read (never cached).
-// A CablePoint gets a fresh random UUID at each derivation, so a point is followed across edits
-// by (cable index, point index), never by its id.
+// A cable point has no identity of its own: it is followed across edits by (cable index, point
+// index), so its derived form is the stored record itself.
 
 #include "model/project_data.h"
 
 #include <QList>
-#include <QUuid>
 
 namespace velmora {
 
@@ -23,16 +22,7 @@ struct Node {
     bool operator==(const Node&) const = default;
 };
 
-struct CablePoint {
-    QUuid id;
-    QString type;
-    double x = 0.0;
-    double y = 0.0;
-    std::optional<qint64> nodeId;
-    double anchorAngle = 0.0;
-
-    bool operator==(const CablePoint&) const = default;
-};
+using CablePoint = CablePointData;
 
 struct Cable {
     qint64 id = 0;
@@ -43,8 +33,6 @@ struct Cable {
 
 Node toNode(const NodeData& data);
 NodeData toNodeData(const Node& node);
-CablePoint toCablePoint(const CablePointData& data); // draws a fresh UUID
-CablePointData toCablePointData(const CablePoint& point);
 Cable toCable(const CableData& data);
 CableData toCableData(const Cable& cable);
 
@@ -53,6 +41,5 @@ QList<Cable> deriveCables(const ProjectData& project);
 
 // A cable is connected when it has at least two points and both ends are attached to nodes.
 bool isConnected(const QList<CablePoint>& points);
-bool isConnected(const QList<CablePointData>& points);
 
 } // namespace velmora

@@ -2,6 +2,7 @@
 #include "panes/cables_section.h"
 
 #include "canvas/canvas_interaction.h"
+#include "canvas/view_state.h"
 #include "model/project_session.h"
 #include "panes/pane_icons.h"
 #include "panes/pane_style.h"
@@ -52,7 +53,7 @@ CablesSection::CablesSection(ProjectSession* session, CanvasInteraction* interac
     connect(m_deleteButton, &QPushButton::clicked, session, &ProjectSession::deleteFocusedCable);
     connect(m_resetButton, &QPushButton::clicked, this, &CablesSection::requestReset);
     connect(interaction, &CanvasInteraction::gestureChanged, this, &CablesSection::refresh);
-    connect(interaction, &CanvasInteraction::appModeChanged, this, &CablesSection::refresh);
+    connect(interaction->view(), &ViewState::appModeChanged, this, &CablesSection::refresh);
     connect(session, &ProjectSession::selectionChanged, this, &CablesSection::refresh);
     refresh();
 }

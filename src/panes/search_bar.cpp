@@ -7,7 +7,6 @@
 #include "panes/pane_icons.h"
 #include "panes/pane_style.h"
 
-#include <QAction>
 #include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
 #include <QIcon>
@@ -63,13 +62,6 @@ SearchBar::SearchBar(ProjectSession* session, CanvasInteraction* interaction, QW
                                             style()->standardIcon(QStyle::SP_TitleBarCloseButton)));
     m_closeButton->setToolTip(QStringLiteral("Close"));
     setLabelColor(m_countLabel, rgbColor(0.29, 0.87, 0.5));
-
-    // Escape typed into the field is the window's Escape: it closes the search first.
-    auto* escape = new QAction(m_field);
-    escape->setShortcut(QKeySequence(Qt::Key_Escape));
-    escape->setShortcutContext(Qt::WidgetShortcut);
-    m_field->addAction(escape);
-    connect(escape, &QAction::triggered, interaction, &CanvasInteraction::escape);
 
     m_field->setText(session->searchText());
     connect(m_field, &QLineEdit::textEdited, session, &ProjectSession::setSearchText);

@@ -2,6 +2,7 @@
 #include "panes/selection_readouts.h"
 
 #include "canvas/canvas_interaction.h"
+#include "canvas/view_state.h"
 #include "model/project_session.h"
 #include "panes/pane_style.h"
 
@@ -81,7 +82,7 @@ SelectionReadouts::SelectionReadouts(ProjectSession* session, CanvasInteraction*
     connect(session, &ProjectSession::selectionChanged, this, &SelectionReadouts::refresh);
     connect(session, &ProjectSession::rootChanged, this, &SelectionReadouts::refresh);
     connect(session->document(), &ProjectDocument::changed, this, &SelectionReadouts::refresh);
-    connect(interaction, &CanvasInteraction::appModeChanged, this, &SelectionReadouts::refresh);
+    connect(interaction->view(), &ViewState::appModeChanged, this, &SelectionReadouts::refresh);
     refresh();
 }
 

@@ -17,7 +17,6 @@ Cable makeCable(qint64 id, const QList<qint64>& attachments)
     cable.id = id;
     for (qint64 nodeId : attachments) {
         CablePoint point;
-        point.id = QUuid::createUuid();
         if (nodeId >= 0) {
             point.type = cablePointTypeNode;
             point.nodeId = nodeId;

@@ -2,6 +2,7 @@
 #pragma once
 // Pixel checks on rendered images.
 
+#include <QByteArray>
 #include <QColor>
 #include <QImage>
 #include <QRect>
@@ -14,5 +15,7 @@ bool colorsNear(const QColor& a, const QColor& b, int tolerance = 6);
 int countNear(const QImage& image, const QColor& color, int tolerance = 6, QRect area = {});
 // How many pixels of `area` differ from the background colour `background`.
 int countNotNear(const QImage& image, const QColor& background, int tolerance = 6, QRect area = {});
+// The image encoded as PNG (map image bytes for a project).
+QByteArray pngOf(const QImage& image);
 
 } // namespace velmora::test

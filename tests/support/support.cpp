@@ -6,7 +6,9 @@
 #include "support/pixels.h"
 #include "support/process.h"
 
+#include <QBuffer>
 #include <QFile>
+#include <QImage>
 #include <QProcess>
 
 #include <algorithm>
@@ -101,6 +103,15 @@ int countNotNear(const QImage& image, const QColor& background, int tolerance, Q
 {
     return countWhere(image, area,
                       [&](const QColor& c) { return !colorsNear(c, background, tolerance); });
+}
+
+QByteArray pngOf(const QImage& image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
 }
 
 } // namespace velmora::test
