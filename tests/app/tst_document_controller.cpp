@@ -11,6 +11,8 @@
 #include "app/velmora_document.h"
 #include "model/project_codec.h"
 #include "model/project_session.h"
+#include "monitor/desktop_notifier.h"
+#include "panes/live_monitoring.h"
 
 #include <QAction>
 #include <QApplication>
@@ -196,6 +198,10 @@ void TestDocumentController::launchWithDeletedRecentReportsAndOpensUntitled()
     const QList<MainWindow*> windows = m_controller->windows();
     QCOMPARE(windows.size(), 1);
     QVERIFY(windows.first()->document()->isUntitled());
+    // Live mode's notification failures are lines of the same kind.
+    emit windows.first()->contentView()->liveMonitoring()->notifier()->diagnostic(
+        u"Notification error: x"_s);
+    QCOMPARE(m_diagnostics.last(), u"Notification error: x"_s);
 }
 
 void TestDocumentController::launchWithFilesIgnoresRecentList()
