@@ -2,6 +2,7 @@
 // Alert rules driven on a manual clock: confirmation after 2 s, the transition table, the list
 // limit, banner dismissal, the auto-zoom hold, outage focus and the alert texts.
 
+#include "support/builders.h"
 #include "support/manual_scheduler.h"
 
 #include "monitor/alert_center.h"
@@ -19,14 +20,6 @@ constexpr int unknownS = int(PingStatus::unknown);
 constexpr int onlineS = int(PingStatus::online);
 constexpr int offlineS = int(PingStatus::offline);
 constexpr int slowS = int(PingStatus::slow);
-
-Cable cableOf(qint64 id, const QList<qint64>& attached)
-{
-    Cable cable{.id = id};
-    for (qint64 nodeId : attached)
-        cable.points.append({.type = cablePointTypeNode, .nodeId = nodeId});
-    return cable;
-}
 
 // A window's worth of state around one AlertCenter on a manual clock.
 struct Harness {
@@ -55,13 +48,6 @@ struct Harness {
         center.handleStatusChanges(nodes, statuses, true);
     }
 
-    QList<AlertType> alertTypes() const
-    {
-        QList<AlertType> types;
-        for (const NetworkAlert& alert : center.alerts())
-            types.append(alert.type);
-        return types;
-    }
     QList<qint64> visibleFirstIds() const
     {
         QList<qint64> ids;
@@ -71,23 +57,18 @@ struct Harness {
     }
 };
 
-struct Step {
-    qint64 atMs;
-    int status;
-};
+using Steps = QList<std::pair<qint64, int>>; // at ms, status
 
 } // namespace
-
-Q_DECLARE_METATYPE(QList<Step>)
 
 class TestAlertCenter final : public QObject {
     Q_OBJECT
 private slots:
     void transitions_data()
     {
-        QTest::addColumn<QList<Step>>("steps");
+        QTest::addColumn<Steps>("steps");
         QTest::addColumn<QList<AlertType>>("expected");
-        using L = QList<Step>;
+        using L = Steps;
         using A = QList<AlertType>;
         QTest::newRow("offline held 2 s")
             << L{{0, onlineS}, {1000, offlineS}} << A{AlertType::offline};
@@ -100,7 +81,6 @@ private slots:
         QTest::newRow("offline to slow") << L{{0, offlineS}, {1000, slowS}} << A{};
         QTest::newRow("unknown to offline")
             << L{{0, unknownS}, {1000, offlineS}} << A{AlertType::offline};
-        QTest::newRow("unknown to online") << L{{0, unknownS}, {1000, onlineS}} << A{};
         QTest::newRow("online to unknown") << L{{0, onlineS}, {1000, unknownS}} << A{};
         QTest::newRow("first status only recorded") << L{{0, offlineS}} << A{};
         QTest::newRow("no entry is skipped") << L{{0, noEntry}, {1000, offlineS}} << A{};
@@ -110,15 +90,18 @@ private slots:
     }
     void transitions()
     {
-        QFETCH(QList<Step>, steps);
+        QFETCH(Steps, steps);
         QFETCH(QList<AlertType>, expected);
         Harness h{{.id = 1, .name = u"Core Switch"_s}};
-        for (const Step& step : steps) {
-            h.clock.advanceTo(step.atMs);
-            h.publish(1, step.status);
+        for (const auto& [atMs, status] : steps) {
+            h.clock.advanceTo(atMs);
+            h.publish(1, status);
         }
         h.clock.advance(60000);
-        QCOMPARE(h.alertTypes(), expected);
+        QList<AlertType> types;
+        for (const NetworkAlert& alert : h.center.alerts())
+            types.append(alert.type);
+        QCOMPARE(types, expected);
         QVERIFY(h.center.pendingAlertTimers().isEmpty());
     }
 
@@ -136,41 +119,34 @@ private slots:
         QVERIFY(h.center.alerts().isEmpty());
     }
 
-    void confirmationNeedsTheStatusToHold()
+    void pendingConfirmationCancelled_data()
     {
-        // The ping manager's map returns to online without a publication reaching the center (a
-        // restart resets statuses); the confirmation reads the map itself and raises nothing.
-        Harness h{{.id = 1}};
-        h.publish(1, onlineS);
-        h.publish(1, offlineS);
-        h.statuses.insert(1, PingStatus::online);
-        h.clock.advance(5000);
-        QVERIFY(h.center.alerts().isEmpty());
+        QTest::addColumn<int>("how");
+        QTest::newRow("mode change") << 0;
+        QTest::newRow("in-app alerts turned off") << 1;
+        // The ping manager's map returns to online without a publication reaching the center
+        // (a restart resets statuses); the confirmation reads the map itself.
+        QTest::newRow("back online unpublished") << 2;
     }
-
-    void pendingConfirmationsCancelled_data()
+    void pendingConfirmationCancelled()
     {
-        QTest::addColumn<bool>("modeChange");
-        QTest::newRow("mode change") << true;
-        QTest::newRow("in-app alerts turned off") << false;
-    }
-    void pendingConfirmationsCancelled()
-    {
-        QFETCH(bool, modeChange);
+        QFETCH(int, how);
         Harness h{{.id = 1}, {.id = 2}};
         h.publish(1, onlineS);
         h.publish(2, onlineS);
         h.publish(1, offlineS);
         QCOMPARE(h.center.pendingAlertTimers().size(), 1);
         h.clock.advance(1000);
-        if (modeChange)
+        if (how == 0)
             h.center.resetForModeChange();
-        else
+        else if (how == 1)
             h.center.setAlertsEnabled(false);
-        QVERIFY(h.center.pendingAlertTimers().isEmpty());
+        else
+            h.statuses.insert(1, PingStatus::online);
         h.clock.advance(5000);
         QVERIFY(h.center.alerts().isEmpty());
-        if (!modeChange)
+        QVERIFY(h.center.pendingAlertTimers().isEmpty());
+        if (how != 0)
             return;
         // After a mode change the next status seen is only recorded, even though it differs.
         QVERIFY(h.center.previousStatuses().isEmpty());
@@ -190,8 +166,6 @@ private slots:
         QCOMPARE(h.center.alerts().first().nodeIds, QList<qint64>{2});
         QCOMPARE(h.center.alerts().last().nodeIds, QList<qint64>{51});
         QCOMPARE(changed.size(), 51);
-        h.center.clearAll();
-        QVERIFY(h.center.alerts().isEmpty());
     }
 
     void bannersShowFiveOldestAndHideAfterFiveSeconds()
@@ -225,7 +199,6 @@ private slots:
         QCOMPARE(zooms.size(), 0);
         h.clock.advance(1);
         QCOMPARE(zooms.size(), 1);
-        QCOMPARE(zooms.at(0).at(0).value<Node>().id, 1);
         QCOMPARE(h.selected, QList<qint64>{1});
 
         h.clock.advanceTo(1000);
@@ -302,9 +275,9 @@ private slots:
         h.center.raiseAlert(AlertType::offline, {{4, u"Core Switch"_s}});
         QCOMPARE(requests.size(), posted ? 1 : 0);
         if (posted) {
-            QCOMPARE(requests.at(0).at(1).toString(), u"Core Switch Offline"_s);
-            QCOMPARE(requests.at(0).at(2).toString(), u"127.0.0.4"_s);
-            QCOMPARE(requests.at(0).at(0).value<NetworkAlert>().id, h.center.alerts().first().id);
+            QCOMPARE(requests.at(0).at(0).value<NetworkAlert>(), h.center.alerts().first());
+            QCOMPARE(requests.at(0).mid(1),
+                     (QVariantList{u"Core Switch Offline"_s, u"127.0.0.4"_s}));
         }
     }
 
@@ -318,9 +291,7 @@ private slots:
         using L = QList<qint64>;
         QTest::newRow("C,B with root: nearest") << L{4, 3} << true << onlineS << 3LL;
         QTest::newRow("C,B no root, A online") << L{4, 3} << false << onlineS << 3LL;
-        QTest::newRow("B,C no root, A down") << L{3, 4} << false << offlineS << 3LL;
         QTest::newRow("C,B no root, A down: first") << L{4, 3} << false << offlineS << 4LL;
-        QTest::newRow("C,B no root, A slow: first") << L{4, 3} << false << slowS << 4LL;
         QTest::newRow("root named is skipped") << L{1, 4} << true << onlineS << 4LL;
         QTest::newRow("unreachable from root: first") << L{9, 5} << true << onlineS << 9LL;
         QTest::newRow("empty with root") << L{} << true << onlineS << 0LL;
@@ -333,8 +304,9 @@ private slots:
         QFETCH(int, statusOfA);
         QFETCH(qint64, focus);
         const QList<Node> nodes{{.id = 1}, {.id = 2}, {.id = 3}, {.id = 4}, {.id = 5}, {.id = 9}};
-        const QList<Cable> cables{cableOf(1, {1, 2}), cableOf(2, {2, 3}), cableOf(3, {3, 4}),
-                                  cableOf(4, {5, 9})};
+        const QList<Cable> cables{
+            toCable(test::cableBetween(1, 1, 2)), toCable(test::cableBetween(2, 2, 3)),
+            toCable(test::cableBetween(3, 3, 4)), toCable(test::cableBetween(4, 5, 9))};
         const QHash<qint64, PingStatus> statuses{{1, PingStatus::online},
                                                  {2, PingStatus(statusOfA)},
                                                  {3, PingStatus::offline},
@@ -360,9 +332,6 @@ private slots:
                                << u"3 Nodes Offline"_s << u"A, B, C"_s;
         QTest::newRow("four") << AlertType::offline << QStringList{u"A"_s, u"B"_s, u"C"_s, u"D"_s}
                               << u"4 Nodes Offline"_s << u"A, B +2 more"_s;
-        QTest::newRow("five") << AlertType::online
-                              << QStringList{u"A"_s, u"B"_s, u"C"_s, u"D"_s, u"E"_s}
-                              << u"5 Nodes Online"_s << u"A, B +3 more"_s;
     }
     void texts()
     {
@@ -383,9 +352,7 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::newRow("59.999 s") << 59999LL << u"now"_s;
         QTest::newRow("60 s") << 60000LL << u"1m ago"_s;
-        QTest::newRow("3599 s") << 3599000LL << u"59m ago"_s;
         QTest::newRow("3600 s") << 3600000LL << u"1h ago"_s;
-        QTest::newRow("two days") << 172800000LL << u"48h ago"_s;
         QTest::newRow("future") << -90000LL << u"now"_s;
     }
     void relativeTime()
@@ -394,20 +361,6 @@ private slots:
         QFETCH(QString, text);
         const QDateTime stamp(QDate(2026, 3, 1), QTime(8, 0), Qt::UTC);
         QCOMPARE(relativeTimeText(stamp, stamp.addMSecs(elapsedMs)), text);
-    }
-
-    void qtSchedulerRunsInOrderAndCancels()
-    {
-        QtAlertScheduler scheduler;
-        QList<int> fired;
-        scheduler.schedule(std::chrono::milliseconds(60), [&] { fired.append(3); });
-        scheduler.schedule(std::chrono::milliseconds(10), [&] { fired.append(1); });
-        const auto cancelled =
-            scheduler.schedule(std::chrono::milliseconds(20), [&] { fired.append(2); });
-        scheduler.cancel(cancelled);
-        scheduler.cancel(cancelled); // twice is harmless
-        QTRY_COMPARE(fired, (QList<int>{1, 3}));
-        QTRY_COMPARE(scheduler.pendingCount(), 0);
     }
 };
 

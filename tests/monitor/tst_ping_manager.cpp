@@ -51,7 +51,6 @@ private slots:
         QCOMPARE(manager.pingerCount(), 1);
         QCOMPARE(manager.totalPingsSent(), 1);
         QCOMPARE(manager.nodeStatuses().value(2), PingStatus::online);
-        QCOMPARE(manager.nodeStatuses().size(), 2);
         QCOMPARE(manager.nodeLatencies().value(1), manager.nodeLatencies().value(2));
         QVERIFY(manager.nodeLatencies().value(1) > 0.0);
         QVERIFY(qAbs(manager.responseTimes().value(1) * 1000.0 - manager.nodeLatencies().value(1)) <
@@ -60,7 +59,7 @@ private slots:
         QVERIFY(manager.cablesHaveBeenOnline().contains(7));
     }
 
-    void restartResetsToUnknown()
+    void restartResetsToUnknownAndStopKeeps()
     {
         PingManager manager;
         manager.setPingInterval(0.1);
@@ -78,6 +77,14 @@ private slots:
         QVERIFY(manager.responseTimes().contains(2));
         QVERIFY(manager.cablesHaveBeenOnline().isEmpty());
         QCOMPARE(manager.pingerCount(), 1);
+        // Stopping keeps the last published statuses and publishes nothing more.
+        QSignalSpy published(&manager, &PingManager::published);
+        manager.stopMonitoring();
+        QVERIFY(!manager.isMonitoring());
+        QCOMPARE(manager.pingerCount(), 0);
+        QTest::qWait(700);
+        QCOMPARE(published.count(), 0);
+        QCOMPARE(manager.nodeStatuses().value(2), PingStatus::online);
     }
 
     void twoHundredAddressesComeOnline()
@@ -115,22 +122,6 @@ private slots:
         // At most one publication per 0.5 s tick however many replies arrived.
         QVERIFY2(published.count() >= 2 && published.count() <= 4,
                  qPrintable(QString::number(published.count())));
-    }
-
-    void stopKeepsLastStatuses()
-    {
-        PingManager manager;
-        manager.setPingInterval(0.05);
-        QSignalSpy published(&manager, &PingManager::published);
-        manager.startMonitoring({node(1, u"127.0.0.5"_s)});
-        QTRY_COMPARE_WITH_TIMEOUT(manager.nodeStatuses().value(1), PingStatus::online, 5000);
-        manager.stopMonitoring();
-        QVERIFY(!manager.isMonitoring());
-        QCOMPARE(manager.pingerCount(), 0);
-        published.clear();
-        QTest::qWait(700);
-        QCOMPARE(published.count(), 0);
-        QCOMPARE(manager.nodeStatuses().value(1), PingStatus::online);
     }
 };
 
