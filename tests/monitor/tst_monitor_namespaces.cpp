@@ -48,8 +48,9 @@ struct Scenario {
     }
     ~Scenario()
     {
-        monitor.kill();
-        monitor.waitForFinished(5000);
+        monitor.terminate(); // it ends as when interrupted, writing any coverage data
+        if (!monitor.waitForFinished(5000))
+            monitor.kill();
     }
     // Monitors one node per address (`prefix` runs `program` as another user).
     bool start(const QStringList& addresses, const QStringList& prefix = {},
