@@ -47,7 +47,7 @@ void makeWordsSumToFFFF(QByteArray& m, int at)
     std::memcpy(m.data() + at, &fill, 2);
 }
 
-struct ReplySpec {
+struct ReplyFields {
     bool ipHeader = true;
     int headerLength = 20;
     quint8 version = 4;
@@ -61,7 +61,7 @@ struct ReplySpec {
     bool breakChecksum = false;
 };
 
-QByteArray datagram(const ReplySpec& s)
+QByteArray datagram(const ReplyFields& s)
 {
     QByteArray m(8 + 16, '\0');
     m[0] = char(s.type);
@@ -146,9 +146,9 @@ private slots:
         const ReplyCheck accepted{true, std::nullopt};
         const ReplyCheck ignored{false, std::nullopt};
         const auto rejected = [](PingError e) { return ReplyCheck{true, e}; };
-        const auto row = [](const char* name, const ReplySpec& spec, const ReplyCheck& expected,
+        const auto row = [](const char* name, const ReplyFields& fields, const ReplyCheck& expected,
                             int length = 0x10000) {
-            QTest::newRow(name) << datagram(spec).left(length) << spec.ipHeader << expected;
+            QTest::newRow(name) << datagram(fields).left(length) << fields.ipHeader << expected;
         };
 
         row("raw reply", {}, accepted);
