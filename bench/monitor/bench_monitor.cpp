@@ -166,8 +166,13 @@ int engineChild(int count, double interval, double durationS, bool blockMainThre
         pingers.push_back(p);
     }
     const qint64 startNs = clock.nsecsElapsed();
-    for (auto& p : pingers)
-        p->start();
+    for (auto& p : pingers) {
+        if (const auto started = p->start(); !started) {
+            std::fprintf(stderr, "cannot start a pinger: %s\n",
+                         qPrintable(started.error().description()));
+            return 3;
+        }
+    }
 
     QTimer blocker;
     if (blockMainThread) {

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/document_controller.h"
 
+#include "app/content_view.h"
 #include "app/main_window.h"
 #include "app/velmora_document.h"
+#include "monitor/desktop_notifier.h"
+#include "panes/live_monitoring.h"
 
 #include <QApplication>
 #include <QDir>
@@ -94,6 +97,8 @@ MainWindow* DocumentController::addWindow(VelmoraDocument* document)
 {
     auto* window = new MainWindow(document, this);
     m_windows.append(window);
+    connect(window->contentView()->liveMonitoring()->notifier(), &DesktopNotifier::diagnostic, this,
+            [this](const QString& line) { m_diagnostic(line); });
     connect(window, &QObject::destroyed, this, [this] {
         m_windows.removeIf([](const QPointer<MainWindow>& w) { return w.isNull(); });
     });

@@ -37,8 +37,6 @@ public:
     Handle schedule(std::chrono::milliseconds delay, std::function<void()> callback) override;
     void cancel(Handle handle) override;
 
-    qsizetype pendingCount() const { return m_timers.size(); }
-
 private:
     Handle m_nextHandle = 1;
     QHash<Handle, QTimer*> m_timers;

@@ -6,8 +6,6 @@
 #include <QDBusPendingReply>
 #include <QVariantMap>
 
-#include <cstdio>
-
 using namespace Qt::StringLiterals;
 
 namespace velmora {
@@ -45,17 +43,6 @@ void DesktopNotifier::connectSignals()
                          SLOT(onNotificationClosed(uint, uint)));
 }
 
-void DesktopNotifier::log(const QString& line) const
-{
-    if (m_log) {
-        m_log(line);
-        return;
-    }
-    const QByteArray bytes = line.toUtf8() + '\n';
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
-    std::fflush(stdout);
-}
-
 QString DesktopNotifier::disconnectedMessage() const
 {
     const QString message = m_connection.lastError().message();
@@ -66,7 +53,7 @@ void DesktopNotifier::requestPermission()
 {
     // Without a bus there is no pending call to watch; say so at once.
     if (!m_connection.isConnected()) {
-        log(u"Notification permission error: "_s + disconnectedMessage());
+        emit diagnostic(u"Notification permission error: "_s + disconnectedMessage());
         return;
     }
     QDBusMessage call =
@@ -77,7 +64,7 @@ void DesktopNotifier::requestPermission()
                 finished->deleteLater();
                 const QDBusPendingReply<QString, QString, QString, QString> reply = *finished;
                 if (reply.isError()) {
-                    log(u"Notification permission error: "_s + reply.error().message());
+                    emit diagnostic(u"Notification permission error: "_s + reply.error().message());
                     return;
                 }
                 emit permissionAnswered(reply.argumentAt<0>());
@@ -88,7 +75,7 @@ void DesktopNotifier::postAlert(const NetworkAlert& alert, const QString& title,
                                 const QString& body)
 {
     if (!m_connection.isConnected()) {
-        log(u"Notification error: "_s + disconnectedMessage());
+        emit diagnostic(u"Notification error: "_s + disconnectedMessage());
         return;
     }
     QVariantMap hints;
@@ -103,7 +90,7 @@ void DesktopNotifier::postAlert(const NetworkAlert& alert, const QString& title,
 
     QDBusMessage call = QDBusMessage::createMethodCall(service, path, interface, u"Notify"_s);
     call << u"Velmora"_s << uint(0) << u"velmora"_s << title << body
-         << QStringList{u"default"_s, u"Show"_s} << hints << qint32(-1);
+         << QStringList{u"default"_s, tr("Show")} << hints << qint32(-1);
     auto* watcher = new QDBusPendingCallWatcher(m_connection.asyncCall(call), this);
     const QUuid alertId = alert.id;
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
@@ -111,7 +98,7 @@ void DesktopNotifier::postAlert(const NetworkAlert& alert, const QString& title,
                 finished->deleteLater();
                 const QDBusPendingReply<uint> reply = *finished;
                 if (reply.isError()) {
-                    log(u"Notification error: "_s + reply.error().message());
+                    emit diagnostic(u"Notification error: "_s + reply.error().message());
                     return;
                 }
                 const uint id = reply.value();

@@ -2,15 +2,13 @@
 #pragma once
 // Posts alerts as freedesktop desktop notifications (org.freedesktop.Notifications over the
 // session bus). Every call is asynchronous, so a missing or slow notification service never
-// blocks the window; failures are logged as one line and otherwise ignored.
+// blocks the window; a failure becomes one diagnostic line and is otherwise ignored.
 
 #include "monitor/alert_types.h"
 
 #include <QDBusConnection>
 #include <QObject>
 #include <QSet>
-
-#include <functional>
 
 namespace velmora {
 
@@ -23,11 +21,8 @@ public:
     explicit DesktopNotifier(QObject* parent = nullptr);
     DesktopNotifier(const QDBusConnection& connection, QObject* parent);
 
-    // Where the error lines go; standard output unless replaced.
-    void setLogSink(std::function<void(const QString&)> sink) { m_log = std::move(sink); }
-
     // "Permission": asks the service for its server information. There is nothing to grant on
-    // a freedesktop desktop; an error (no service) is logged and ignored.
+    // a freedesktop desktop; an error (no service) is reported and ignored.
     void requestPermission();
 
     // Posts `alert` with the given title and body. The sound hint is set for offline alerts
@@ -44,6 +39,9 @@ signals:
     void permissionAnswered(const QString& serverName);
     // The service accepted a notification and gave it this id.
     void notificationPosted(uint notificationId, const QUuid& alertId);
+    // A failure as the line the application prints: "Notification error: " or "Notification
+    // permission error: ", then the bus's description.
+    void diagnostic(const QString& line);
 
 private slots:
     // Bus signals of the notification service (connected by name, hence slots).
@@ -52,11 +50,9 @@ private slots:
 
 private:
     void connectSignals();
-    void log(const QString& line) const;
     QString disconnectedMessage() const;
 
     QDBusConnection m_connection;
-    std::function<void(const QString&)> m_log;
     QSet<uint> m_ourIds;
     QList<uint> m_idOrder; // oldest first, to bound m_ourIds
 };

@@ -43,7 +43,7 @@ IPv4SocketAddress makeIPv4SocketAddress(quint32 networkOrderAddress)
     return a;
 }
 
-PingOr<IPv4SocketAddress> resolveIPv4(const QString& host)
+Expected<IPv4SocketAddress, PingError> resolveIPv4(const QString& host)
 {
     const QByteArray name = host.toUtf8();
     if (name.isEmpty() || name.contains('\0'))
@@ -84,7 +84,7 @@ PingOr<IPv4SocketAddress> resolveIPv4(const QString& host)
     return *found;
 }
 
-PingOr<IPv4SocketAddress> parseIPv4Address(const QString& text)
+Expected<IPv4SocketAddress, PingError> parseIPv4Address(const QString& text)
 {
     in_addr addr{};
     if (inet_pton(AF_INET, text.toLatin1().constData(), &addr) != 1)

@@ -35,10 +35,10 @@ IPv4SocketAddress makeIPv4SocketAddress(quint32 networkOrderAddress);
 // Blocking host-name resolution to the first IPv4 address. A name without an address is
 // hostNotFound; a resolver that fails in its own (netdb) domain is addressLookupError; a
 // system failure is unknownHostError; out of memory is addressMemoryError.
-PingOr<IPv4SocketAddress> resolveIPv4(const QString& host);
+Expected<IPv4SocketAddress, PingError> resolveIPv4(const QString& host);
 
 // Dotted-quad text to the 16-byte layout without any lookup. Text that is not a dotted quad
 // fails with hostNotFound instead of turning into an unintended address.
-PingOr<IPv4SocketAddress> parseIPv4Address(const QString& text);
+Expected<IPv4SocketAddress, PingError> parseIPv4Address(const QString& text);
 
 } // namespace velmora

@@ -24,7 +24,7 @@ Fingerprint toFingerprint(const QUuid& uuid)
     return f;
 }
 
-PingOr<quint16> internetChecksum(const char* message, qsizetype length)
+Expected<quint16, PingError> internetChecksum(const char* message, qsizetype length)
 {
     if (length < icmpHeaderSize)
         return PingError::packageCreationFailed();
@@ -45,8 +45,8 @@ PingOr<quint16> internetChecksum(const char* message, qsizetype length)
     return quint16(~sum & 0xFFFF);
 }
 
-PingOr<QByteArray> buildEchoRequest(quint16 identifier, quint16 sequence,
-                                    const Fingerprint& fingerprint, int payloadSize)
+Expected<QByteArray, PingError> buildEchoRequest(quint16 identifier, quint16 sequence,
+                                                 const Fingerprint& fingerprint, int payloadSize)
 {
     if (payloadSize > maximumPayloadSize)
         return PingError::packageCreationFailed();
@@ -62,7 +62,7 @@ PingOr<QByteArray> buildEchoRequest(quint16 identifier, quint16 sequence,
     auto* random = QRandomGenerator::global();
     for (int i = 0; i < padding; ++i)
         p[icmpHeaderSize + fingerprintSize + i] = char(random->bounded(256));
-    const PingOr<quint16> checksum = internetChecksum(packet);
+    const Expected<quint16, PingError> checksum = internetChecksum(packet);
     quint16 value = 0;
     if (checksum) {
         value = checksum.value();
@@ -118,7 +118,7 @@ ReplyCheck validateReply(const char* datagram, qsizetype length, bool hasIpHeade
     if (std::memcmp(icmp + icmpHeaderSize, expectation.fingerprint.data(), fingerprintSize) != 0)
         return {false, std::nullopt};
 
-    const PingOr<quint16> calculated =
+    const Expected<quint16, PingError> calculated =
         internetChecksum(reinterpret_cast<const char*>(icmp), icmpLength);
     quint16 received;
     std::memcpy(&received, icmp + 2, 2);

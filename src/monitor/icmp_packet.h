@@ -54,16 +54,16 @@ inline constexpr int maximumPayloadSize = 65507 - icmpHeaderSize;
 // memory order, which yields the standard network-order checksum. The part after the 8-byte
 // header must have even length (unexpectedPayloadLength); a folded sum of 0xFFFF fails with
 // checksumOutOfBounds (the checksum is then zero: building and validating accept 0x0000).
-PingOr<quint16> internetChecksum(const char* message, qsizetype length);
-inline PingOr<quint16> internetChecksum(const QByteArray& message)
+Expected<quint16, PingError> internetChecksum(const char* message, qsizetype length);
+inline Expected<quint16, PingError> internetChecksum(const QByteArray& message)
 {
     return internetChecksum(message.constData(), message.size());
 }
 
 // type 8, code 0, checksum, identifier and sequence big-endian, the fingerprint, then
 // payloadSize - 16 fresh random bytes (none when payloadSize <= 16).
-PingOr<QByteArray> buildEchoRequest(quint16 identifier, quint16 sequence,
-                                    const Fingerprint& fingerprint, int payloadSize);
+Expected<QByteArray, PingError> buildEchoRequest(quint16 identifier, quint16 sequence,
+                                                 const Fingerprint& fingerprint, int payloadSize);
 
 // What a pinger expects of the reply to its outstanding request.
 struct ReplyExpectation {

@@ -5,6 +5,8 @@
 #include "monitor/pinger.h"
 
 #include <QCoreApplication>
+#include <QLoggingCategory>
+#include <QMetaEnum>
 #include <QRandomGenerator>
 #include <QSocketNotifier>
 #include <QThread>
@@ -26,6 +28,9 @@ using namespace Qt::StringLiterals;
 namespace velmora {
 
 namespace {
+
+// Which socket the engine opened, and how; QT_LOGGING_RULES="velmora.monitor.info=true" shows it.
+Q_LOGGING_CATEGORY(lcMonitor, "velmora.monitor", QtWarningMsg)
 
 constexpr int receiveBatch = 32;
 constexpr int receiveSlot = 65536; // a whole IPv4 datagram
@@ -103,26 +108,19 @@ PingEngine* PingEngine::instance()
 
 QString PingEngine::socketKindName(SocketKind kind)
 {
-    switch (kind) {
-    case SocketKind::datagram:
-        return u"datagram"_s;
-    case SocketKind::raw:
-        return u"raw"_s;
-    case SocketKind::none:
-        break;
-    }
-    return u"none"_s;
+    return QString::fromLatin1(QMetaEnum::fromType<SocketKind>().valueToKey(int(kind)));
 }
 
 QString PingEngine::permissionHelp()
 {
     QString program = QCoreApplication::applicationFilePath();
     if (program.isEmpty())
-        program = u"<path of the program>"_s;
-    return u"Live monitoring cannot ping: this user may open neither an ICMP datagram socket nor "
-           "a raw socket. To allow ICMP datagram sockets for all users, run: "
-           "sudo sysctl -w net.ipv4.ping_group_range=\"0 2147483647\" — or give the program raw "
-           "sockets with: sudo setcap cap_net_raw+ep %1"_s.arg(program);
+        program = tr("<path of the program>");
+    return tr("Live monitoring cannot ping: this user may open neither an ICMP datagram socket nor "
+              "a raw socket. To allow ICMP datagram sockets for all users, run: "
+              "sudo sysctl -w net.ipv4.ping_group_range=\"0 2147483647\" — or give the program "
+              "raw sockets with: sudo setcap cap_net_raw+ep %1")
+        .arg(program);
 }
 
 QString PingEngine::socketError() const
@@ -159,8 +157,8 @@ OpenedSocket openIcmpSocket()
         }
         socklen_t length = sizeof(local);
         if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) != 0) {
-            opened.error = u"Cannot read the ICMP socket's identifier: %1"_s.arg(
-                QString::fromLocal8Bit(strerror(errno)));
+            opened.error = PingEngine::tr("Cannot read the ICMP socket's identifier: %1")
+                               .arg(QString::fromLocal8Bit(strerror(errno)));
             ::close(fd);
             return opened;
         }
@@ -176,13 +174,14 @@ OpenedSocket openIcmpSocket()
         filter.data =
             ~((1U << ICMP_ECHOREPLY) | (1U << ICMP_DEST_UNREACH) | (1U << ICMP_TIME_EXCEEDED));
         setsockopt(fd, SOL_RAW, ICMP_FILTER, &filter, sizeof(filter));
-        attachIdentifierFilter(fd,
-                               opened.identifier); // an optimisation: replies are checked anyway
+        // An optimisation only: replies are checked anyway.
+        if (!attachIdentifierFilter(fd, opened.identifier))
+            qCInfo(lcMonitor) << "No identifier filter on the raw ICMP socket:" << strerror(errno);
     }
 
     if (setInt(fd, SOL_SOCKET, SO_TIMESTAMPNS, 1) != 0) {
         ::close(fd);
-        opened.error = u"Cannot enable kernel receive stamps on the ICMP socket"_s;
+        opened.error = PingEngine::tr("Cannot enable kernel receive stamps on the ICMP socket");
         return opened;
     }
     setInt(fd, SOL_SOCKET, SO_RXQ_OVFL, 1);
@@ -215,13 +214,13 @@ bool PingEngine::openSocketEarly()
     return earlySocket.fd >= 0;
 }
 
-PingOr<std::monostate> PingEngine::ensureSocket()
+Expected<void, PingError> PingEngine::ensureSocket()
 {
     std::lock_guard lock(m_socketMutex);
     if (m_isShutDown.load())
         return PingError::socketNil();
     if (m_fd >= 0)
-        return std::monostate{};
+        return {};
 
     OpenedSocket opened;
     {
@@ -239,8 +238,11 @@ PingOr<std::monostate> PingEngine::ensureSocket()
     m_receiveBuffer = opened.receiveBuffer;
     m_kind = opened.kind;
     m_socketError.clear();
+    qCInfo(lcMonitor).nospace().noquote()
+        << "ICMP socket: " << socketKindName(opened.kind) << ", identifier " << opened.identifier
+        << ", receive buffer " << opened.receiveBuffer << " bytes";
     wake(); // to watch the new socket
-    return std::monostate{};
+    return {};
 }
 
 void PingEngine::wake()
@@ -470,7 +472,6 @@ void PingEngine::drain()
             }
             if (header.msg_flags & MSG_TRUNC)
                 continue; // longer than any IPv4 datagram: not a reply of ours
-            ++m_datagramsRead;
             processDatagram(static_cast<const char*>(vectors[i].iov_base), messages[i].msg_len,
                             kernelStamp, readRealtime, readMonotonic, ttl);
         }
@@ -536,8 +537,6 @@ PingEngine::SendOutcome PingEngine::send(const QByteArray& packet, const Destina
     outcome.monotonicNs = monotonicNs();
     if (sendmsg(fd, &message, MSG_DONTWAIT | MSG_NOSIGNAL) < 0)
         outcome.error = errno;
-    else
-        ++m_requestsSent;
     return outcome;
 }
 

@@ -42,6 +42,7 @@ class PingEngine final : public QObject {
     Q_OBJECT
 public:
     enum class SocketKind { none, datagram, raw };
+    Q_ENUM(SocketKind)
     enum class EventKind : quint8 { send, timeout };
 
     // The process-wide engine; its thread starts on first use and stops when the
@@ -50,12 +51,13 @@ public:
 
     // Opens the shared socket when it is not open yet: an ICMP datagram socket if the user's
     // group may (net.ipv4.ping_group_range), else a raw socket (CAP_NET_RAW). Any thread.
-    PingOr<std::monostate> ensureSocket();
+    Expected<void, PingError> ensureSocket();
     // Opens that socket before the engine or the application object exists, for a program that
     // gives up its capabilities right after; the engine takes it over on first use. False when
     // neither socket kind opens (ensureSocket() then tries again and says why).
     static bool openSocketEarly();
     SocketKind socketKind() const { return m_kind.load(); }
+    // "none", "datagram", "raw".
     static QString socketKindName(SocketKind kind);
     // The echo identifier every request of this engine carries (datagram sockets force it).
     quint16 identifier() const { return m_identifier.load(); }
@@ -68,8 +70,6 @@ public:
 
     int receiveBufferBytes() const { return m_receiveBuffer.load(); }
     quint64 kernelDrops() const { return m_kernelDrops.load(); }
-    quint64 datagramsRead() const { return m_datagramsRead.load(); }
-    quint64 requestsSent() const { return m_requestsSent.load(); }
 
     static qint64 monotonicNs();
     static qint64 realtimeNs();
@@ -140,8 +140,6 @@ private:
     std::atomic<bool> m_wakePending{false};
 
     std::atomic<quint64> m_kernelDrops{0};
-    std::atomic<quint64> m_datagramsRead{0};
-    std::atomic<quint64> m_requestsSent{0};
     std::unique_ptr<char[]> m_buffers;
 };
 

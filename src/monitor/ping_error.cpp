@@ -5,51 +5,6 @@ using namespace Qt::StringLiterals;
 
 namespace velmora {
 
-QString PingError::caseName(Case c)
-{
-    switch (c) {
-    case Case::invalidLength:
-        return u"invalidLength"_s;
-    case Case::checksumMismatch:
-        return u"checksumMismatch"_s;
-    case Case::invalidType:
-        return u"invalidType"_s;
-    case Case::invalidCode:
-        return u"invalidCode"_s;
-    case Case::identifierMismatch:
-        return u"identifierMismatch"_s;
-    case Case::invalidSequenceIndex:
-        return u"invalidSequenceIndex"_s;
-    case Case::socketOptionsSetError:
-        return u"socketOptionsSetError"_s;
-    case Case::responseTimeout:
-        return u"responseTimeout"_s;
-    case Case::unknownHostError:
-        return u"unknownHostError"_s;
-    case Case::addressLookupError:
-        return u"addressLookupError"_s;
-    case Case::hostNotFound:
-        return u"hostNotFound"_s;
-    case Case::addressMemoryError:
-        return u"addressMemoryError"_s;
-    case Case::requestError:
-        return u"requestError"_s;
-    case Case::requestTimeout:
-        return u"requestTimeout"_s;
-    case Case::checksumOutOfBounds:
-        return u"checksumOutOfBounds"_s;
-    case Case::unexpectedPayloadLength:
-        return u"unexpectedPayloadLength"_s;
-    case Case::packageCreationFailed:
-        return u"packageCreationFailed"_s;
-    case Case::socketNil:
-        return u"socketNil"_s;
-    case Case::invalidHeaderOffset:
-        return u"invalidHeaderOffset"_s;
-    }
-    return u"unknown"_s;
-}
-
 QString PingError::description() const
 {
     switch (m_case) {

@@ -1,18 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // PingError: every way an ICMP echo can fail, as a value. The case order gives the numeric
-// error code (counting from 0); two errors are equal when case and payload are equal.
+// error code (counting from 0); two errors are equal when case and payload are equal. Results
+// of the engine are Expected<T, PingError>.
 
+#include "model/expected.h"
+
+#include <QMetaEnum>
+#include <QObject>
 #include <QString>
-#include <QtGlobal>
-
-#include <optional>
-#include <utility>
-#include <variant>
 
 namespace velmora {
 
 class PingError {
+    Q_GADGET
 public:
     enum class Case : quint8 {
         invalidLength,         // received: datagram length
@@ -35,7 +36,10 @@ public:
         socketNil,
         invalidHeaderOffset,
     };
-    static constexpr int caseCount = 19;
+    Q_ENUM(Case)
+
+    // socketNil: what Expected::error() gives when there is a value (check hasValue() first).
+    PingError() = default;
 
     static PingError invalidLength(qint64 received) { return {Case::invalidLength, received, 0}; }
     static PingError checksumMismatch(quint16 received, quint16 calculated)
@@ -81,33 +85,19 @@ public:
 
     // "Invalid sequence index: received 7, expected 5"
     QString description() const;
-    static QString caseName(Case c);
+    // The case's name as written above ("invalidSequenceIndex").
+    static QString caseName(Case c)
+    {
+        return QString::fromLatin1(QMetaEnum::fromType<Case>().valueToKey(int(c)));
+    }
 
     bool operator==(const PingError&) const = default;
 
 private:
     PingError(Case c, qint64 first, qint64 second) : m_case(c), m_first(first), m_second(second) {}
-    Case m_case;
-    qint64 m_first;
-    qint64 m_second;
+    Case m_case = Case::socketNil;
+    qint64 m_first = 0;
+    qint64 m_second = 0;
 };
-
-// A value or a PingError.
-template <typename T> class PingOr {
-public:
-    PingOr(T value) : m_state(std::move(value)) {}
-    PingOr(PingError error) : m_state(std::move(error)) {}
-    bool hasValue() const { return m_state.index() == 0; }
-    explicit operator bool() const { return hasValue(); }
-    const T& value() const& { return std::get<0>(m_state); }
-    T& value() & { return std::get<0>(m_state); }
-    T&& value() && { return std::get<0>(std::move(m_state)); }
-    const PingError& error() const { return std::get<1>(m_state); }
-
-private:
-    std::variant<T, PingError> m_state;
-};
-
-using PingStatusOr = PingOr<std::monostate>; // success carries nothing
 
 } // namespace velmora

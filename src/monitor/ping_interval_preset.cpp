@@ -1,11 +1,20 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "monitor/ping_interval_preset.h"
 
+#include <QCoreApplication>
+
 #include <cmath>
 
-using namespace Qt::StringLiterals;
-
 namespace velmora {
+
+namespace {
+
+// The translation context of the interval names.
+struct PingIntervalText {
+    Q_DECLARE_TR_FUNCTIONS(PingIntervalText)
+};
+
+} // namespace
 
 QList<PingIntervalPreset> allPingIntervalPresets()
 {
@@ -34,15 +43,15 @@ QString displayName(PingIntervalPreset preset)
 {
     switch (preset) {
     case PingIntervalPreset::fast:
-        return u"Fast (1s)"_s;
+        return PingIntervalText::tr("Fast (1s)");
     case PingIntervalPreset::normal:
-        return u"Normal (3s)"_s;
+        return PingIntervalText::tr("Normal (3s)");
     case PingIntervalPreset::relaxed:
-        return u"Relaxed (5s)"_s;
+        return PingIntervalText::tr("Relaxed (5s)");
     case PingIntervalPreset::slow:
-        return u"Slow (10s)"_s;
+        return PingIntervalText::tr("Slow (10s)");
     case PingIntervalPreset::verySlow:
-        return u"Very Slow (30s)"_s;
+        return PingIntervalText::tr("Very Slow (30s)");
     }
     return {};
 }
@@ -61,8 +70,8 @@ QString pingIntervalLabel(double value)
     if (const auto preset = pingIntervalPresetFromSeconds(value))
         return displayName(*preset);
     if (!std::isfinite(value))
-        return u"%1s"_s.arg(value);
-    return u"%1s"_s.arg(static_cast<qint64>(std::trunc(value)));
+        return PingIntervalText::tr("%1s").arg(value);
+    return PingIntervalText::tr("%1s").arg(static_cast<qint64>(std::trunc(value)));
 }
 
 } // namespace velmora

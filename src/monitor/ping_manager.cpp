@@ -78,11 +78,6 @@ qint64 PingManager::totalPingsReceived() const
     return m_core->totalPingsReceived.load();
 }
 
-QList<qint64> PingManager::nodeIdsForAddress(const QString& address) const
-{
-    return m_ipToNodeIds.value(address);
-}
-
 bool PingManager::isMonitorableAddress(const QString& address)
 {
     const QStringList pieces = address.split(u'.', Qt::SkipEmptyParts);
@@ -203,7 +198,7 @@ void PingManager::startPinger(const QString& address)
     QStringList pieces = address.split(u'.', Qt::SkipEmptyParts);
     for (QString& piece : pieces)
         piece = QString::number(piece.toUInt());
-    PingOr<std::shared_ptr<Pinger>> created =
+    Expected<std::shared_ptr<Pinger>, PingError> created =
         Pinger::createForHost(pieces.join(u'.'), configuration);
     if (created) {
         const std::shared_ptr<Pinger>& pinger = created.value();

@@ -63,9 +63,6 @@ public:
     qint64 totalPingsSent() const { return m_totalPingsSent; }
     qint64 totalPingsReceived() const;
     int pingerCount() const { return int(m_pingers.size()); }
-    // Distinct monitored addresses in start order.
-    QStringList monitoredAddresses() const { return m_startOrder; }
-    QList<qint64> nodeIdsForAddress(const QString& address) const;
 
     // Trimmed text that is four dot-separated decimal numbers 0-255 (empty pieces dropped),
     // not all of them zero.

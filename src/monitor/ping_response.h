@@ -56,7 +56,6 @@ struct PingResult {
 class RoundtripAccumulator {
 public:
     void add(double duration);
-    void reset() { *this = RoundtripAccumulator(); }
     quint64 count() const { return m_count; }
     std::optional<PingResult::Roundtrip> roundtrip() const;
 

@@ -41,14 +41,14 @@ Pinger::Pinger(const Destination& destination, const PingConfiguration& configur
     m_sequenceStartNs = PingEngine::monotonicNs();
 }
 
-PingOr<std::shared_ptr<Pinger>> Pinger::create(const Destination& destination,
-                                               const PingConfiguration& configuration)
+Expected<std::shared_ptr<Pinger>, PingError> Pinger::create(const Destination& destination,
+                                                            const PingConfiguration& configuration)
 {
     if (configuration.timeToLive &&
         (*configuration.timeToLive < 1 || *configuration.timeToLive > 255))
         return PingError::socketOptionsSetError(-1);
     std::shared_ptr<Pinger> pinger(new Pinger(destination, configuration));
-    const PingOr<std::monostate> socket = pinger->m_engine->ensureSocket();
+    const Expected<void, PingError> socket = pinger->m_engine->ensureSocket();
     if (!socket)
         return socket.error();
     pinger->m_engine->attach(pinger->m_fingerprintBytes, pinger);
@@ -56,19 +56,19 @@ PingOr<std::shared_ptr<Pinger>> Pinger::create(const Destination& destination,
     return pinger;
 }
 
-PingOr<std::shared_ptr<Pinger>> Pinger::createForHost(const QString& host,
-                                                      const PingConfiguration& configuration)
+Expected<std::shared_ptr<Pinger>, PingError>
+Pinger::createForHost(const QString& host, const PingConfiguration& configuration)
 {
-    const PingOr<IPv4SocketAddress> address = resolveIPv4(host);
+    const Expected<IPv4SocketAddress, PingError> address = resolveIPv4(host);
     if (!address)
         return address.error();
     return create(Destination{host, address.value()}, configuration);
 }
 
-PingOr<std::shared_ptr<Pinger>> Pinger::createForAddress(const QString& ipv4Address,
-                                                         const PingConfiguration& configuration)
+Expected<std::shared_ptr<Pinger>, PingError>
+Pinger::createForAddress(const QString& ipv4Address, const PingConfiguration& configuration)
 {
-    const PingOr<IPv4SocketAddress> address = parseIPv4Address(ipv4Address);
+    const Expected<IPv4SocketAddress, PingError> address = parseIPv4Address(ipv4Address);
     if (!address)
         return address.error();
     return create(Destination{ipv4Address, address.value()}, configuration);
@@ -160,13 +160,13 @@ bool Pinger::hasSocket() const
     return m_hasSocket;
 }
 
-PingOr<std::monostate> Pinger::start()
+Expected<void, PingError> Pinger::start()
 {
     quint64 token;
     {
         std::lock_guard lock(m_mutex);
         if (!m_hasSocket) {
-            const PingOr<std::monostate> socket = m_engine->ensureSocket();
+            const Expected<void, PingError> socket = m_engine->ensureSocket();
             if (!socket)
                 return socket.error();
             m_engine->attach(m_fingerprintBytes, weak_from_this());
@@ -177,7 +177,7 @@ PingOr<std::monostate> Pinger::start()
     }
     m_engine->schedule(PingEngine::monotonicNs(), weak_from_this(), PingEngine::EventKind::send,
                        token);
-    return std::monostate{};
+    return {};
 }
 
 void Pinger::stop(bool resetSequence)
@@ -250,7 +250,7 @@ void Pinger::sendRequest(quint64 sendToken)
         sequence = m_sequenceIndex;
         requestToken = ++m_requestToken;
     }
-    const PingOr<QByteArray> packet = buildEchoRequest(
+    const Expected<QByteArray, PingError> packet = buildEchoRequest(
         m_engine->identifier(), sequence, m_fingerprintBytes, m_configuration.payloadSize);
     if (!packet) {
         endWithSendError(packet.error(), requestToken);

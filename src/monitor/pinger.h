@@ -36,14 +36,14 @@ public:
 
     // Opens the engine's socket when needed; fails with socketOptionsSetError when no ICMP
     // socket can be opened or the time-to-live is not 1-255.
-    static PingOr<std::shared_ptr<Pinger>> create(const Destination& destination,
-                                                  const PingConfiguration& configuration);
+    static Expected<std::shared_ptr<Pinger>, PingError>
+    create(const Destination& destination, const PingConfiguration& configuration);
     // Resolves `host` with resolveIPv4 first.
-    static PingOr<std::shared_ptr<Pinger>> createForHost(const QString& host,
-                                                         const PingConfiguration& configuration);
+    static Expected<std::shared_ptr<Pinger>, PingError>
+    createForHost(const QString& host, const PingConfiguration& configuration);
     // Converts dotted-quad text without lookup.
-    static PingOr<std::shared_ptr<Pinger>> createForAddress(const QString& ipv4Address,
-                                                            const PingConfiguration& configuration);
+    static Expected<std::shared_ptr<Pinger>, PingError>
+    createForAddress(const QString& ipv4Address, const PingConfiguration& configuration);
 
     ~Pinger();
     Pinger(const Pinger&) = delete;
@@ -61,7 +61,7 @@ public:
     void setTargetCount(std::optional<int> targetCount);
     void setResponseHistoryLimit(int limit);
 
-    PingOr<std::monostate> start();
+    Expected<void, PingError> start();
     // Once stop() returns no observer or delegate call is running or will run, so what they
     // use may go. Called from another thread it waits for a call in flight: the caller must
     // not hold anything that call waits for. Called from an observer it returns at once.

@@ -12,6 +12,8 @@
 #include "app/velmora_document.h"
 #include "model/project_codec.h"
 #include "model/project_session.h"
+#include "monitor/desktop_notifier.h"
+#include "panes/live_monitoring.h"
 
 #include <QAction>
 #include <QApplication>
@@ -146,6 +148,11 @@ private slots:
                                                   path(u"gone.velmora"_s) + u": no such file"_s}
                                     : QStringList{});
         QVERIFY(m_dialogs->errorMessages.isEmpty());
+        // Live mode's notification failures are lines of the same kind.
+        MainWindow* any = m_controller->windows().first();
+        emit any->contentView()->liveMonitoring()->notifier()->diagnostic(
+            u"Notification error: x"_s);
+        QCOMPARE(m_diagnostics.last(), u"Notification error: x"_s);
     }
 
     void unreadableFileOpensNoWindow_data()

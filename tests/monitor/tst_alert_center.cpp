@@ -2,6 +2,7 @@
 // Alert rules driven on a manual clock: confirmation after 2 s, the transition table, the list
 // limit, banner dismissal, the auto-zoom hold, outage focus and the alert texts.
 
+#include "support/builders.h"
 #include "support/manual_scheduler.h"
 
 #include "monitor/alert_center.h"
@@ -12,50 +13,26 @@
 using namespace velmora;
 using namespace Qt::StringLiterals;
 
-Q_DECLARE_METATYPE(velmora::Node)
-
 namespace {
 
 constexpr int noEntry = -1;
-
-Node makeNode(qint64 id, const QString& name, const QString& ip = {})
-{
-    Node node;
-    node.id = id;
-    node.name = name;
-    node.ip = ip;
-    return node;
-}
-
-Cable makeCable(qint64 id, const QList<qint64>& attached)
-{
-    Cable cable;
-    cable.id = id;
-    for (qint64 nodeId : attached) {
-        CablePoint point;
-        point.type = cablePointTypeNode;
-        point.nodeId = nodeId;
-        cable.points.append(point);
-    }
-    return cable;
-}
+constexpr int unknownS = int(PingStatus::unknown);
+constexpr int onlineS = int(PingStatus::online);
+constexpr int offlineS = int(PingStatus::offline);
+constexpr int slowS = int(PingStatus::slow);
 
 // A window's worth of state around one AlertCenter on a manual clock.
 struct Harness {
     ManualScheduler clock;
     AlertCenter center{nullptr, &clock};
     QList<Node> nodes;
-    QList<Cable> cables;
-    std::optional<qint64> root;
     QHash<qint64, PingStatus> statuses;
     bool applicationActive = true;
     QList<qint64> selected;
 
-    Harness()
+    Harness(std::initializer_list<Node> initial = {}) : nodes(initial)
     {
         center.setNodeSource([this] { return nodes; });
-        center.setCableSource([this] { return cables; });
-        center.setRootSource([this] { return root; });
         center.setStatusSource([this] { return statuses; });
         center.setApplicationActiveSource([this] { return applicationActive; });
         center.setSelectNode([this](qint64 id) { selected.append(id); });
@@ -71,436 +48,321 @@ struct Harness {
         center.handleStatusChanges(nodes, statuses, true);
     }
 
-    QList<AlertType> alertTypes() const
+    QList<qint64> visibleFirstIds() const
     {
-        QList<AlertType> types;
-        for (const NetworkAlert& alert : center.alerts())
-            types.append(alert.type);
-        return types;
+        QList<qint64> ids;
+        for (const NetworkAlert& alert : center.visibleAlerts(5))
+            ids.append(alert.nodeIds.first());
+        return ids;
     }
 };
 
-constexpr int unknownS = int(PingStatus::unknown);
-constexpr int onlineS = int(PingStatus::online);
-constexpr int offlineS = int(PingStatus::offline);
-constexpr int slowS = int(PingStatus::slow);
-
-struct Step {
-    qint64 atMs;
-    int status;
-};
+using Steps = QList<std::pair<qint64, int>>; // at ms, status
 
 } // namespace
-
-Q_DECLARE_METATYPE(QList<Step>)
 
 class TestAlertCenter final : public QObject {
     Q_OBJECT
 private slots:
-    void transitions_data();
-    void transitions();
-    void nothingExaminedWhenDisabledOrInEditMode();
-    void confirmationNeedsTheStatusToHold();
-    void pendingConfirmationsCancelled_data();
-    void pendingConfirmationsCancelled();
-    void alertListKeepsFifty();
-    void bannersShowFiveOldestAndHideAfterFiveSeconds();
-    void autoZoomHoldsForFiveSeconds();
-    void autoZoomOff();
-    void deletedNodeStillAlertsWithoutFocus();
-    void systemNotificationOnlyInBackground_data();
-    void systemNotificationOnlyInBackground();
-    void outageFocus_data();
-    void outageFocus();
-    void titles_data();
-    void titles();
-    void relativeTime_data();
-    void relativeTime();
-    void qtSchedulerRunsInOrderAndCancels();
-};
-
-void TestAlertCenter::transitions_data()
-{
-    QTest::addColumn<QList<Step>>("steps");
-    QTest::addColumn<QList<AlertType>>("expected");
-
-    using L = QList<Step>;
-    using A = QList<AlertType>;
-    QTest::newRow("offline held 2 s") << L{{0, onlineS}, {1000, offlineS}} << A{AlertType::offline};
-    QTest::newRow("offline under 2 s, back")
-        << L{{0, onlineS}, {1000, offlineS}, {2900, onlineS}} << A{AlertType::online};
-    QTest::newRow("offline then online") << L{{0, onlineS}, {1000, offlineS}, {5000, onlineS}}
-                                         << A{AlertType::offline, AlertType::online};
-    QTest::newRow("slow to online") << L{{0, slowS}, {1000, onlineS}} << A{};
-    QTest::newRow("online to slow") << L{{0, onlineS}, {1000, slowS}} << A{AlertType::slow};
-    QTest::newRow("offline to slow") << L{{0, offlineS}, {1000, slowS}} << A{};
-    QTest::newRow("slow to offline") << L{{0, slowS}, {1000, offlineS}} << A{AlertType::offline};
-    QTest::newRow("unknown to offline")
-        << L{{0, unknownS}, {1000, offlineS}} << A{AlertType::offline};
-    QTest::newRow("unknown to online") << L{{0, unknownS}, {1000, onlineS}} << A{};
-    QTest::newRow("online to unknown") << L{{0, onlineS}, {1000, unknownS}} << A{};
-    QTest::newRow("first status only recorded") << L{{0, offlineS}} << A{};
-    QTest::newRow("no entry is skipped") << L{{0, noEntry}, {1000, offlineS}} << A{};
-    QTest::newRow("flapping, settles online")
-        << L{{0, onlineS}, {500, offlineS}, {1000, onlineS}, {1500, offlineS}, {2000, onlineS}}
-        << A{AlertType::online};
-    QTest::newRow("flapping, settles offline")
-        << L{{0, onlineS}, {500, offlineS}, {1000, onlineS}, {1500, offlineS}}
-        << A{AlertType::offline};
-    QTest::newRow("online, slow, online")
-        << L{{0, onlineS}, {1000, slowS}, {4000, onlineS}} << A{AlertType::slow};
-}
-
-void TestAlertCenter::transitions()
-{
-    QFETCH(QList<Step>, steps);
-    QFETCH(QList<AlertType>, expected);
-
-    Harness h;
-    h.nodes = {makeNode(1, u"Core Switch"_s, u"127.0.0.1"_s)};
-    for (const Step& step : steps) {
-        h.clock.advanceTo(step.atMs);
-        h.publish(1, step.status);
+    void transitions_data()
+    {
+        QTest::addColumn<Steps>("steps");
+        QTest::addColumn<QList<AlertType>>("expected");
+        using L = Steps;
+        using A = QList<AlertType>;
+        QTest::newRow("offline held 2 s")
+            << L{{0, onlineS}, {1000, offlineS}} << A{AlertType::offline};
+        QTest::newRow("offline under 2 s, back")
+            << L{{0, onlineS}, {1000, offlineS}, {2900, onlineS}} << A{AlertType::online};
+        QTest::newRow("offline then online") << L{{0, onlineS}, {1000, offlineS}, {5000, onlineS}}
+                                             << A{AlertType::offline, AlertType::online};
+        QTest::newRow("slow to online") << L{{0, slowS}, {1000, onlineS}} << A{};
+        QTest::newRow("online to slow") << L{{0, onlineS}, {1000, slowS}} << A{AlertType::slow};
+        QTest::newRow("offline to slow") << L{{0, offlineS}, {1000, slowS}} << A{};
+        QTest::newRow("unknown to offline")
+            << L{{0, unknownS}, {1000, offlineS}} << A{AlertType::offline};
+        QTest::newRow("online to unknown") << L{{0, onlineS}, {1000, unknownS}} << A{};
+        QTest::newRow("first status only recorded") << L{{0, offlineS}} << A{};
+        QTest::newRow("no entry is skipped") << L{{0, noEntry}, {1000, offlineS}} << A{};
+        QTest::newRow("flapping, settles offline")
+            << L{{0, onlineS}, {500, offlineS}, {1000, onlineS}, {1500, offlineS}}
+            << A{AlertType::offline};
     }
-    h.clock.advance(60000);
-    QCOMPARE(h.alertTypes(), expected);
-    QVERIFY(h.center.pendingAlertTimers().isEmpty());
-}
+    void transitions()
+    {
+        QFETCH(Steps, steps);
+        QFETCH(QList<AlertType>, expected);
+        Harness h{{.id = 1, .name = u"Core Switch"_s}};
+        for (const auto& [atMs, status] : steps) {
+            h.clock.advanceTo(atMs);
+            h.publish(1, status);
+        }
+        h.clock.advance(60000);
+        QList<AlertType> types;
+        for (const NetworkAlert& alert : h.center.alerts())
+            types.append(alert.type);
+        QCOMPARE(types, expected);
+        QVERIFY(h.center.pendingAlertTimers().isEmpty());
+    }
 
-void TestAlertCenter::nothingExaminedWhenDisabledOrInEditMode()
-{
-    Harness h;
-    h.nodes = {makeNode(1, u"A"_s)};
-    h.statuses = {{1, PingStatus::online}};
-    h.center.handleStatusChanges(h.nodes, h.statuses, false);
-    QVERIFY(h.center.previousStatuses().isEmpty());
-
-    h.center.setAlertsEnabled(false);
-    h.publish(1, onlineS);
-    h.publish(1, offlineS);
-    h.clock.advance(10000);
-    QVERIFY(h.center.previousStatuses().isEmpty());
-    QVERIFY(h.center.alerts().isEmpty());
-}
-
-void TestAlertCenter::confirmationNeedsTheStatusToHold()
-{
-    // The ping manager's map returns to online without a publication reaching the center (a
-    // restart resets statuses); the confirmation reads the map itself and raises nothing.
-    Harness h;
-    h.nodes = {makeNode(1, u"A"_s)};
-    h.publish(1, onlineS);
-    h.publish(1, offlineS);
-    h.statuses.insert(1, PingStatus::online);
-    h.clock.advance(5000);
-    QVERIFY(h.center.alerts().isEmpty());
-}
-
-void TestAlertCenter::pendingConfirmationsCancelled_data()
-{
-    QTest::addColumn<bool>("modeChange");
-    QTest::newRow("mode change") << true;
-    QTest::newRow("in-app alerts turned off") << false;
-}
-
-void TestAlertCenter::pendingConfirmationsCancelled()
-{
-    QFETCH(bool, modeChange);
-    Harness h;
-    h.nodes = {makeNode(1, u"A"_s), makeNode(2, u"B"_s)};
-    h.publish(1, onlineS);
-    h.publish(2, onlineS);
-    h.publish(1, offlineS);
-    QCOMPARE(h.center.pendingAlertTimers().size(), 1);
-    h.clock.advance(1000);
-    if (modeChange)
-        h.center.resetForModeChange();
-    else
+    void nothingExaminedWhenDisabledOrInEditMode()
+    {
+        Harness h{{.id = 1}};
+        h.statuses = {{1, PingStatus::online}};
+        h.center.handleStatusChanges(h.nodes, h.statuses, false);
+        QVERIFY(h.center.previousStatuses().isEmpty());
         h.center.setAlertsEnabled(false);
-    QVERIFY(h.center.pendingAlertTimers().isEmpty());
-    h.clock.advance(5000);
-    QVERIFY(h.center.alerts().isEmpty());
-    if (!modeChange)
-        return;
-
-    // After a mode change the next status seen is only recorded, even though it differs.
-    QVERIFY(h.center.previousStatuses().isEmpty());
-    h.publish(2, offlineS);
-    QCOMPARE(h.center.previousStatuses().value(2), PingStatus::offline);
-    h.clock.advance(5000);
-    QVERIFY(h.center.alerts().isEmpty());
-}
-
-void TestAlertCenter::alertListKeepsFifty()
-{
-    Harness h;
-    h.center.setAutoZoomToOutage(false);
-    QSignalSpy changed(&h.center, &AlertCenter::alertsChanged);
-    for (int i = 1; i <= 51; ++i)
-        h.center.raiseAlert(AlertType::slow, {{i, u"N%1"_s.arg(i)}});
-    QCOMPARE(h.center.alerts().size(), 50);
-    QCOMPARE(h.center.alerts().first().nodeIds, QList<qint64>{2});
-    QCOMPARE(h.center.alerts().last().nodeIds, QList<qint64>{51});
-    QCOMPARE(changed.size(), 51);
-
-    h.center.clearAll();
-    QVERIFY(h.center.alerts().isEmpty());
-}
-
-void TestAlertCenter::bannersShowFiveOldestAndHideAfterFiveSeconds()
-{
-    Harness h;
-    h.center.setAutoZoomToOutage(false);
-    for (int i = 1; i <= 6; ++i) {
-        h.center.raiseAlert(AlertType::online, {{i, u"N%1"_s.arg(i)}});
-        h.clock.advance(100);
+        h.publish(1, onlineS);
+        h.publish(1, offlineS);
+        h.clock.advance(10000);
+        QVERIFY(h.center.previousStatuses().isEmpty());
+        QVERIFY(h.center.alerts().isEmpty());
     }
-    QList<qint64> shown;
-    for (const NetworkAlert& alert : h.center.visibleAlerts(5))
-        shown.append(alert.nodeIds.first());
-    QCOMPARE(shown, (QList<qint64>{1, 2, 3, 4, 5}));
 
-    // Closing the first banner by hand brings the sixth into the stack.
-    h.center.dismissAlert(h.center.alerts().first().id);
-    shown.clear();
-    for (const NetworkAlert& alert : h.center.visibleAlerts(5))
-        shown.append(alert.nodeIds.first());
-    QCOMPARE(shown, (QList<qint64>{2, 3, 4, 5, 6}));
-
-    // Alert 2 was raised at 100 ms: still shown at 5099 ms, hidden at 5100 ms.
-    h.clock.advanceTo(5099);
-    QVERIFY(h.center.alerts().at(1).isVisible);
-    h.clock.advanceTo(5100);
-    QVERIFY(!h.center.alerts().at(1).isVisible);
-    h.clock.advanceTo(6000);
-    QVERIFY(h.center.visibleAlerts(5).isEmpty());
-    QCOMPARE(h.center.alerts().size(), 6); // the history keeps them
-}
-
-void TestAlertCenter::autoZoomHoldsForFiveSeconds()
-{
-    Harness h;
-    h.nodes = {makeNode(1, u"A"_s), makeNode(2, u"B"_s), makeNode(3, u"C"_s)};
-    QSignalSpy zooms(&h.center, &AlertCenter::zoomToOutageRequested);
-
-    h.center.raiseAlert(AlertType::offline, {{1, u"A"_s}});
-    QVERIFY(h.center.isAutoZooming());
-    h.clock.advance(299);
-    QCOMPARE(zooms.size(), 0);
-    h.clock.advance(1);
-    QCOMPARE(zooms.size(), 1);
-    QCOMPARE(zooms.at(0).at(0).value<Node>().id, 1);
-    QCOMPARE(h.selected, QList<qint64>{1});
-
-    h.clock.advanceTo(1000);
-    h.center.raiseAlert(AlertType::offline, {{2, u"B"_s}});
-    h.clock.advanceTo(6000);
-    QCOMPARE(zooms.size(), 1);
-    QVERIFY(!h.center.isAutoZooming()); // cleared 5 s after the zoom at 300 ms
-
-    h.center.raiseAlert(AlertType::offline, {{3, u"C"_s}});
-    h.clock.advance(300);
-    QCOMPARE(zooms.size(), 2);
-    QCOMPARE(zooms.at(1).at(0).value<Node>().id, 3);
-    QCOMPARE(h.selected, (QList<qint64>{1, 3}));
-
-    // Online and slow alerts never zoom.
-    h.clock.advance(10000);
-    h.center.raiseAlert(AlertType::online, {{1, u"A"_s}});
-    h.center.raiseAlert(AlertType::slow, {{2, u"B"_s}});
-    QVERIFY(!h.center.isAutoZooming());
-    h.clock.advance(1000);
-    QCOMPARE(zooms.size(), 2);
-}
-
-void TestAlertCenter::autoZoomOff()
-{
-    Harness h;
-    h.nodes = {makeNode(1, u"A"_s)};
-    h.center.setAutoZoomToOutage(false);
-    QSignalSpy zooms(&h.center, &AlertCenter::zoomToOutageRequested);
-    h.center.raiseAlert(AlertType::offline, {{1, u"A"_s}});
-    QVERIFY(!h.center.isAutoZooming());
-    h.clock.advance(1000);
-    QCOMPARE(zooms.size(), 0);
-
-    // A mode change between the alert and its delayed zoom cancels the zoom.
-    h.center.setAutoZoomToOutage(true);
-    h.center.raiseAlert(AlertType::offline, {{1, u"A"_s}});
-    h.center.resetForModeChange();
-    QVERIFY(!h.center.isAutoZooming());
-    h.clock.advance(1000);
-    QCOMPARE(zooms.size(), 0);
-}
-
-void TestAlertCenter::deletedNodeStillAlertsWithoutFocus()
-{
-    Harness h;
-    h.nodes = {makeNode(1, u"Printer"_s, u"127.0.0.9"_s)};
-    QSignalSpy zooms(&h.center, &AlertCenter::zoomToOutageRequested);
-    h.publish(1, onlineS);
-    h.publish(1, offlineS);
-    h.nodes.clear(); // deleted before the confirmation; the manager keeps its entry
-    h.clock.advance(2000);
-    QCOMPARE(h.center.alerts().size(), 1);
-    const NetworkAlert alert = h.center.alerts().first();
-    QCOMPARE(alertTitle(alert), u"Printer Offline"_s);
-    QCOMPARE(h.center.alertMessage(alert), QString());
-    h.clock.advance(400);
-    QCOMPARE(zooms.size(), 0);
-    QVERIFY(h.selected.isEmpty());
-    QVERIFY(h.center.isAutoZooming());
-    h.clock.advance(5000);
-    QVERIFY(!h.center.isAutoZooming());
-}
-
-void TestAlertCenter::systemNotificationOnlyInBackground_data()
-{
-    QTest::addColumn<bool>("enabled");
-    QTest::addColumn<bool>("active");
-    QTest::addColumn<bool>("posted");
-    QTest::newRow("background") << true << false << true;
-    QTest::newRow("active") << true << true << false;
-    QTest::newRow("option off") << false << false << false;
-}
-
-void TestAlertCenter::systemNotificationOnlyInBackground()
-{
-    QFETCH(bool, enabled);
-    QFETCH(bool, active);
-    QFETCH(bool, posted);
-
-    Harness h;
-    h.nodes = {makeNode(4, u"Core Switch"_s, u"127.0.0.4"_s)};
-    h.applicationActive = active;
-    h.center.setSystemNotificationsEnabled(enabled);
-    QSignalSpy requests(&h.center, &AlertCenter::systemNotificationRequested);
-    h.center.raiseAlert(AlertType::offline, {{4, u"Core Switch"_s}});
-    QCOMPARE(requests.size(), posted ? 1 : 0);
-    if (posted) {
-        QCOMPARE(requests.at(0).at(1).toString(), u"Core Switch Offline"_s);
-        QCOMPARE(requests.at(0).at(2).toString(), u"127.0.0.4"_s);
-        QCOMPARE(requests.at(0).at(0).value<NetworkAlert>().id, h.center.alerts().first().id);
+    void pendingConfirmationCancelled_data()
+    {
+        QTest::addColumn<int>("how");
+        QTest::newRow("mode change") << 0;
+        QTest::newRow("in-app alerts turned off") << 1;
+        // The ping manager's map returns to online without a publication reaching the center
+        // (a restart resets statuses); the confirmation reads the map itself.
+        QTest::newRow("back online unpublished") << 2;
     }
-}
+    void pendingConfirmationCancelled()
+    {
+        QFETCH(int, how);
+        Harness h{{.id = 1}, {.id = 2}};
+        h.publish(1, onlineS);
+        h.publish(2, onlineS);
+        h.publish(1, offlineS);
+        QCOMPARE(h.center.pendingAlertTimers().size(), 1);
+        h.clock.advance(1000);
+        if (how == 0)
+            h.center.resetForModeChange();
+        else if (how == 1)
+            h.center.setAlertsEnabled(false);
+        else
+            h.statuses.insert(1, PingStatus::online);
+        h.clock.advance(5000);
+        QVERIFY(h.center.alerts().isEmpty());
+        QVERIFY(h.center.pendingAlertTimers().isEmpty());
+        if (how != 0)
+            return;
+        // After a mode change the next status seen is only recorded, even though it differs.
+        QVERIFY(h.center.previousStatuses().isEmpty());
+        h.publish(2, offlineS);
+        h.clock.advance(5000);
+        QVERIFY(h.center.alerts().isEmpty());
+    }
 
-void TestAlertCenter::outageFocus_data()
-{
-    QTest::addColumn<QList<qint64>>("named");
-    QTest::addColumn<bool>("withRoot");
-    QTest::addColumn<int>("statusOfA");
-    QTest::addColumn<qint64>("focus"); // 0: none
+    void alertListKeepsFifty()
+    {
+        Harness h;
+        h.center.setAutoZoomToOutage(false);
+        QSignalSpy changed(&h.center, &AlertCenter::alertsChanged);
+        for (int i = 1; i <= 51; ++i)
+            h.center.raiseAlert(AlertType::slow, {{i, u"N%1"_s.arg(i)}});
+        QCOMPARE(h.center.alerts().size(), 50);
+        QCOMPARE(h.center.alerts().first().nodeIds, QList<qint64>{2});
+        QCOMPARE(h.center.alerts().last().nodeIds, QList<qint64>{51});
+        QCOMPARE(changed.size(), 51);
+    }
 
-    // Chain R(1) - A(2) - B(3) - C(4), one cable per link.
-    QTest::newRow("B,C with root") << QList<qint64>{3, 4} << true << onlineS << 3LL;
-    QTest::newRow("C,B with root: nearest") << QList<qint64>{4, 3} << true << onlineS << 3LL;
-    QTest::newRow("B,C no root, A online") << QList<qint64>{3, 4} << false << onlineS << 3LL;
-    QTest::newRow("C,B no root, A online") << QList<qint64>{4, 3} << false << onlineS << 3LL;
-    QTest::newRow("B,C no root, A down") << QList<qint64>{3, 4} << false << offlineS << 3LL;
-    QTest::newRow("C,B no root, A down: first") << QList<qint64>{4, 3} << false << offlineS << 4LL;
-    QTest::newRow("C,B no root, A slow: first") << QList<qint64>{4, 3} << false << slowS << 4LL;
-    QTest::newRow("root named is skipped") << QList<qint64>{1, 4} << true << onlineS << 4LL;
-    QTest::newRow("unreachable from root: first") << QList<qint64>{9, 5} << true << onlineS << 9LL;
-    QTest::newRow("empty with root") << QList<qint64>{} << true << onlineS << 0LL;
-    QTest::newRow("empty without root") << QList<qint64>{} << false << onlineS << 0LL;
-    QTest::newRow("deleted node") << QList<qint64>{42} << false << onlineS << 0LL;
-}
+    void bannersShowFiveOldestAndHideAfterFiveSeconds()
+    {
+        Harness h;
+        for (int i = 1; i <= 6; ++i) {
+            h.center.raiseAlert(AlertType::online, {{i, u"N%1"_s.arg(i)}});
+            h.clock.advance(100);
+        }
+        QCOMPARE(h.visibleFirstIds(), (QList<qint64>{1, 2, 3, 4, 5}));
+        // Closing the first banner by hand brings the sixth into the stack.
+        h.center.dismissAlert(h.center.alerts().first().id);
+        QCOMPARE(h.visibleFirstIds(), (QList<qint64>{2, 3, 4, 5, 6}));
+        // Alert 2 was raised at 100 ms: still shown at 5099 ms, hidden at 5100 ms.
+        h.clock.advanceTo(5099);
+        QVERIFY(h.center.alerts().at(1).isVisible);
+        h.clock.advanceTo(5100);
+        QVERIFY(!h.center.alerts().at(1).isVisible);
+        h.clock.advanceTo(6000);
+        QVERIFY(h.visibleFirstIds().isEmpty());
+        QCOMPARE(h.center.alerts().size(), 6); // the history keeps them
+    }
 
-void TestAlertCenter::outageFocus()
-{
-    QFETCH(QList<qint64>, named);
-    QFETCH(bool, withRoot);
-    QFETCH(int, statusOfA);
-    QFETCH(qint64, focus);
+    void autoZoomHoldsForFiveSeconds()
+    {
+        Harness h{{.id = 1}, {.id = 2}, {.id = 3}};
+        QSignalSpy zooms(&h.center, &AlertCenter::zoomToOutageRequested);
+        h.center.raiseAlert(AlertType::offline, {{1, u"A"_s}});
+        QVERIFY(h.center.isAutoZooming());
+        h.clock.advance(299);
+        QCOMPARE(zooms.size(), 0);
+        h.clock.advance(1);
+        QCOMPARE(zooms.size(), 1);
+        QCOMPARE(h.selected, QList<qint64>{1});
 
-    const QList<Node> nodes{makeNode(1, u"R"_s), makeNode(2, u"A"_s), makeNode(3, u"B"_s),
-                            makeNode(4, u"C"_s), makeNode(5, u"D"_s), makeNode(9, u"Lone"_s)};
-    const QList<Cable> cables{makeCable(1, {1, 2}), makeCable(2, {2, 3}), makeCable(3, {3, 4}),
-                              makeCable(4, {5, 9})};
-    QHash<qint64, PingStatus> statuses{{1, PingStatus::online},
-                                       {2, PingStatus(statusOfA)},
-                                       {3, PingStatus::offline},
-                                       {4, PingStatus::offline}};
-    const std::optional<Node> found = findOutageFocus(
-        named, nodes, cables, withRoot ? std::optional<qint64>(1) : std::nullopt, statuses);
-    QCOMPARE(found ? found->id : 0, focus);
-}
+        h.clock.advanceTo(1000);
+        h.center.raiseAlert(AlertType::offline, {{2, u"B"_s}});
+        h.clock.advanceTo(6000);
+        QCOMPARE(zooms.size(), 1);
+        QVERIFY(!h.center.isAutoZooming()); // cleared 5 s after the zoom at 300 ms
 
-void TestAlertCenter::titles_data()
-{
-    QTest::addColumn<int>("type");
-    QTest::addColumn<QStringList>("names");
-    QTest::addColumn<QString>("title");
-    QTest::addColumn<QString>("message");
+        h.center.raiseAlert(AlertType::offline, {{3, u"C"_s}});
+        h.clock.advance(300);
+        QCOMPARE(zooms.size(), 2);
+        QCOMPARE(h.selected, (QList<qint64>{1, 3}));
 
-    QTest::newRow("one") << int(AlertType::offline) << QStringList{u"Core Switch"_s}
-                         << u"Core Switch Offline"_s << u"127.0.0.2"_s;
-    QTest::newRow("one, no name") << int(AlertType::online) << QStringList{} << u"Node Online"_s
-                                  << u"127.0.0.2"_s;
-    QTest::newRow("two") << int(AlertType::slow) << QStringList{u"A"_s, u"B"_s} << u"2 Nodes Slow"_s
-                         << u"A, B"_s;
-    QTest::newRow("three") << int(AlertType::offline) << QStringList{u"A"_s, u"B"_s, u"C"_s}
-                           << u"3 Nodes Offline"_s << u"A, B, C"_s;
-    QTest::newRow("four") << int(AlertType::offline) << QStringList{u"A"_s, u"B"_s, u"C"_s, u"D"_s}
-                          << u"4 Nodes Offline"_s << u"A, B +2 more"_s;
-    QTest::newRow("five") << int(AlertType::online)
-                          << QStringList{u"A"_s, u"B"_s, u"C"_s, u"D"_s, u"E"_s}
-                          << u"5 Nodes Online"_s << u"A, B +3 more"_s;
-}
+        // Online and slow alerts never zoom.
+        h.clock.advance(10000);
+        h.center.raiseAlert(AlertType::online, {{1, u"A"_s}});
+        h.center.raiseAlert(AlertType::slow, {{2, u"B"_s}});
+        QVERIFY(!h.center.isAutoZooming());
+    }
 
-void TestAlertCenter::titles()
-{
-    QFETCH(int, type);
-    QFETCH(QStringList, names);
-    QFETCH(QString, title);
-    QFETCH(QString, message);
+    void autoZoomOffOrCancelled()
+    {
+        Harness h{{.id = 1}};
+        h.center.setAutoZoomToOutage(false);
+        QSignalSpy zooms(&h.center, &AlertCenter::zoomToOutageRequested);
+        h.center.raiseAlert(AlertType::offline, {{1, u"A"_s}});
+        QVERIFY(!h.center.isAutoZooming());
+        // A mode change between the alert and its delayed zoom cancels the zoom.
+        h.center.setAutoZoomToOutage(true);
+        h.center.raiseAlert(AlertType::offline, {{1, u"A"_s}});
+        h.center.resetForModeChange();
+        QVERIFY(!h.center.isAutoZooming());
+        h.clock.advance(1000);
+        QCOMPARE(zooms.size(), 0);
+    }
 
-    NetworkAlert alert;
-    alert.type = AlertType(type);
-    alert.nodeNames = names;
-    alert.nodeIds = {2};
-    for (qint64 id = 3; alert.nodeIds.size() < names.size(); ++id)
-        alert.nodeIds.append(id);
-    const QList<Node> nodes{makeNode(2, u"Core Switch"_s, u"127.0.0.2"_s)};
-    QCOMPARE(alertTitle(alert), title);
-    QCOMPARE(alertMessage(alert, nodes), message);
-}
+    void deletedNodeStillAlertsWithoutFocus()
+    {
+        Harness h{{.id = 1, .name = u"Printer"_s, .ip = u"127.0.0.9"_s}};
+        QSignalSpy zooms(&h.center, &AlertCenter::zoomToOutageRequested);
+        h.publish(1, onlineS);
+        h.publish(1, offlineS);
+        h.nodes.clear(); // deleted before the confirmation; the manager keeps its entry
+        h.clock.advance(2000);
+        QCOMPARE(h.center.alerts().size(), 1);
+        const NetworkAlert alert = h.center.alerts().first();
+        QCOMPARE(alertTitle(alert), u"Printer Offline"_s);
+        QCOMPARE(h.center.alertMessage(alert), QString());
+        h.clock.advance(400);
+        QCOMPARE(zooms.size(), 0);
+        QVERIFY(h.selected.isEmpty());
+        h.clock.advance(5000);
+        QVERIFY(!h.center.isAutoZooming());
+    }
 
-void TestAlertCenter::relativeTime_data()
-{
-    QTest::addColumn<qint64>("elapsedMs");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("0 s") << 0LL << u"now"_s;
-    QTest::newRow("59.999 s") << 59999LL << u"now"_s;
-    QTest::newRow("60 s") << 60000LL << u"1m ago"_s;
-    QTest::newRow("119 s") << 119000LL << u"1m ago"_s;
-    QTest::newRow("3599 s") << 3599000LL << u"59m ago"_s;
-    QTest::newRow("3600 s") << 3600000LL << u"1h ago"_s;
-    QTest::newRow("two days") << 172800000LL << u"48h ago"_s;
-    QTest::newRow("future") << -90000LL << u"now"_s;
-}
+    void systemNotificationOnlyInBackground_data()
+    {
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<bool>("active");
+        QTest::addColumn<bool>("posted");
+        QTest::newRow("background") << true << false << true;
+        QTest::newRow("active") << true << true << false;
+        QTest::newRow("option off") << false << false << false;
+    }
+    void systemNotificationOnlyInBackground()
+    {
+        QFETCH(bool, enabled);
+        QFETCH(bool, active);
+        QFETCH(bool, posted);
+        Harness h{{.id = 4, .name = u"Core Switch"_s, .ip = u"127.0.0.4"_s}};
+        h.applicationActive = active;
+        h.center.setSystemNotificationsEnabled(enabled);
+        QSignalSpy requests(&h.center, &AlertCenter::systemNotificationRequested);
+        h.center.raiseAlert(AlertType::offline, {{4, u"Core Switch"_s}});
+        QCOMPARE(requests.size(), posted ? 1 : 0);
+        if (posted) {
+            QCOMPARE(requests.at(0).at(0).value<NetworkAlert>(), h.center.alerts().first());
+            QCOMPARE(requests.at(0).mid(1),
+                     (QVariantList{u"Core Switch Offline"_s, u"127.0.0.4"_s}));
+        }
+    }
 
-void TestAlertCenter::relativeTime()
-{
-    QFETCH(qint64, elapsedMs);
-    QFETCH(QString, text);
-    const QDateTime stamp(QDate(2026, 3, 1), QTime(8, 0), Qt::UTC);
-    QCOMPARE(relativeTimeText(stamp, stamp.addMSecs(elapsedMs)), text);
-}
+    void outageFocus_data()
+    {
+        QTest::addColumn<QList<qint64>>("named");
+        QTest::addColumn<bool>("withRoot");
+        QTest::addColumn<int>("statusOfA");
+        QTest::addColumn<qint64>("focus"); // 0: none
+        // Chain R(1) - A(2) - B(3) - C(4), one cable per link; D(5) - Lone(9) apart.
+        using L = QList<qint64>;
+        QTest::newRow("C,B with root: nearest") << L{4, 3} << true << onlineS << 3LL;
+        QTest::newRow("C,B no root, A online") << L{4, 3} << false << onlineS << 3LL;
+        QTest::newRow("C,B no root, A down: first") << L{4, 3} << false << offlineS << 4LL;
+        QTest::newRow("root named is skipped") << L{1, 4} << true << onlineS << 4LL;
+        QTest::newRow("unreachable from root: first") << L{9, 5} << true << onlineS << 9LL;
+        QTest::newRow("empty with root") << L{} << true << onlineS << 0LL;
+        QTest::newRow("deleted node") << L{42} << false << onlineS << 0LL;
+    }
+    void outageFocus()
+    {
+        QFETCH(QList<qint64>, named);
+        QFETCH(bool, withRoot);
+        QFETCH(int, statusOfA);
+        QFETCH(qint64, focus);
+        const QList<Node> nodes{{.id = 1}, {.id = 2}, {.id = 3}, {.id = 4}, {.id = 5}, {.id = 9}};
+        const QList<Cable> cables{
+            toCable(test::cableBetween(1, 1, 2)), toCable(test::cableBetween(2, 2, 3)),
+            toCable(test::cableBetween(3, 3, 4)), toCable(test::cableBetween(4, 5, 9))};
+        const QHash<qint64, PingStatus> statuses{{1, PingStatus::online},
+                                                 {2, PingStatus(statusOfA)},
+                                                 {3, PingStatus::offline},
+                                                 {4, PingStatus::offline}};
+        const std::optional<Node> found = findOutageFocus(
+            named, nodes, cables, withRoot ? std::optional<qint64>(1) : std::nullopt, statuses);
+        QCOMPARE(found ? found->id : 0, focus);
+    }
 
-void TestAlertCenter::qtSchedulerRunsInOrderAndCancels()
-{
-    QtAlertScheduler scheduler;
-    QList<int> fired;
-    scheduler.schedule(std::chrono::milliseconds(60), [&] { fired.append(3); });
-    scheduler.schedule(std::chrono::milliseconds(10), [&] { fired.append(1); });
-    const auto cancelled =
-        scheduler.schedule(std::chrono::milliseconds(20), [&] { fired.append(2); });
-    scheduler.cancel(cancelled);
-    scheduler.cancel(cancelled); // twice is harmless
-    QTRY_COMPARE(fired, (QList<int>{1, 3}));
-    QTRY_COMPARE(scheduler.pendingCount(), 0);
-}
+    void texts_data()
+    {
+        QTest::addColumn<AlertType>("type");
+        QTest::addColumn<QStringList>("names");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("one") << AlertType::offline << QStringList{u"Core Switch"_s}
+                             << u"Core Switch Offline"_s << u"127.0.0.2"_s;
+        QTest::newRow("one, no name")
+            << AlertType::online << QStringList{} << u"Node Online"_s << u"127.0.0.2"_s;
+        QTest::newRow("one, name like a placeholder")
+            << AlertType::slow << QStringList{u"%2 %1"_s} << u"%2 %1 Slow"_s << u"127.0.0.2"_s;
+        QTest::newRow("three") << AlertType::offline << QStringList{u"A"_s, u"B"_s, u"C"_s}
+                               << u"3 Nodes Offline"_s << u"A, B, C"_s;
+        QTest::newRow("four") << AlertType::offline << QStringList{u"A"_s, u"B"_s, u"C"_s, u"D"_s}
+                              << u"4 Nodes Offline"_s << u"A, B +2 more"_s;
+    }
+    void texts()
+    {
+        QFETCH(AlertType, type);
+        QFETCH(QStringList, names);
+        QFETCH(QString, title);
+        QFETCH(QString, message);
+        NetworkAlert alert{.type = type, .nodeIds = {2}, .nodeNames = names};
+        for (qint64 id = 3; alert.nodeIds.size() < names.size(); ++id)
+            alert.nodeIds.append(id);
+        QCOMPARE(alertTitle(alert), title);
+        QCOMPARE(alertMessage(alert, {{.id = 2, .ip = u"127.0.0.2"_s}}), message);
+    }
+
+    void relativeTime_data()
+    {
+        QTest::addColumn<qint64>("elapsedMs");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("59.999 s") << 59999LL << u"now"_s;
+        QTest::newRow("60 s") << 60000LL << u"1m ago"_s;
+        QTest::newRow("3600 s") << 3600000LL << u"1h ago"_s;
+        QTest::newRow("future") << -90000LL << u"now"_s;
+    }
+    void relativeTime()
+    {
+        QFETCH(qint64, elapsedMs);
+        QFETCH(QString, text);
+        const QDateTime stamp(QDate(2026, 3, 1), QTime(8, 0), Qt::UTC);
+        QCOMPARE(relativeTimeText(stamp, stamp.addMSecs(elapsedMs)), text);
+    }
+};
 
 QTEST_GUILESS_MAIN(TestAlertCenter)
 #include "tst_alert_center.moc"
