@@ -64,11 +64,6 @@ void ProjectSession::setSelectedNodes(QSet<qint64> ids)
     setSelection(std::move(ids), m_selectedCableIds, m_selectedCable);
 }
 
-void ProjectSession::setSelectedCableIds(QSet<qint64> ids)
-{
-    setSelection(m_selectedNodes, std::move(ids), m_selectedCable);
-}
-
 void ProjectSession::setSelectedCable(std::optional<Cable> cable)
 {
     setSelection(m_selectedNodes, m_selectedCableIds, std::move(cable));

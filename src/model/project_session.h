@@ -38,7 +38,6 @@ public:
     const QSet<qint64>& selectedCableIds() const { return m_selectedCableIds; }
     const std::optional<Cable>& selectedCable() const { return m_selectedCable; }
     void setSelectedNodes(QSet<qint64> ids);
-    void setSelectedCableIds(QSet<qint64> ids);
     void setSelectedCable(std::optional<Cable> cable);
     void setSelection(QSet<qint64> nodes, QSet<qint64> cableIds, std::optional<Cable> cable);
     void clearSelection();

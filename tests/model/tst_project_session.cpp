@@ -223,7 +223,7 @@ private slots:
         session.deleteNode(99);
         session.duplicateNode(99);
         session.applyTypeToSelection(u"B"_s);
-        session.setSelectedCableIds({1}); // a cable alone is not pasted: no node to attach to
+        session.setSelection({}, {1}, std::nullopt); // a cable alone is not pasted: no node
         session.copySelection();
         session.pasteClipboard();
         QVERIFY(session.undoStack().isEmpty());
@@ -428,7 +428,7 @@ private slots:
         session.setSelectedNodes({2, 1});
         session.setSelectedCable(std::nullopt);
         QCOMPARE(spy.size(), 1);
-        session.setSelectedCableIds({3});
+        session.setSelection({1, 2}, {3}, std::nullopt);
         session.selectAll(); // every node; the cable selection stays
         session.selectAll();
         QCOMPARE(session.selectedNodes(), (QSet<qint64>{1, 2, 3, 4, 5}));
