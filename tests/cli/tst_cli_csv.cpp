@@ -157,29 +157,6 @@ private slots:
         QVERIFY(!QFileInfo::exists(out));
     }
 
-    void badArguments_data()
-    {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::newRow("export without project") << QStringList{u"export-csv"_s};
-        QTest::newRow("import without mode")
-            << QStringList{u"import-csv"_s, u"p"_s, u"c"_s, u"-o"_s, u"x"_s};
-        QTest::newRow("import bad mode") << QStringList{
-            u"import-csv"_s, u"p"_s, u"c"_s, u"--mode"_s, u"merge"_s, u"-o"_s, u"x"_s};
-        QTest::newRow("import one file")
-            << QStringList{u"import-csv"_s, u"p"_s, u"--mode"_s, u"append"_s, u"-o"_s, u"x"_s};
-    }
-
-    void badArguments()
-    {
-        QFETCH(QStringList, arguments);
-        QTemporaryDir dir;
-        QDir::setCurrent(dir.path());
-        const ProcessResult run = runCli(arguments);
-        QCOMPARE(run.exitCode, 64);
-        QVERIFY(run.errText().contains(u"usage: velmora-cli "_s + arguments.first()));
-        QVERIFY(QDir(dir.path()).isEmpty());
-    }
-
 private:
     QTemporaryDir m_dir;
     QString m_project;
