@@ -272,12 +272,12 @@ void ContentView::importNodes()
         window(), *m_session, m_csvOptions, [this] { m_view->setContentReady(false); });
     if (!result)
         return;
-    if (!result->isApplied) {
+    if (!result->hasValue()) {
         // The file could no longer be read: the project is unchanged; draw it again.
         m_view->setContentReady(true);
         return;
     }
-    if (result->mode == CSVImportMode::replace)
+    if (m_csvOptions.mode == CSVImportMode::replace)
         m_view->setView(1.0, QPointF(0.0, 0.0));
     m_view->scheduleContentFraming();
 }

@@ -7,46 +7,48 @@
 #include "model/project_file.h"
 
 #include <QFile>
-#include <QTextStream>
 
 using namespace Qt::StringLiterals;
 
 namespace velmora::cli {
 namespace {
 
-int runExportCsv(const QStringList& arguments)
+const QString name = u"export-csv"_s;
+
+int runExportCSV(const QStringList& arguments)
 {
-    if (arguments.isEmpty() || arguments.size() > 2 || arguments.first().startsWith(u'-')) {
-        QTextStream(stderr) << "usage: velmora-cli export-csv PROJECT [OUT.csv]\n";
-        return exitUsage;
-    }
-    const QString& in = arguments.at(0);
+    QCommandLineParser parser;
+    if (const Expected<void, int> parsed = parseCommandLine(parser, name, arguments); !parsed)
+        return parsed.error();
+    const QStringList files = parser.positionalArguments();
+    if (files.isEmpty() || files.size() > 2)
+        return usageError(name, Cli::tr("expected PROJECT and at most one OUT.csv"));
+
+    const QString& in = files.at(0);
     const Expected<ProjectData> project = readProjectFile(in);
     if (!project)
         return fail(in, project.error().message);
-
-    if (arguments.size() == 2) {
-        const QString& out = arguments.at(1);
-        if (const std::optional<QString> failure = writeCSV(out, *project))
-            return fail(out, *failure);
-        return exitOk;
+    if (files.size() == 2) {
+        const Expected<void> written = writeCSV(files.at(1), *project);
+        return written ? exitOk : fail(files.at(1), written.error().message);
     }
     QFile output;
     const QByteArray bytes = csvText(*project).toUtf8();
     if (!output.open(stdout, QIODevice::WriteOnly) || output.write(bytes) != bytes.size() ||
         !output.flush()) {
-        return fail(u"standard output"_s, output.errorString());
+        return fail(Cli::tr("standard output"), output.errorString());
     }
     return exitOk;
 }
 
 const CommandRegistrar registrar(Command{
-    u"export-csv"_s,
-    u"export-csv PROJECT [OUT.csv]"_s,
-    u"Write the nodes of PROJECT as \"Name,Type,IP\" lines to OUT.csv (replaced atomically),\n"
-    u"or to standard output."_s,
+    name,
+    QT_TRANSLATE_NOOP("velmora::cli", "export-csv PROJECT [OUT.csv]"),
+    QT_TRANSLATE_NOOP("velmora::cli",
+                      "Write the nodes of PROJECT as \"Name,Type,IP\" lines to OUT.csv (replaced "
+                      "atomically),\nor to standard output."),
     false,
-    runExportCsv,
+    runExportCSV,
 });
 
 } // namespace

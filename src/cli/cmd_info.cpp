@@ -13,10 +13,12 @@ using namespace Qt::StringLiterals;
 namespace velmora::cli {
 namespace {
 
+const QString name = u"info"_s;
+
 QString mapDescription(const ProjectData& project)
 {
     if (!project.hasMapImage())
-        return u"none"_s;
+        return Cli::tr("none");
     QByteArray bytes = *project.map->imageData;
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::ReadOnly);
@@ -24,35 +26,36 @@ QString mapDescription(const ProjectData& project)
     // Only the header is read: the size must be known without decoding the whole image.
     const QSize size = reader.size();
     if (!size.isValid() || size.isEmpty())
-        return u"unreadable image"_s;
+        return Cli::tr("unreadable image");
     return u"%1x%2"_s.arg(size.width()).arg(size.height());
 }
 
 int runInfo(const QStringList& arguments)
 {
-    if (arguments.size() != 1) {
-        QTextStream(stderr) << "usage: velmora-cli info FILE\n";
-        return exitUsage;
-    }
-    const QString& file = arguments.constFirst();
+    QCommandLineParser parser;
+    if (const Expected<void, int> parsed = parseCommandLine(parser, name, arguments); !parsed)
+        return parsed.error();
+    if (parser.positionalArguments().size() != 1)
+        return usageError(name, Cli::tr("expected one FILE"));
+    const QString file = parser.positionalArguments().constFirst();
     const Expected<ProjectData> project = readProjectFile(file);
     if (!project)
         return fail(file, project.error().message);
     QTextStream out(stdout);
-    out << "name: " << project->projectName << '\n'
-        << "schema: " << project->schemaVersion << '\n'
-        << "nodes: " << project->nodes.size() << '\n'
-        << "cables: " << project->cables.size() << '\n'
-        << "map: " << mapDescription(*project) << '\n'
-        << "types: " << project->typeColors.size() << '\n';
+    out << Cli::tr("name: %1").arg(project->projectName) << '\n'
+        << Cli::tr("schema: %1").arg(project->schemaVersion) << '\n'
+        << Cli::tr("nodes: %1").arg(project->nodes.size()) << '\n'
+        << Cli::tr("cables: %1").arg(project->cables.size()) << '\n'
+        << Cli::tr("map: %1").arg(mapDescription(*project)) << '\n'
+        << Cli::tr("types: %1").arg(project->typeColors.size()) << '\n';
     return exitOk;
 }
 
 const CommandRegistrar registrar(Command{
-    u"info"_s,
-    u"info FILE"_s,
-    u"Print the project's name, schema version, node, cable and type-colour counts and the\n"
-    u"map image's size."_s,
+    name,
+    QT_TRANSLATE_NOOP("velmora::cli", "info FILE"),
+    QT_TRANSLATE_NOOP("velmora::cli", "Print the project's name, schema version, node, cable and "
+                                      "type-colour counts and the\nmap image's size."),
     false,
     runInfo,
 });

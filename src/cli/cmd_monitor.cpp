@@ -30,54 +30,46 @@ extern "C" void requestStop(int)
     stopRequested = true;
 }
 
-int usageError(const QString& message)
-{
-    QTextStream(stderr) << "velmora-cli monitor: " << message << '\n'
-                        << "usage: velmora-cli monitor FILE [--interval SECONDS] "
-                           "[--duration SECONDS] [--json]\n";
-    return exitUsage;
-}
+const QString name = u"monitor"_s;
 
-bool readSeconds(const QString& text, double* out)
+// A number of seconds from 0 to a year.
+std::optional<double> seconds(const QString& text)
 {
     bool ok = false;
     const double value = text.toDouble(&ok);
     if (!ok || !std::isfinite(value) || value < 0.0 || value > 86400.0 * 365)
-        return false;
-    *out = value;
-    return true;
+        return std::nullopt;
+    return value;
 }
 
 int runMonitor(const QStringList& arguments)
 {
-    QString file;
+    QCommandLineParser parser;
+    const QCommandLineOption intervalOption(u"interval"_s, QString(), u"SECONDS"_s);
+    const QCommandLineOption durationOption(u"duration"_s, QString(), u"SECONDS"_s);
+    const QCommandLineOption jsonOption(u"json"_s);
+    parser.addOptions({intervalOption, durationOption, jsonOption});
+    if (const Expected<void, int> parsed = parseCommandLine(parser, name, arguments); !parsed)
+        return parsed.error();
+    if (parser.positionalArguments().size() != 1)
+        return usageError(name, Cli::tr("expected one project FILE"));
+    const QString file = parser.positionalArguments().constFirst();
     double interval = 3.0;
-    std::optional<double> duration;
-    bool json = false;
-    for (int i = 0; i < arguments.size(); ++i) {
-        const QString& a = arguments[i];
-        if (a == u"--json"_s) {
-            json = true;
-        } else if (a == u"--interval"_s || a == u"--duration"_s) {
-            double value = 0;
-            if (i + 1 >= arguments.size() || !readSeconds(arguments[i + 1], &value))
-                return usageError(a + u" needs a number of seconds"_s);
-            ++i;
-            if (a == u"--interval"_s) {
-                if (value <= 0.0)
-                    return usageError(u"--interval must be above 0"_s);
-                interval = value;
-            } else {
-                duration = value;
-            }
-        } else if (a.startsWith(u"--"_s) || !file.isEmpty()) {
-            return usageError(u"unexpected argument \"%1\""_s.arg(a));
-        } else {
-            file = a;
-        }
+    if (parser.isSet(intervalOption)) {
+        const std::optional<double> value = seconds(parser.value(intervalOption));
+        if (!value)
+            return usageError(name, Cli::tr("--interval needs a number of seconds"));
+        if (*value <= 0.0)
+            return usageError(name, Cli::tr("--interval must be above 0"));
+        interval = *value;
     }
-    if (file.isEmpty())
-        return usageError(u"no project file given"_s);
+    std::optional<double> duration;
+    if (parser.isSet(durationOption)) {
+        duration = seconds(parser.value(durationOption));
+        if (!duration)
+            return usageError(name, Cli::tr("--duration needs a number of seconds"));
+    }
+    const bool json = parser.isSet(jsonOption);
 
     const Expected<ProjectData> project = readProjectFile(file);
     if (!project)
@@ -94,7 +86,7 @@ int runMonitor(const QStringList& arguments)
     int exitCode = exitOk;
     QObject::connect(&manager, &PingManager::monitoringError, &manager,
                      [&](const QString& message) {
-                         QTextStream(stderr) << "velmora-cli monitor: " << message << '\n';
+                         QTextStream(stderr) << "velmora-cli " << name << ": " << message << '\n';
                          exitCode = exitCannotPing;
                      });
     QObject::connect(&manager, &PingManager::published, &manager, [&] {
@@ -157,9 +149,13 @@ int runMonitor(const QStringList& arguments)
 }
 
 const CommandRegistrar registrar(Command{
-    u"monitor"_s, u"monitor FILE [--interval SECONDS] [--duration SECONDS] [--json]"_s,
-    u"Ping the project's nodes and print each status change (one JSON object a line with\n"
-    "--json); runs until --duration has passed or until interrupted."_s,
+    name,
+    QT_TRANSLATE_NOOP("velmora::cli",
+                      "monitor FILE [--interval SECONDS] [--duration SECONDS] [--json]"),
+    QT_TRANSLATE_NOOP("velmora::cli",
+                      "Ping the project's nodes and print each status change (one JSON object a "
+                      "line with\n--json); runs until --duration has passed or until "
+                      "interrupted."),
     false, runMonitor, true});
 
 } // namespace

@@ -6,21 +6,23 @@
 #include "model/project_codec.h"
 #include "model/project_file.h"
 
-#include <QTextStream>
-
 using namespace Qt::StringLiterals;
 
 namespace velmora::cli {
 namespace {
 
+const QString name = u"normalize"_s;
+
 int runNormalize(const QStringList& arguments)
 {
-    if (arguments.size() != 2) {
-        QTextStream(stderr) << "usage: velmora-cli normalize IN OUT\n";
-        return exitUsage;
-    }
-    const QString& in = arguments.at(0);
-    const QString& out = arguments.at(1);
+    QCommandLineParser parser;
+    if (const Expected<void, int> parsed = parseCommandLine(parser, name, arguments); !parsed)
+        return parsed.error();
+    const QStringList files = parser.positionalArguments();
+    if (files.size() != 2)
+        return usageError(name, Cli::tr("expected IN and OUT"));
+    const QString& in = files.at(0);
+    const QString& out = files.at(1);
     const Expected<ProjectData> project = readProjectFile(in);
     if (!project)
         return fail(in, project.error().message);
@@ -34,10 +36,11 @@ int runNormalize(const QStringList& arguments)
 }
 
 const CommandRegistrar registrar(Command{
-    u"normalize"_s,
-    u"normalize IN OUT"_s,
-    u"Read the project IN and write it to OUT in Velmora's own layout. OUT is replaced\n"
-    u"atomically, and left untouched on any failure."_s,
+    name,
+    QT_TRANSLATE_NOOP("velmora::cli", "normalize IN OUT"),
+    QT_TRANSLATE_NOOP("velmora::cli", "Read the project IN and write it to OUT in Velmora's own "
+                                      "layout. OUT is replaced\natomically, and left untouched "
+                                      "on any failure."),
     false,
     runNormalize,
 });

@@ -13,7 +13,6 @@
 #include <QImage>
 #include <QPainter>
 #include <QRegularExpression>
-#include <QTextStream>
 
 #include <cmath>
 
@@ -24,48 +23,34 @@ namespace {
 
 constexpr int maxSide = 16384;
 
-int usageError(const QString& message)
-{
-    QTextStream(stderr) << "velmora-cli render: " << message << '\n'
-                        << "usage: velmora-cli render FILE OUT.png [--size WxH] [--live]\n";
-    return exitUsage;
-}
+const QString name = u"render"_s;
 
 int runRender(const QStringList& arguments)
 {
-    QStringList positional;
+    QCommandLineParser parser;
+    const QCommandLineOption sizeOption(u"size"_s, QString(), u"WxH"_s);
+    const QCommandLineOption liveOption(u"live"_s);
+    parser.addOptions({sizeOption, liveOption});
+    if (const Expected<void, int> parsed = parseCommandLine(parser, name, arguments); !parsed)
+        return parsed.error();
+    const QStringList files = parser.positionalArguments();
+    if (files.size() != 2)
+        return usageError(name, Cli::tr("expected FILE and OUT.png"));
     QSize size(1600, 1000);
-    bool live = false;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        const QString& argument = arguments.at(i);
-        if (argument == u"--live"_s) {
-            live = true;
-        } else if (argument == u"--size"_s || argument.startsWith(u"--size="_s)) {
-            QString value;
-            if (argument == u"--size"_s) {
-                if (i + 1 >= arguments.size())
-                    return usageError(u"--size needs a value such as 1600x1000"_s);
-                value = arguments.at(++i);
-            } else {
-                value = argument.mid(7);
-            }
-            static const QRegularExpression pattern(u"^(\\d{1,5})x(\\d{1,5})$"_s);
-            const QRegularExpressionMatch match = pattern.match(value);
-            const int w = match.hasMatch() ? match.captured(1).toInt() : 0;
-            const int h = match.hasMatch() ? match.captured(2).toInt() : 0;
-            if (w < 1 || h < 1 || w > maxSide || h > maxSide)
-                return usageError(u"bad size \"%1\" (WxH, each 1 to %2)"_s.arg(value).arg(maxSide));
-            size = QSize(w, h);
-        } else if (argument.startsWith(u"--"_s)) {
-            return usageError(u"unknown option \"%1\""_s.arg(argument));
-        } else {
-            positional.append(argument);
-        }
+    if (parser.isSet(sizeOption)) {
+        const QString value = parser.value(sizeOption);
+        static const QRegularExpression pattern(u"^(\\d{1,5})x(\\d{1,5})$"_s);
+        const QRegularExpressionMatch match = pattern.match(value);
+        const int w = match.hasMatch() ? match.captured(1).toInt() : 0;
+        const int h = match.hasMatch() ? match.captured(2).toInt() : 0;
+        if (w < 1 || h < 1 || w > maxSide || h > maxSide)
+            return usageError(
+                name, Cli::tr("bad size \"%1\" (WxH, each 1 to %2)").arg(value).arg(maxSide));
+        size = QSize(w, h);
     }
-    if (positional.size() != 2)
-        return usageError(u"expected FILE and OUT.png"_s);
-    const QString& file = positional.at(0);
-    const QString& out = positional.at(1);
+    const bool live = parser.isSet(liveOption);
+    const QString& file = files.at(0);
+    const QString& out = files.at(1);
 
     const Expected<ProjectData> read = readProjectFile(file);
     if (!read)
@@ -112,7 +97,7 @@ int runRender(const QStringList& arguments)
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
     if (!image.convertToFormat(QImage::Format_RGB32).save(&buffer, "PNG"))
-        return fail(out, u"the image could not be encoded as PNG"_s);
+        return fail(out, Cli::tr("the image could not be encoded as PNG"));
     const Expected<void> written = writeFileAtomically(out, png);
     if (!written)
         return fail(out, written.error().message);
@@ -120,10 +105,12 @@ int runRender(const QStringList& arguments)
 }
 
 const CommandRegistrar registrar(Command{
-    u"render"_s,
-    u"render FILE OUT.png [--size WxH] [--live]"_s,
-    u"Draw the project into a PNG image (default 1600x1000) with its stored view, framed\n"
-    u"when the stored pan is (0, 0); --live draws every node in live style, status unknown."_s,
+    name,
+    QT_TRANSLATE_NOOP("velmora::cli", "render FILE OUT.png [--size WxH] [--live]"),
+    QT_TRANSLATE_NOOP("velmora::cli",
+                      "Draw the project into a PNG image (default 1600x1000) with its stored "
+                      "view, framed\nwhen the stored pan is (0, 0); --live draws every node in "
+                      "live style, status unknown."),
     true,
     runRender,
 });

@@ -11,71 +11,77 @@
 #include <QTextStream>
 
 #include <algorithm>
-#include <cstring>
 #include <memory>
 
 using namespace Qt::StringLiterals;
-using velmora::cli::Command;
+using namespace velmora::cli;
 
 namespace {
 
 QString usage()
 {
-    QString text = u"Usage: velmora-cli COMMAND [ARGUMENTS]\n\nCommands:\n"_s;
-    QList<Command> commands = velmora::cli::registeredCommands();
+    QString text = Cli::tr("Usage: velmora-cli COMMAND [ARGUMENTS]\n\nCommands:\n");
+    QList<Command> commands = registeredCommands();
     std::sort(commands.begin(), commands.end(),
               [](const Command& a, const Command& b) { return a.name < b.name; });
     for (const Command& command : std::as_const(commands)) {
-        text += u"  "_s + command.synopsis + u'\n';
-        const QStringList lines = command.description.split(u'\n');
+        text += u"  "_s + Cli::tr(command.synopsis) + u'\n';
+        const QStringList lines = Cli::tr(command.description).split(u'\n');
         for (const QString& line : lines)
             text += u"      "_s + line + u'\n';
     }
-    text += u"\nOptions:\n  --help, -h     show this list\n\n"_s
-            u"Exit status: 0 success, 2 a file could not be read, decoded or written,\n"_s
-            u"3 no ICMP socket may be opened, "_s
-            u"64 bad usage.\n"_s;
+    text += Cli::tr("\nOptions:\n  --help, -h     show this list\n\n"
+                    "Exit status: 0 success, 2 a file could not be read, decoded or written,\n"
+                    "3 no ICMP socket may be opened, 64 bad usage.\n");
     return text;
 }
 
-const Command* findCommand(const QString& name)
-{
-    const QList<Command>& commands = velmora::cli::registeredCommands();
-    const auto it = std::find_if(commands.begin(), commands.end(),
-                                 [&](const Command& c) { return c.name == name; });
-    return it == commands.end() ? nullptr : &*it;
-}
+// The top level of the command line: -h/--help, then the command's name; everything after the
+// name belongs to the command, which reads it with its own options.
+struct TopLevel {
+    QCommandLineParser parser;
+    QCommandLineOption help{QStringList{u"h"_s, u"help"_s}};
+    bool parsed = false;
+
+    explicit TopLevel(const QStringList& arguments)
+    {
+        parser.setOptionsAfterPositionalArgumentsMode(
+            QCommandLineParser::ParseAsPositionalArguments);
+        parser.addOption(help);
+        parsed = parser.parse(arguments);
+    }
+    QString commandName() const { return parser.positionalArguments().value(0); }
+    QStringList commandArguments() const { return parser.positionalArguments().mid(1); }
+};
 
 } // namespace
 
 int main(int argc, char* argv[])
 {
-    const QString first = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
-    if (first == u"--help"_s || first == u"-h"_s || first == u"help"_s) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const TopLevel top(arguments);
+    if (top.parsed && (top.parser.isSet(top.help) || top.commandName() == u"help"_s)) {
         QTextStream(stdout) << usage();
-        return velmora::cli::exitOk;
+        return exitOk;
     }
-    const Command* command = first.isEmpty() ? nullptr : findCommand(first);
+    const Command* command = top.parsed ? findCommand(top.commandName()) : nullptr;
     // Installed with cap_net_raw for `monitor`: the socket is opened now and every capability
-    // is given up before any argument or file is read.
+    // is given up before any file is read.
     if (!velmora::openIcmpSocketAndDropCapabilities(command && command->usesIcmp)) {
-        QTextStream(stderr) << "velmora-cli: cannot give up the program's capabilities\n";
-        return velmora::cli::exitFailure;
+        QTextStream(stderr) << Cli::tr("velmora-cli: cannot give up the program's capabilities")
+                            << '\n';
+        return exitFailure;
     }
     if (!command) {
         QTextStream err(stderr);
-        if (!first.isEmpty())
-            err << "velmora-cli: unknown command \"" << first << "\"\n\n";
+        if (!top.parsed)
+            err << "velmora-cli: " << top.parser.errorText() << "\n\n";
+        else if (!top.commandName().isEmpty())
+            err << Cli::tr("velmora-cli: unknown command \"%1\"").arg(top.commandName()) << "\n\n";
         err << usage();
-        return velmora::cli::exitUsage;
-    }
-
-    for (int i = 2; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            QTextStream(stdout) << "Usage: velmora-cli " << command->synopsis << "\n\n"
-                                << command->description << '\n';
-            return velmora::cli::exitOk;
-        }
+        return exitUsage;
     }
 
     std::unique_ptr<QCoreApplication> app;
@@ -88,7 +94,6 @@ int main(int argc, char* argv[])
     }
     QCoreApplication::setApplicationName(u"velmora-cli"_s);
     QCoreApplication::setOrganizationName(u"Velmora"_s);
-    // Arguments after the command name, decoded by Qt the same way as the command itself.
-    const QStringList arguments = QCoreApplication::arguments().mid(2);
-    return command->run(arguments);
+    // Read again as Qt passes them on, without the options Qt itself takes (-platform).
+    return command->run(TopLevel(QCoreApplication::arguments()).commandArguments());
 }

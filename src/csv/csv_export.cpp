@@ -2,10 +2,10 @@
 #include "csv/csv_export.h"
 
 #include "csv/csv_reader.h"
+#include "model/project_file.h"
 
-#include <QSaveFile>
+#include <QCoreApplication>
 #include <QTextBoundaryFinder>
-#include <QTextStream>
 #include <QVarLengthArray>
 
 #include <algorithm>
@@ -15,6 +15,23 @@ using namespace Qt::StringLiterals;
 namespace velmora {
 
 namespace {
+
+// Whether a character beside a comma or quote certainly leaves it a user-perceived character of
+// its own, whatever the text around: anything below U+0300 (combining, joining, spacing and
+// prepended marks and Hangul jamo all lie above it), cased letters and CJK ideographs. Beside
+// any other character (a mark, a joiner, other letters) it may join it, depending even on the
+// script of the text before, so only the reader's own segmentation can tell.
+bool isPlainCSVNeighbour(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u < 0x0300 || (u >= 0x4E00 && u <= 0x9FFF))
+        return true;
+    if (c.isSurrogate())
+        return false;
+    const QChar::Category category = c.category();
+    return category == QChar::Letter_Uppercase || category == QChar::Letter_Lowercase ||
+           category == QChar::Letter_Titlecase;
+}
 
 bool needsQuotes(QStringView field)
 {
@@ -138,30 +155,14 @@ QString csvText(const ProjectData& project)
     return text;
 }
 
-std::optional<QString> writeCSV(const QString& filePath, const ProjectData& project)
+QString csvExportDialogTitle()
 {
-    QSaveFile file(filePath);
-    if (!file.open(QIODevice::WriteOnly))
-        return file.errorString();
-    const QByteArray bytes = csvText(project).toUtf8();
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return reason;
-    }
-    if (!file.commit())
-        return file.errorString();
-    return std::nullopt;
+    return QCoreApplication::translate("velmora::CSVExport", "Export Nodes to CSV");
 }
 
-bool exportCSV(const QString& filePath, const ProjectData& project)
+Expected<void> writeCSV(const QString& filePath, const ProjectData& project)
 {
-    const std::optional<QString> failure = writeCSV(filePath, project);
-    if (!failure)
-        return true;
-    QTextStream out(stdout);
-    out << "Failed to export CSV: " << *failure << Qt::endl;
-    return false;
+    return writeFileAtomically(filePath, csvText(project).toUtf8());
 }
 
 } // namespace velmora

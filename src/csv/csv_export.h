@@ -3,17 +3,15 @@
 // The CSV exporter: the project's nodes as "Name,Type,IP" lines, UTF-8, one line feed after every
 // line, written atomically. The reader reads such a file back with its header detected.
 
+#include "model/expected.h"
 #include "model/project_data.h"
 
-#include <QByteArray>
 #include <QString>
-
-#include <optional>
 
 namespace velmora {
 
 // Texts of the save dialog the window opens for an export.
-inline const QString csvExportDialogTitle = QStringLiteral("Export Nodes to CSV");
+QString csvExportDialogTitle();
 inline const QString csvExportProposedFileName = QStringLiteral("nodes_export.csv");
 
 // A field as written at the start of a line: in quotes when it holds a comma, a double quote or
@@ -29,12 +27,9 @@ QString escapeCSVField(const QString& text);
 // mark is not doubled: the reader treats it as plain text.
 QString csvText(const ProjectData& project);
 
-// Writes csvText(project) to `filePath` as UTF-8; the old file is replaced only once the new
-// content is complete. Returns the reason when the write fails, nothing on success.
-std::optional<QString> writeCSV(const QString& filePath, const ProjectData& project);
-
-// writeCSV, and on failure the line "Failed to export CSV: " + reason on standard output, which
-// is all the window reports of a failed export. Returns whether the file was written.
-bool exportCSV(const QString& filePath, const ProjectData& project);
+// Writes csvText(project) to `filePath` as UTF-8 with writeFileAtomically: the old file is
+// replaced only once the new content is complete. A window reports a failure as the line
+// "Failed to export CSV: " + the error on standard output, and nothing else.
+Expected<void> writeCSV(const QString& filePath, const ProjectData& project);
 
 } // namespace velmora

@@ -3,11 +3,11 @@
 
 #include "model/project_session.h"
 
+#include <QCoreApplication>
+#include <QMetaEnum>
 #include <QSet>
 
 #include <cmath>
-
-using namespace Qt::StringLiterals;
 
 namespace velmora {
 
@@ -20,10 +20,10 @@ constexpr double gridRowStep = 120.0;
 constexpr qsizetype gridColumns = 4;
 constexpr double appendGap = 150.0;
 
-QString counted(qsizetype count, const QString& noun)
-{
-    return QString::number(count) + u' ' + noun + (count == 1 ? QString() : u"s"_s);
-}
+// The sheet's texts, shown to the user.
+struct Texts {
+    Q_DECLARE_TR_FUNCTIONS(velmora::CSVImport)
+};
 
 QSet<QString> addressesWithout0000(const QList<NodeData>& nodes)
 {
@@ -40,39 +40,30 @@ QSet<QString> addressesWithout0000(const QList<NodeData>& nodes)
 
 QString csvImportModeLabel(CSVImportMode mode)
 {
-    switch (mode) {
-    case CSVImportMode::replace:
-        return u"Replace all nodes"_s;
-    case CSVImportMode::append:
-        return u"Append to existing"_s;
-    }
-    return {};
+    return mode == CSVImportMode::replace ? Texts::tr("Replace all nodes")
+                                          : Texts::tr("Append to existing");
 }
 
 QString csvImportModeDescription(CSVImportMode mode, qsizetype existingNodeCount)
 {
-    switch (mode) {
-    case CSVImportMode::replace:
-        return u"Removes "_s + counted(existingNodeCount, u"existing node"_s) +
-               u" and all cables"_s;
-    case CSVImportMode::append:
-        return u"Adds to your "_s + counted(existingNodeCount, u"existing node"_s);
-    }
-    return {};
-}
-
-QString csvImportModeName(CSVImportMode mode)
-{
-    return mode == CSVImportMode::replace ? u"replace"_s : u"append"_s;
+    const bool one = existingNodeCount == 1;
+    const QString text = mode == CSVImportMode::replace
+                             ? (one ? Texts::tr("Removes %1 existing node and all cables")
+                                    : Texts::tr("Removes %1 existing nodes and all cables"))
+                             : (one ? Texts::tr("Adds to your %1 existing node")
+                                    : Texts::tr("Adds to your %1 existing nodes"));
+    return text.arg(existingNodeCount);
 }
 
 std::optional<CSVImportMode> csvImportModeFromName(const QString& name)
 {
-    for (CSVImportMode mode : csvImportModes) {
-        if (csvImportModeName(mode) == name)
-            return mode;
-    }
-    return std::nullopt;
+    const QMetaEnum modes = QMetaEnum::fromType<CSVImportMode>();
+    bool known = false;
+    const int value = modes.keyToValue(name.toLatin1().constData(), &known);
+    // keyToValue also takes scoped spellings ("Mode::append"); only the bare name counts.
+    if (!known || QLatin1StringView(modes.valueToKey(value)) != name)
+        return std::nullopt;
+    return CSVImportMode(value);
 }
 
 bool hasDuplicates(const CSVPreviewData& preview, CSVImportMode mode, const ProjectData& project)
@@ -100,13 +91,17 @@ std::optional<QString> duplicateWarning(const CSVPreviewData& preview, CSVImport
                 ++taken;
         }
         if (taken > 0)
-            return counted(taken, u"IP"_s) + u" already exist in your project"_s;
+            return (taken == 1 ? Texts::tr("%1 IP already exist in your project")
+                               : Texts::tr("%1 IPs already exist in your project"))
+                .arg(taken);
     }
     QSet<QString> repeated(preview.duplicateIPs.cbegin(), preview.duplicateIPs.cend());
     for (const QString& name : preview.duplicateNames)
         repeated.insert(name);
     if (!repeated.isEmpty())
-        return counted(repeated.size(), u"duplicate"_s) + u" found within CSV"_s;
+        return (repeated.size() == 1 ? Texts::tr("%1 duplicate found within CSV")
+                                     : Texts::tr("%1 duplicates found within CSV"))
+            .arg(repeated.size());
     return std::nullopt;
 }
 
@@ -186,26 +181,20 @@ CSVImportCounts applyCSVRows(ProjectData& project, const CSVRows& rows, CSVImpor
 CSVImportResult importCSV(ProjectSession& session, const QString& filePath, CSVImportMode mode,
                           bool skipDuplicates)
 {
-    CSVImportResult result;
-    result.mode = mode;
     // Read before the snapshot so that an import whose nodes cannot all get an identifier is
     // refused before it records anything.
-    const Expected<CSVRows> rows = readCSVRows(filePath);
+    const Expected<CSVRows> rows = parseCSVRows(filePath);
     if (rows) {
         const qsizetype adding = rowsToAdd(session.project(), *rows, mode, skipDuplicates).size();
-        if (std::optional<QString> shortage =
-                ProjectSession::idShortage(session.project(), adding, 0)) {
-            session.refuseEdit(*shortage);
-            result.isRefused = true;
-            result.error = std::move(*shortage);
-            return result;
+        if (const Expected<void> room = ProjectSession::roomForIds(session.project(), adding, 0);
+            !room) {
+            session.refuseEdit(room.error().message);
+            return CSVImportError{room.error().message, true};
         }
     }
     session.pushUndoSnapshot();
-    if (!rows) {
-        result.error = rows.error().message;
-        return result;
-    }
+    if (!rows)
+        return CSVImportError{rows.error().message};
 
     if (mode == CSVImportMode::replace)
         session.clearTypeColorMap();
@@ -215,11 +204,7 @@ CSVImportResult importCSV(ProjectSession& session, const QString& filePath, CSVI
     session.ensureTypeColors();
     if (mode == CSVImportMode::replace)
         session.setSelectedNodes({});
-
-    result.isApplied = true;
-    result.added = counts.added;
-    result.skipped = counts.skipped;
-    return result;
+    return counts;
 }
 
 } // namespace velmora

@@ -5,35 +5,37 @@
 // Widget-free: the sheet, the window and velmora-cli all call these.
 
 #include "csv/csv_reader.h"
+#include "model/expected.h"
 #include "model/project_data.h"
 
+#include <QObject>
 #include <QString>
 
-#include <array>
 #include <optional>
 
 namespace velmora {
 
 class ProjectSession;
 
-// The choices, offered in this order.
-enum class CSVImportMode { replace, append };
-inline constexpr std::array<CSVImportMode, 2> csvImportModes{CSVImportMode::replace,
-                                                             CSVImportMode::append};
+// The options the sheet remembers for the life of a window.
+struct CSVImportOptions {
+    Q_GADGET
+public:
+    // The choices, offered in this order; the command line takes their names.
+    enum class Mode { replace, append };
+    Q_ENUM(Mode)
+
+    Mode mode = Mode::replace;
+    bool skipDuplicates = true;
+};
+using CSVImportMode = CSVImportOptions::Mode;
 
 // "Replace all nodes" / "Append to existing".
 QString csvImportModeLabel(CSVImportMode mode);
 // The line under the label, for a project holding `existingNodeCount` nodes.
 QString csvImportModeDescription(CSVImportMode mode, qsizetype existingNodeCount);
-// "replace" / "append" and back (for the command line); nothing for any other text.
-QString csvImportModeName(CSVImportMode mode);
+// The mode named "replace" or "append"; nothing for any other text.
 std::optional<CSVImportMode> csvImportModeFromName(const QString& name);
-
-// The options the sheet remembers for the life of a window.
-struct CSVImportOptions {
-    CSVImportMode mode = CSVImportMode::replace;
-    bool skipDuplicates = true;
-};
 
 // Whether the sheet offers "Skip duplicates": repeated names or addresses inside the file, or, in
 // append mode, an address (other than "0.0.0.0") the project already has.
@@ -59,21 +61,21 @@ struct CSVImportCounts {
 CSVImportCounts applyCSVRows(ProjectData& project, const CSVRows& rows, CSVImportMode mode,
                              bool skipDuplicates);
 
-struct CSVImportResult {
-    bool isApplied = false; // false: the file yielded nothing, or the import was refused
-    bool isRefused = false; // the project has too few node identifiers left: nothing recorded
-    QString error;          // why nothing was applied
-    CSVImportMode mode = CSVImportMode::replace;
-    qsizetype added = 0;
-    qsizetype skipped = 0;
+// Why an import applied nothing: the file yielded nothing, or the project has too few node
+// identifiers left (isRefused: then nothing was recorded either).
+struct CSVImportError {
+    QString message;
+    bool isRefused = false;
 };
+using CSVImportResult = Expected<CSVImportCounts, CSVImportError>;
 
 // The import on a window's session: reads the file again; refuses (editRefused, nothing
-// recorded) when its new nodes cannot all get an identifier; records an undo snapshot, applies the
-// rows (replace also empties the type colour map), runs ensureTypeColors and, in replace mode,
-// clears the node selection. The view steps are the caller's: mark the content not ready before
-// calling; afterwards, when the result was applied in replace mode, return to zoom 1 and pan
-// (0, 0); then 0.1 s later fit the view to the nodes and mark the content ready again.
+// recorded) when its new nodes cannot all get an identifier; records an undo snapshot (also when
+// the file then yields nothing, which changes nothing else), applies the rows (replace also
+// empties the type colour map), runs ensureTypeColors and, in replace mode, clears the node
+// selection. The view steps are the caller's: mark the content not ready before calling;
+// afterwards, when it applied in replace mode, return to zoom 1 and pan (0, 0); then 0.1 s
+// later fit the view to the nodes and mark the content ready again.
 CSVImportResult importCSV(ProjectSession& session, const QString& filePath, CSVImportMode mode,
                           bool skipDuplicates);
 

@@ -60,12 +60,6 @@ constexpr bool isCSVLineBreak(char16_t c)
     return (c >= 0x000A && c <= 0x000D) || c == 0x0085 || c == 0x2028 || c == 0x2029;
 }
 
-// Whether a character beside a comma or quote certainly leaves it a user-perceived character of
-// its own, whatever the text around: anything below U+0300, cased letters and CJK ideographs.
-// Beside any other character (a mark, a joiner, other letters) it may join it, depending even on
-// the script of the text before.
-bool isPlainCSVNeighbour(QChar c);
-
 // Defaults for fields without a column (or on a line too short to reach it).
 inline const QString csvDefaultType = QStringLiteral("Device");
 inline const QString csvDefaultAddress = QStringLiteral("0.0.0.0");
@@ -84,12 +78,9 @@ struct CSVRecord {
 // keeps the rest of the line. A line break ends the record, except inside a quoted cell whose
 // opening quote began the cell (after spaces) and which closes further on: such a cell keeps its
 // line breaks, as spreadsheets write them. One that never closes ends at its first line break.
-// Works on user-perceived characters: a quote or comma carrying a combining mark is plain text.
+// Works on user-perceived characters, found line by line with the platform's grapheme boundary
+// finder: a quote or comma carrying a combining mark is plain text.
 CSVRecord parseCSVRecord(QStringView text, qsizetype start = 0);
-
-// The same split, walking the text's user-perceived characters with the platform's grapheme
-// boundary finder. Much slower; kept as the reference parseCSVRecord must agree with.
-CSVRecord parseCSVRecordByClusters(QStringView text, qsizetype start = 0);
 
 // The cells of the first record of `line`.
 QStringList parseCSVLine(QStringView line);
@@ -102,13 +93,10 @@ std::optional<CSVColumnMap> detectCSVHeader(QStringView firstLine);
 Expected<CSVRows> parseCSVContent(const QByteArray& content);
 
 // Reads the file and parses it; the error also covers a file that cannot be opened.
-Expected<CSVRows> readCSVRows(const QString& filePath);
+Expected<CSVRows> parseCSVRows(const QString& filePath);
 
-// The same, without the reason: nothing when the file yields nothing.
-std::optional<CSVRows> parseCSVRows(const QString& filePath);
-
-// The preview of a file, nothing when parseCSVRows yields nothing.
-std::optional<CSVPreviewData> parseCSVPreview(const QString& filePath);
+// The preview of a file; fails when parseCSVRows does.
+Expected<CSVPreviewData> parseCSVPreview(const QString& filePath);
 
 // Builds the preview record for rows already read from `filePath`.
 CSVPreviewData makeCSVPreview(const CSVRows& rows, const QString& filePath);

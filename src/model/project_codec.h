@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The project file: one UTF-8 JSON document per project, keys sorted, pretty-printed,
-// optional members omitted, the map image in Base64.
+// optional members omitted, the map image in Base64. Written by project_writer.cpp, read by
+// project_codec.cpp.
 
 #include "model/expected.h"
 #include "model/project_data.h"
@@ -17,11 +18,5 @@ Expected<QByteArray> encodeProject(const ProjectData& project);
 // Any failure fails the whole read. The message says what was wrong and where, for example
 // "nodes[3]: missing key \"scale\"" or "map.imageData: invalid Base64".
 Expected<ProjectData> decodeProject(const QByteArray& contents);
-
-namespace detail {
-// decodeProject() without its shortcut for the map image (decoding the Base64 text straight
-// from the file bytes). Both must agree on every input; the fuzzer compares them.
-Expected<ProjectData> decodeProjectThroughJsonTree(const QByteArray& contents);
-} // namespace detail
 
 } // namespace velmora

@@ -64,11 +64,6 @@ void ProjectSession::setSelectedNodes(QSet<qint64> ids)
     setSelection(std::move(ids), m_selectedCableIds, m_selectedCable);
 }
 
-void ProjectSession::setSelectedCableIds(QSet<qint64> ids)
-{
-    setSelection(m_selectedNodes, std::move(ids), m_selectedCable);
-}
-
 void ProjectSession::setSelectedCable(std::optional<Cable> cable)
 {
     setSelection(m_selectedNodes, m_selectedCableIds, std::move(cable));
@@ -137,47 +132,53 @@ void ProjectSession::redo()
 
 qint64 ProjectSession::allocateNodeId(ProjectData& project)
 {
-    Q_ASSERT(!idShortage(project, 1, 0));
+    Q_ASSERT(roomForIds(project, 1, 0));
     return project.nextNodeId++;
 }
 
 qint64 ProjectSession::allocateCableId(ProjectData& project)
 {
-    Q_ASSERT(!idShortage(project, 0, 1));
+    Q_ASSERT(roomForIds(project, 0, 1));
     return project.nextCableId++;
 }
 
-std::optional<QString> ProjectSession::idShortage(const ProjectData& project, qsizetype nodes,
-                                                  qsizetype cables)
+Expected<void> ProjectSession::roomForIds(const ProjectData& project, qsizetype nodes,
+                                          qsizetype cables)
 {
     // Every identifier handed out stays below the counter, so `count` more fit while the counter
     // can still grow by `count`: it must not pass the largest 64-bit value.
     constexpr qint64 largest = std::numeric_limits<qint64>::max();
-    const auto shortage = [](qsizetype count, qint64 counter, const QString& noun,
-                             const QString& counterName) -> std::optional<QString> {
-        if (count <= 0 || counter <= largest - count)
-            return std::nullopt;
-        const qint64 left = largest - counter;
-        const QString plural = noun + (count == 1 ? QString() : u"s"_s);
-        const QString rest = left == 0
-                                 ? u"no "_s + noun + u" identifiers left"_s
-                                 : u"only "_s + QString::number(left) + u' ' + noun +
-                                       (left == 1 ? u" identifier left"_s : u" identifiers left"_s);
-        return u"Cannot create %1 %2: the project has %3 (%4 is %5). Nothing was changed."_s.arg(
-            QString::number(count), plural, rest, counterName, QString::number(counter));
+    const auto fits = [](qsizetype count, qint64 counter) {
+        return count <= 0 || counter <= largest - count;
     };
-    if (std::optional<QString> reason =
-            shortage(nodes, project.nextNodeId, u"node"_s, u"nextNodeId"_s))
-        return reason;
-    return shortage(cables, project.nextCableId, u"cable"_s, u"nextCableId"_s);
+    if (fits(nodes, project.nextNodeId) && fits(cables, project.nextCableId))
+        return {};
+    const bool forNodes = !fits(nodes, project.nextNodeId);
+    const qsizetype count = forNodes ? nodes : cables;
+    const qint64 counter = forNodes ? project.nextNodeId : project.nextCableId;
+    const qint64 left = largest - counter;
+    const QString wanted = forNodes ? (count == 1 ? tr("1 node") : tr("%1 nodes").arg(count))
+                                    : (count == 1 ? tr("1 cable") : tr("%1 cables").arg(count));
+    QString rest;
+    if (left == 0)
+        rest = forNodes ? tr("no node identifiers left") : tr("no cable identifiers left");
+    else if (left == 1)
+        rest = forNodes ? tr("only 1 node identifier left") : tr("only 1 cable identifier left");
+    else
+        rest =
+            (forNodes ? tr("only %1 node identifiers left") : tr("only %1 cable identifiers left"))
+                .arg(left);
+    return Error{tr("Cannot create %1: the project has %2 (%3 is %4). Nothing was changed.")
+                     .arg(wanted, rest, forNodes ? u"nextNodeId"_s : u"nextCableId"_s,
+                          QString::number(counter))};
 }
 
 bool ProjectSession::hasRoomForIds(qsizetype nodes, qsizetype cables)
 {
-    const std::optional<QString> reason = idShortage(project(), nodes, cables);
-    if (reason)
-        refuseEdit(*reason);
-    return !reason;
+    const Expected<void> room = roomForIds(project(), nodes, cables);
+    if (!room)
+        refuseEdit(room.error().message);
+    return room.hasValue();
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -6,6 +6,7 @@
 // through the document. Widget-free, so tests drive it directly.
 
 #include "model/editing_types.h"
+#include "model/expected.h"
 #include "model/project_document.h"
 #include "model/type_colors.h"
 
@@ -37,7 +38,6 @@ public:
     const QSet<qint64>& selectedCableIds() const { return m_selectedCableIds; }
     const std::optional<Cable>& selectedCable() const { return m_selectedCable; }
     void setSelectedNodes(QSet<qint64> ids);
-    void setSelectedCableIds(QSet<qint64> ids);
     void setSelectedCable(std::optional<Cable> cable);
     void setSelection(QSet<qint64> nodes, QSet<qint64> cableIds, std::optional<Cable> cable);
     void clearSelection();
@@ -51,13 +51,12 @@ public:
     const QList<ProjectData>& redoStack() const { return m_redoStack; }
 
     // Identifier allocation: takes the counter and increases it by one. The counter must have
-    // room (idShortage), so that it never passes the largest 64-bit value.
+    // room (roomForIds), so that it never passes the largest 64-bit value.
     static qint64 allocateNodeId(ProjectData& project);
     static qint64 allocateCableId(ProjectData& project);
-    // Why `nodes` new node identifiers and `cables` new cable identifiers cannot all be taken
-    // from the project's counters, or nothing when they can.
-    static std::optional<QString> idShortage(const ProjectData& project, qsizetype nodes,
-                                             qsizetype cables);
+    // Whether `nodes` new node identifiers and `cables` new cable identifiers can all be taken
+    // from the project's counters; the error says which ran out, for the user.
+    static Expected<void> roomForIds(const ProjectData& project, qsizetype nodes, qsizetype cables);
     // The check every edit that creates nodes or cables makes before it writes anything: when the
     // counters are short, the edit is refused (editRefused) and must write nothing.
     bool hasRoomForIds(qsizetype nodes, qsizetype cables);

@@ -12,6 +12,7 @@
 #include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
+#include <QTextStream>
 #include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
@@ -289,7 +290,7 @@ std::optional<CSVImportResult> runCSVImportFlow(QWidget* parent, ProjectSession&
                                                       u"Comma-separated text (*.csv)"_s);
     if (path.isEmpty())
         return std::nullopt;
-    std::optional<CSVPreviewData> preview = parseCSVPreview(path);
+    Expected<CSVPreviewData> preview = parseCSVPreview(path);
     if (!preview)
         return std::nullopt;
     CsvImportDialog sheet(std::move(*preview), session.document(), &options, parent);
@@ -302,7 +303,7 @@ std::optional<CSVImportResult> runCSVImportFlow(QWidget* parent, ProjectSession&
 
 void runCSVExportFlow(QWidget* parent, ProjectSession& session)
 {
-    auto* dialog = new QFileDialog(parent, csvExportDialogTitle);
+    auto* dialog = new QFileDialog(parent, csvExportDialogTitle());
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setNameFilter(u"Comma-separated text (*.csv)"_s);
@@ -310,8 +311,11 @@ void runCSVExportFlow(QWidget* parent, ProjectSession& session)
     dialog->selectFile(csvExportProposedFileName);
     const QPointer<ProjectSession> guarded(&session);
     QObject::connect(dialog, &QFileDialog::fileSelected, dialog, [guarded](const QString& file) {
-        if (guarded && !file.isEmpty())
-            exportCSV(file, guarded->project());
+        if (!guarded || file.isEmpty())
+            return;
+        // A failed export is reported on standard output only.
+        if (const Expected<void> written = writeCSV(file, guarded->project()); !written)
+            QTextStream(stdout) << "Failed to export CSV: " << written.error().message << Qt::endl;
     });
     dialog->open();
 }

@@ -88,7 +88,7 @@ std::optional<CSVImportResult> runCSVImportFlow(QWidget* parent, ProjectSession&
 
 // The export flow behind the export button: a save dialog titled "Export Nodes to CSV" that
 // proposes "nodes_export.csv" and does not block the application; on confirmation the current
-// nodes are written with exportCSV (a failure is reported on standard output).
+// nodes are written with writeCSV (a failure is reported on standard output).
 void runCSVExportFlow(QWidget* parent, ProjectSession& session);
 
 } // namespace velmora

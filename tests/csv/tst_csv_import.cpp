@@ -2,12 +2,16 @@
 // Import planning and apply: the sheet's texts, the duplicate test and warning, the grid
 // placement in both modes, the skip rules, and what the import does to the editing session.
 
+#include "support/files.h"
+
 #include "csv/csv_import.h"
 #include "model/project_session.h"
 
-#include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <limits>
 
 using namespace Qt::StringLiterals;
 using namespace velmora;
@@ -18,13 +22,7 @@ using Points = QList<QPointF>;
 
 NodeData node(qint64 id, const QString& ip, double y = 0.0, const QString& type = u"Device"_s)
 {
-    NodeData n;
-    n.id = id;
-    n.name = u"n"_s + QString::number(id);
-    n.type = type;
-    n.ip = ip;
-    n.y = y;
-    return n;
+    return {.id = id, .name = u"n"_s + QString::number(id), .type = type, .ip = ip, .y = y};
 }
 
 CSVRows rowsOf(const QStringList& names, const QStringList& ips)
@@ -40,11 +38,7 @@ CSVRows rowsOf(const QStringList& names, const QStringList& ips)
 QString writeFile(const QTemporaryDir& dir, const QByteArray& content)
 {
     const QString path = dir.filePath(u"import.csv"_s);
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return {};
-    file.write(content);
-    return path;
+    return test::writeFile(path, content) ? path : QString();
 }
 
 Points positions(const QList<NodeData>& nodes, qsizetype from = 0)
@@ -57,362 +51,284 @@ Points positions(const QList<NodeData>& nodes, qsizetype from = 0)
 
 } // namespace
 
-class TestCsvImport final : public QObject {
+class TestCSVImport final : public QObject {
     Q_OBJECT
 private slots:
-    void modeTexts_data();
-    void modeTexts();
-    void duplicates_data();
-    void duplicates();
-    void placement_data();
-    void placement();
-    void skipRules_data();
-    void skipRules();
-    void replaceKeepsMapAndCounter();
-    void sessionReplace();
-    void sessionAppendKeepsSelectionAndColours();
-    void sessionUnreadableFile();
-    void headerOnlyReplace();
-};
-
-void TestCsvImport::modeTexts_data()
-{
-    QTest::addColumn<CSVImportMode>("mode");
-    QTest::addColumn<qsizetype>("count");
-    QTest::addColumn<QString>("label");
-    QTest::addColumn<QString>("description");
-    QTest::newRow("replace 0") << CSVImportMode::replace << qsizetype(0) << u"Replace all nodes"_s
-                               << u"Removes 0 existing nodes and all cables"_s;
-    QTest::newRow("replace 1") << CSVImportMode::replace << qsizetype(1) << u"Replace all nodes"_s
-                               << u"Removes 1 existing node and all cables"_s;
-    QTest::newRow("append 1") << CSVImportMode::append << qsizetype(1) << u"Append to existing"_s
-                              << u"Adds to your 1 existing node"_s;
-    QTest::newRow("append 12345") << CSVImportMode::append << qsizetype(12345)
-                                  << u"Append to existing"_s
-                                  << u"Adds to your 12345 existing nodes"_s;
-}
-
-void TestCsvImport::modeTexts()
-{
-    QFETCH(CSVImportMode, mode);
-    QFETCH(qsizetype, count);
-    QFETCH(QString, label);
-    QFETCH(QString, description);
-    QCOMPARE(csvImportModeLabel(mode), label);
-    QCOMPARE(csvImportModeDescription(mode, count), description);
-    QCOMPARE(csvImportModeFromName(csvImportModeName(mode)), mode);
-    QCOMPARE(csvImportModeFromName(u"Replace"_s), std::nullopt);
-}
-
-void TestCsvImport::duplicates_data()
-{
-    QTest::addColumn<QStringList>("names");
-    QTest::addColumn<QStringList>("ips");
-    QTest::addColumn<QStringList>("projectIps");
-    QTest::addColumn<CSVImportMode>("mode");
-    QTest::addColumn<bool>("has");
-    QTest::addColumn<QString>("warning"); // empty: none
-
-    const QStringList distinct{u"a"_s, u"b"_s, u"c"_s};
-    QTest::newRow("clean replace")
-        << distinct << QStringList{u"1"_s, u"2"_s, u"3"_s} << QStringList{u"1"_s}
-        << CSVImportMode::replace << false << QString();
-    QTest::newRow("clean append") << distinct << QStringList{u"1"_s, u"2"_s, u"3"_s}
-                                  << QStringList{u"4"_s} << CSVImportMode::append << false
-                                  << QString();
-    QTest::newRow("same names replace")
-        << QStringList{u"Router"_s, u"Router"_s} << QStringList{u"1"_s, u"2"_s} << QStringList{}
-        << CSVImportMode::replace << true << u"1 duplicate found within CSV"_s;
-    QTest::newRow("one taken append")
-        << distinct << QStringList{u"1"_s, u"2"_s, u"3"_s} << QStringList{u"2"_s, u"9"_s}
-        << CSVImportMode::append << true << u"1 IP already exist in your project"_s;
-    QTest::newRow("repeats count each time")
-        << distinct << QStringList{u"7"_s, u"8"_s, u"7"_s} << QStringList{u"7"_s}
-        << CSVImportMode::append << true << u"2 IPs already exist in your project"_s;
-    QTest::newRow("0.0.0.0 never taken")
-        << distinct << QStringList{u"0.0.0.0"_s, u"1"_s, u"2"_s} << QStringList{u"0.0.0.0"_s}
-        << CSVImportMode::append << false << QString();
-    QTest::newRow("unset addresses repeat")
-        << distinct << QStringList{u"0.0.0.0"_s, u"0.0.0.0"_s, u"0.0.0.0"_s} << QStringList{}
-        << CSVImportMode::replace << true << u"1 duplicate found within CSV"_s;
-    QTest::newRow("ips and names counted together")
-        << QStringList{u"A"_s, u"A"_s, u"B"_s, u"C"_s, u"D"_s}
-        << QStringList{u"5"_s, u"6"_s, u"5"_s, u"0.0.0.0"_s, u"0.0.0.0"_s} << QStringList{}
-        << CSVImportMode::replace << true << u"3 duplicates found within CSV"_s;
-    QTest::newRow("same string as ip and name counts once")
-        << QStringList{u"x"_s, u"x"_s} << QStringList{u"x"_s, u"x"_s} << QStringList{}
-        << CSVImportMode::replace << true << u"1 duplicate found within CSV"_s;
-    QTest::newRow("taken wins over inner duplicates")
-        << QStringList{u"A"_s, u"A"_s} << QStringList{u"1"_s, u"2"_s} << QStringList{u"1"_s}
-        << CSVImportMode::append << true << u"1 IP already exist in your project"_s;
-    QTest::newRow("taken ignored in replace")
-        << QStringList{u"A"_s, u"A"_s} << QStringList{u"1"_s, u"2"_s} << QStringList{u"1"_s}
-        << CSVImportMode::replace << true << u"1 duplicate found within CSV"_s;
-}
-
-void TestCsvImport::duplicates()
-{
-    QFETCH(QStringList, names);
-    QFETCH(QStringList, ips);
-    QFETCH(QStringList, projectIps);
-    QFETCH(CSVImportMode, mode);
-    QFETCH(bool, has);
-    QFETCH(QString, warning);
-    const CSVPreviewData preview = makeCSVPreview(rowsOf(names, ips), u"/tmp/x.csv"_s);
-    ProjectData project;
-    for (qsizetype i = 0; i < projectIps.size(); ++i)
-        project.nodes.append(node(i + 1, projectIps.at(i)));
-    QCOMPARE(hasDuplicates(preview, mode, project), has);
-    QCOMPARE(duplicateWarning(preview, mode, project).value_or(QString()), warning);
-}
-
-void TestCsvImport::placement_data()
-{
-    QTest::addColumn<CSVImportMode>("mode");
-    QTest::addColumn<QList<double>>("existingY"); // empty: no nodes
-    QTest::addColumn<int>("rows");
-    QTest::addColumn<Points>("expected");
-
-    QTest::newRow("replace 3") << CSVImportMode::replace << QList<double>{900.0} << 3
-                               << Points{{100, 100}, {320, 100}, {540, 100}};
-    QTest::newRow("replace 5") << CSVImportMode::replace << QList<double>{} << 5
-                               << Points{
-                                      {100, 100}, {320, 100}, {540, 100}, {760, 100}, {100, 220}};
-    QTest::newRow("append below 400") << CSVImportMode::append << QList<double>{-20.0, 400.0, 12.5}
-                                      << 2 << Points{{100, 580}, {320, 580}};
-    QTest::newRow("append below 100")
-        << CSVImportMode::append << QList<double>{100.0} << 1 << Points{{100, 340}};
-    QTest::newRow("append to nothing")
-        << CSVImportMode::append << QList<double>{} << 1 << Points{{100, 220}};
-    // Y = -250; the row -2.08 is rounded toward zero, to -2.
-    QTest::newRow("append below -400")
-        << CSVImportMode::append << QList<double>{-400.0, -900.0} << 6
-        << Points{{100, -140}, {320, -140}, {540, -140}, {760, -140}, {100, -20}, {320, -20}};
-    // Y = -30: the row -0.25 becomes 0, not -1.
-    QTest::newRow("append below -180")
-        << CSVImportMode::append << QList<double>{-180.0} << 1 << Points{{100, 100}};
-    QTest::newRow("append below 90 exactly a row")
-        << CSVImportMode::append << QList<double>{90.0} << 1 << Points{{100, 340}};
-    QTest::newRow("append far away") << CSVImportMode::append << QList<double>{1e300} << 1
-                                     << Points{{100, 100 + 120 * std::trunc((1e300 + 150) / 120)}};
-}
-
-void TestCsvImport::placement()
-{
-    QFETCH(CSVImportMode, mode);
-    QFETCH(QList<double>, existingY);
-    QFETCH(int, rows);
-    QFETCH(Points, expected);
-
-    ProjectData project;
-    project.nextNodeId = 41;
-    for (qsizetype i = 0; i < existingY.size(); ++i)
-        project.nodes.append(node(i + 1, u"10.9.9."_s + QString::number(i), existingY.at(i)));
-    QStringList ips;
-    for (int i = 0; i < rows; ++i)
-        ips.append(u"10.0.0."_s + QString::number(i));
-    const qsizetype before = mode == CSVImportMode::append ? project.nodes.size() : 0;
-
-    const CSVImportCounts counts = applyCSVRows(project, rowsOf({}, ips), mode, true);
-    QCOMPARE(counts.added, rows);
-    QCOMPARE(counts.skipped, 0);
-    QCOMPARE(project.nodes.size(), before + rows);
-    QCOMPARE(positions(project.nodes, before), expected);
-    for (qsizetype i = 0; i < rows; ++i) {
-        const NodeData& added = project.nodes.at(before + i);
-        QCOMPARE(added.id, 41 + i);
-        QCOMPARE(added.scale, 1.0);
-        QCOMPARE(added.ip, ips.at(i));
+    void modeTexts_data()
+    {
+        QTest::addColumn<CSVImportMode>("mode");
+        QTest::addColumn<qsizetype>("count");
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("description");
+        QTest::newRow("replace 0")
+            << CSVImportMode::replace << qsizetype(0) << u"Replace all nodes"_s
+            << u"Removes 0 existing nodes and all cables"_s;
+        QTest::newRow("replace 1")
+            << CSVImportMode::replace << qsizetype(1) << u"Replace all nodes"_s
+            << u"Removes 1 existing node and all cables"_s;
+        QTest::newRow("append 1") << CSVImportMode::append << qsizetype(1)
+                                  << u"Append to existing"_s << u"Adds to your 1 existing node"_s;
+        QTest::newRow("append 12345")
+            << CSVImportMode::append << qsizetype(12345) << u"Append to existing"_s
+            << u"Adds to your 12345 existing nodes"_s;
     }
-    QCOMPARE(project.nextNodeId, 41 + rows);
-}
 
-void TestCsvImport::skipRules_data()
-{
-    QTest::addColumn<CSVImportMode>("mode");
-    QTest::addColumn<bool>("skip");
-    QTest::addColumn<QStringList>("projectIps");
-    QTest::addColumn<QStringList>("fileIps");
-    QTest::addColumn<QStringList>("addedIps");
+    void modeTexts()
+    {
+        QFETCH(CSVImportMode, mode);
+        QFETCH(qsizetype, count);
+        QFETCH(QString, label);
+        QFETCH(QString, description);
+        QCOMPARE(csvImportModeLabel(mode), label);
+        QCOMPARE(csvImportModeDescription(mode, count), description);
+        const QString name = mode == CSVImportMode::replace ? u"replace"_s : u"append"_s;
+        QCOMPARE(csvImportModeFromName(name), mode);
+        QCOMPARE(csvImportModeFromName(u"Mode::"_s + name), std::nullopt);
+    }
 
-    QTest::newRow("append skips a taken address")
-        << CSVImportMode::append << true << QStringList{u"10.0.0.1"_s}
-        << QStringList{u"10.0.0.2"_s, u"10.0.0.1"_s, u"10.0.0.3"_s}
-        << QStringList{u"10.0.0.2"_s, u"10.0.0.3"_s};
-    QTest::newRow("replace skips the second of a pair")
-        << CSVImportMode::replace << true << QStringList{u"10.0.0.5"_s}
-        << QStringList{u"10.0.0.5"_s, u"10.0.0.5"_s} << QStringList{u"10.0.0.5"_s};
-    QTest::newRow("unset addresses are all added")
-        << CSVImportMode::append << true << QStringList{u"0.0.0.0"_s}
-        << QStringList{u"0.0.0.0"_s, u"0.0.0.0"_s} << QStringList{u"0.0.0.0"_s, u"0.0.0.0"_s};
-    QTest::newRow("the empty address is not exempt")
-        << CSVImportMode::replace << true << QStringList{}
-        << QStringList{QString(), QString(), u"x"_s} << QStringList{QString(), u"x"_s};
-    QTest::newRow("skip off adds everything")
-        << CSVImportMode::append << false << QStringList{u"10.0.0.1"_s}
-        << QStringList{u"10.0.0.1"_s, u"10.0.0.1"_s} << QStringList{u"10.0.0.1"_s, u"10.0.0.1"_s};
-}
+    void duplicates_data()
+    {
+        // Names, addresses of the file and addresses of the project, comma-separated.
+        QTest::addColumn<QString>("names");
+        QTest::addColumn<QString>("ips");
+        QTest::addColumn<QString>("projectIps");
+        QTest::addColumn<CSVImportMode>("mode");
+        QTest::addColumn<bool>("has");
+        QTest::addColumn<QString>("warning"); // empty: none
+        const auto replace = CSVImportMode::replace;
+        const auto append = CSVImportMode::append;
+        QTest::newRow("clean replace")
+            << u"a,b,c"_s << u"1,2,3"_s << u"1"_s << replace << false << QString();
+        QTest::newRow("same names replace") << u"R,R"_s << u"1,2"_s << QString() << replace << true
+                                            << u"1 duplicate found within CSV"_s;
+        QTest::newRow("one taken append") << u"a,b,c"_s << u"1,2,3"_s << u"2,9"_s << append << true
+                                          << u"1 IP already exist in your project"_s;
+        QTest::newRow("repeats count each time")
+            << u"a,b,c"_s << u"7,8,7"_s << u"7"_s << append << true
+            << u"2 IPs already exist in your project"_s;
+        QTest::newRow("0.0.0.0 never taken")
+            << u"a,b,c"_s << u"0.0.0.0,1,2"_s << u"0.0.0.0"_s << append << false << QString();
+        QTest::newRow("ips and names counted together")
+            << u"A,A,B,C,D"_s << u"5,6,5,0.0.0.0,0.0.0.0"_s << QString() << replace << true
+            << u"3 duplicates found within CSV"_s;
+        QTest::newRow("same string as ip and name counts once")
+            << u"x,x"_s << u"x,x"_s << QString() << replace << true
+            << u"1 duplicate found within CSV"_s;
+        QTest::newRow("taken wins over inner duplicates")
+            << u"A,A"_s << u"1,2"_s << u"1"_s << append << true
+            << u"1 IP already exist in your project"_s;
+        QTest::newRow("taken ignored in replace") << u"A,A"_s << u"1,2"_s << u"1"_s << replace
+                                                  << true << u"1 duplicate found within CSV"_s;
+    }
 
-void TestCsvImport::skipRules()
-{
-    QFETCH(CSVImportMode, mode);
-    QFETCH(bool, skip);
-    QFETCH(QStringList, projectIps);
-    QFETCH(QStringList, fileIps);
-    QFETCH(QStringList, addedIps);
+    void duplicates()
+    {
+        QFETCH(QString, names);
+        QFETCH(QString, ips);
+        QFETCH(QString, projectIps);
+        QFETCH(CSVImportMode, mode);
+        QFETCH(bool, has);
+        QFETCH(QString, warning);
+        const CSVPreviewData preview =
+            makeCSVPreview(rowsOf(names.split(u','), ips.split(u',')), u"/tmp/x.csv"_s);
+        ProjectData project;
+        const QStringList taken = projectIps.split(u',', Qt::SkipEmptyParts);
+        for (qsizetype i = 0; i < taken.size(); ++i)
+            project.nodes.append(node(i + 1, taken.at(i)));
+        QCOMPARE(hasDuplicates(preview, mode, project), has);
+        QCOMPARE(duplicateWarning(preview, mode, project).value_or(QString()), warning);
+    }
 
-    ProjectData project;
-    project.nextNodeId = 100;
-    for (qsizetype i = 0; i < projectIps.size(); ++i)
-        project.nodes.append(node(i + 1, projectIps.at(i), 0.0));
-    const qsizetype before = mode == CSVImportMode::append ? project.nodes.size() : 0;
+    // Where the rows land, which are skipped, and the identifiers they take.
+    void applyRows_data()
+    {
+        QTest::addColumn<CSVImportMode>("mode");
+        QTest::addColumn<bool>("skip");
+        QTest::addColumn<QList<double>>("existingY"); // project nodes at 10.9.9.0, 10.9.9.1...
+        QTest::addColumn<QString>("fileIps");         // comma-separated
+        QTest::addColumn<QString>("addedIps");
+        QTest::addColumn<Points>("expected");
+        const auto replace = CSVImportMode::replace;
+        const auto append = CSVImportMode::append;
+        const QList<double> none;
+        QTest::newRow("replace 3") << replace << true << QList<double>{900.0} << u"1,2,3"_s
+                                   << u"1,2,3"_s << Points{{100, 100}, {320, 100}, {540, 100}};
+        QTest::newRow("replace 5")
+            << replace << true << none << u"1,2,3,4,5"_s << u"1,2,3,4,5"_s
+            << Points{{100, 100}, {320, 100}, {540, 100}, {760, 100}, {100, 220}};
+        QTest::newRow("append below 400") << append << true << QList<double>{-20.0, 400.0, 12.5}
+                                          << u"1,2"_s << u"1,2"_s << Points{{100, 580}, {320, 580}};
+        QTest::newRow("append below 100")
+            << append << true << QList<double>{100.0} << u"1"_s << u"1"_s << Points{{100, 340}};
+        QTest::newRow("append to nothing")
+            << append << true << none << u"1"_s << u"1"_s << Points{{100, 220}};
+        // Y = -250; the row -2.08 is rounded toward zero, to -2.
+        QTest::newRow("append below -400")
+            << append << true << QList<double>{-400.0, -900.0} << u"1,2,3,4,5,6"_s
+            << u"1,2,3,4,5,6"_s
+            << Points{{100, -140}, {320, -140}, {540, -140}, {760, -140}, {100, -20}, {320, -20}};
+        // Y = -30: the row -0.25 becomes 0, not -1.
+        QTest::newRow("append below -180")
+            << append << true << QList<double>{-180.0} << u"1"_s << u"1"_s << Points{{100, 100}};
+        QTest::newRow("append far away")
+            << append << true << QList<double>{1e300} << u"1"_s << u"1"_s
+            << Points{{100, 100 + 120 * std::trunc((1e300 + 150) / 120)}};
+        // Skipped rows take no grid slot and no identifier.
+        QTest::newRow("append skips a taken address")
+            << append << true << QList<double>{0.0} << u"2,10.9.9.0,3"_s << u"2,3"_s
+            << Points{{100, 220}, {320, 220}};
+        QTest::newRow("replace skips the second of a pair")
+            << replace << true << QList<double>{0.0} << u"10.9.9.0,10.9.9.0"_s << u"10.9.9.0"_s
+            << Points{{100, 100}};
+        QTest::newRow("unset addresses are all added")
+            << append << true << none << u"0.0.0.0,0.0.0.0"_s << u"0.0.0.0,0.0.0.0"_s
+            << Points{{100, 220}, {320, 220}};
+        QTest::newRow("the empty address is not exempt")
+            << replace << true << none << u",,x"_s << u",x"_s << Points{{100, 100}, {320, 100}};
+        QTest::newRow("skip off adds everything")
+            << append << false << QList<double>{0.0} << u"10.9.9.0,10.9.9.0"_s
+            << u"10.9.9.0,10.9.9.0"_s << Points{{100, 220}, {320, 220}};
+    }
 
-    const CSVImportCounts counts = applyCSVRows(project, rowsOf({}, fileIps), mode, skip);
-    QCOMPARE(counts.added, addedIps.size());
-    QCOMPARE(counts.skipped, fileIps.size() - addedIps.size());
-    QStringList added;
-    for (qsizetype i = before; i < project.nodes.size(); ++i)
-        added.append(project.nodes.at(i).ip);
-    QCOMPARE(added, addedIps);
-    // Skipped rows take no grid slot and no identifier.
-    const double firstY = mode == CSVImportMode::append ? 220.0 : 100.0;
-    Points expected;
-    for (qsizetype i = 0; i < addedIps.size(); ++i)
-        expected.append(QPointF(100 + 220 * (i % 4), firstY + 120 * (i / 4)));
-    QCOMPARE(positions(project.nodes, before), expected);
-    QCOMPARE(project.nextNodeId, 100 + addedIps.size());
-}
+    void applyRows()
+    {
+        QFETCH(CSVImportMode, mode);
+        QFETCH(bool, skip);
+        QFETCH(QList<double>, existingY);
+        QFETCH(QString, fileIps);
+        QFETCH(QString, addedIps);
+        QFETCH(Points, expected);
+        ProjectData project;
+        project.nextNodeId = 41;
+        for (qsizetype i = 0; i < existingY.size(); ++i)
+            project.nodes.append(node(i + 1, u"10.9.9.%1"_s.arg(i), existingY.at(i)));
+        const qsizetype before = mode == CSVImportMode::append ? project.nodes.size() : 0;
+        const QStringList file = fileIps.split(u',');
+        const QStringList wanted = addedIps.split(u',');
 
-void TestCsvImport::replaceKeepsMapAndCounter()
-{
-    ProjectData project;
-    project.nodes = {node(1, u"1"_s), node(2, u"2"_s)};
-    project.cables = {CableData{5, {}}};
-    project.map = MapData{QByteArray("img"), 1, 2, 3};
-    project.viewSettings.zoom = 2.5;
-    project.nextNodeId = 3;
-    project.typeColors = {TypeColorData{u"Device"_s, 1, 0, 0}};
-    const ProjectData before = project;
+        const CSVImportCounts counts = applyCSVRows(project, rowsOf({}, file), mode, skip);
+        QCOMPARE(counts.added, wanted.size());
+        QCOMPARE(counts.skipped, file.size() - wanted.size());
+        QCOMPARE(project.nodes.size(), before + wanted.size());
+        QCOMPARE(positions(project.nodes, before), expected);
+        for (qsizetype i = 0; i < wanted.size(); ++i) {
+            const NodeData& added = project.nodes.at(before + i);
+            QCOMPARE(added.id, 41 + i);
+            QCOMPARE(added.ip, wanted.at(i));
+            QCOMPARE(added.scale, 1.0);
+        }
+        QCOMPARE(project.nextNodeId, 41 + wanted.size());
+    }
 
-    applyCSVRows(project, rowsOf({}, {u"9"_s}), CSVImportMode::replace, true);
-    QCOMPARE(project.nodes.size(), 1);
-    QCOMPARE(project.nodes.first().id, 3);
-    QVERIFY(project.cables.isEmpty());
-    QCOMPARE(project.map, before.map);
-    QCOMPARE(project.viewSettings, before.viewSettings);
-    QCOMPARE(project.nextNodeId, 4);
-}
+    // Replace empties nodes, cables and the type colour map and clears the selection; the map,
+    // the view and nextNodeId stay. One undo step takes it all back.
+    void sessionReplace_data()
+    {
+        QTest::addColumn<QByteArray>("csv");
+        QTest::addColumn<QStringList>("types"); // of the nodes added, which get palette 0, 1...
+        QTest::newRow("three rows, one skipped")
+            << QByteArray("Name,Type,IP\nCam,Camera,10.0.0.1\nSen,Sensor,10.0.0.2\n"
+                          "Cam2,Camera,10.0.0.1\n")
+            << QStringList{u"Camera"_s, u"Sensor"_s};
+        QTest::newRow("header only") << QByteArray("Name,Type,IP\n") << QStringList{};
+    }
 
-void TestCsvImport::sessionReplace()
-{
-    ProjectData start;
-    start.nodes = {node(1, u"10.0.0.1"_s, 0, u"Old"_s), node(2, u"10.0.0.2"_s, 0, u"Old"_s)};
-    start.nextNodeId = 3;
-    ProjectDocument document(start);
-    ProjectSession session(&document);
-    session.ensureTypeColors();
-    session.setSelectedNodes({1, 2});
+    void sessionReplace()
+    {
+        QFETCH(QByteArray, csv);
+        QFETCH(QStringList, types);
+        ProjectData start;
+        start.nodes = {node(1, u"10.0.0.1"_s, 0, u"Old"_s), node(2, u"10.0.0.2"_s, 0, u"Old"_s)};
+        start.cables = {CableData{.id = 5}};
+        start.map = MapData{.imageData = QByteArray("img")};
+        start.viewSettings.zoom = 2.5;
+        start.nextNodeId = 3;
+        ProjectDocument document(start);
+        ProjectSession session(&document);
+        session.ensureTypeColors();
+        session.setSelectedNodes({1, 2});
 
-    QTemporaryDir dir;
-    const QString path = writeFile(
-        dir, "Name,Type,IP\nCam,Camera,10.0.0.1\nSen,Sensor,10.0.0.2\nCam2,Camera,10.0.0.1\n");
-    const CSVImportResult result = importCSV(session, path, CSVImportMode::replace, true);
-    QVERIFY(result.isApplied);
-    QCOMPARE(result.mode, CSVImportMode::replace);
-    QCOMPARE(result.added, 2);
-    QCOMPARE(result.skipped, 1);
+        QTemporaryDir dir;
+        const CSVImportResult result =
+            importCSV(session, writeFile(dir, csv), CSVImportMode::replace, true);
+        QVERIFY(result);
+        QCOMPARE(result->added, types.size());
+        const ProjectData& project = session.project();
+        QCOMPARE(project.nodes.size(), types.size());
+        QVERIFY(project.cables.isEmpty());
+        QCOMPARE(project.map, start.map);
+        QCOMPARE(project.viewSettings, start.viewSettings);
+        QCOMPARE(project.nextNodeId, 3 + types.size());
+        QVERIFY(session.selectedNodes().isEmpty());
+        QCOMPARE(session.typeColorMap().keys(), types);
+        for (qsizetype i = 0; i < types.size(); ++i)
+            QCOMPARE(session.typeColorMap().value(types.at(i)), colorPalette.at(size_t(i)));
+        QCOMPARE(session.visibleTypes().size(), types.size());
+        QCOMPARE(session.undoStack().size(), 1);
+        session.undo();
+        QCOMPARE(session.project(), start);
+    }
 
-    const ProjectData& project = session.project();
-    QCOMPARE(project.nodes.size(), 2);
-    QCOMPARE(project.nodes.at(0).id, 3);
-    QCOMPARE(project.nodes.at(1).id, 4);
-    QCOMPARE(project.nextNodeId, 5);
-    QVERIFY(session.selectedNodes().isEmpty());
-    // The map was emptied: the old type is gone and the new ones start at palette colour 0.
-    QCOMPARE(session.typeColorMap().keys(), (QStringList{u"Camera"_s, u"Sensor"_s}));
-    QCOMPARE(session.typeColorMap().value(u"Camera"_s), colorPalette[0]);
-    QCOMPARE(session.typeColorMap().value(u"Sensor"_s), colorPalette[1]);
-    QCOMPARE(session.visibleTypes().size(), 2);
+    void sessionAppendKeepsSelectionAndColours()
+    {
+        ProjectData start;
+        start.nodes = {node(1, u"10.0.0.1"_s, 40, u"Router"_s),
+                       node(2, u"10.0.0.2"_s, 0, u"Switch"_s), node(3, u"10.0.0.3"_s, 0, u"AP"_s)};
+        start.nextNodeId = 10;
+        ProjectDocument document(start);
+        ProjectSession session(&document);
+        session.ensureTypeColors();
+        session.hideAllTypes();
+        session.setSelectedNodes({2});
+        const Rgb routerColour = session.typeColorMap().value(u"Router"_s);
 
-    QCOMPARE(session.undoStack().size(), 1);
-    session.undo();
-    QCOMPARE(session.project(), start);
-}
+        QTemporaryDir dir;
+        const QString path =
+            writeFile(dir, "a,Camera,10.0.0.3\nb,Sensor,10.0.0.4\nc,Router,10.0.0.5\n");
+        const CSVImportResult result = importCSV(session, path, CSVImportMode::append, true);
+        QVERIFY(result);
+        QCOMPARE(result->skipped, 1);
+        QCOMPARE(session.project().nodes.size(), 5);
+        QCOMPARE(session.project().nodes.at(3).name, u"b"_s);
+        QCOMPARE(session.selectedNodes(), QSet<qint64>{2});
+        // The counter restarts for each call: the first new type takes colour 0 again.
+        QCOMPARE(session.typeColorMap().value(u"Sensor"_s), colorPalette[0]);
+        QCOMPARE(session.typeColorMap().value(u"Router"_s), routerColour);
+        QCOMPARE(session.visibleTypes().size(), 4);
+    }
 
-void TestCsvImport::sessionAppendKeepsSelectionAndColours()
-{
-    ProjectData start;
-    start.nodes = {node(1, u"10.0.0.1"_s, 40, u"Router"_s), node(2, u"10.0.0.2"_s, 0, u"Switch"_s),
-                   node(3, u"10.0.0.3"_s, 0, u"AP"_s)};
-    start.nextNodeId = 10;
-    ProjectDocument document(start);
-    ProjectSession session(&document);
-    session.ensureTypeColors();
-    session.hideAllTypes();
-    session.setSelectedNodes({2});
-    const Rgb routerColour = session.typeColorMap().value(u"Router"_s);
+    void nothingToImport()
+    {
+        ProjectData start;
+        start.nodes = {node(1, u"10.0.0.1"_s)};
+        start.nextNodeId = std::numeric_limits<qint64>::max() - 1;
+        ProjectDocument document(start);
+        ProjectSession session(&document);
+        session.setSelectedNodes({1});
+        QSignalSpy refused(&session, &ProjectSession::editRefused);
+        QTemporaryDir dir;
+        const QString twoRows = dir.filePath(u"two.csv"_s);
+        QVERIFY(test::writeFile(twoRows, "a,Device,10.0.0.2\nb,Device,10.0.0.3\n"));
 
-    QTemporaryDir dir;
-    const QString path =
-        writeFile(dir, "a,Camera,10.0.0.3\nb,Sensor,10.0.0.4\nc,Router,10.0.0.5\n");
-    const CSVImportResult result = importCSV(session, path, CSVImportMode::append, true);
-    QVERIFY(result.isApplied);
-    QCOMPARE(result.added, 2);
-    QCOMPARE(result.skipped, 1);
-    QCOMPARE(session.project().nodes.size(), 5);
-    QCOMPARE(session.project().nodes.at(3).name, u"b"_s);
-    QCOMPARE(session.project().nodes.at(3).y, 220.0); // largest y 40: Y 190, row 1
-    QCOMPARE(session.selectedNodes(), QSet<qint64>{2});
-    // The counter restarts for each call: the first new type takes colour 0 again.
-    QCOMPARE(session.typeColorMap().value(u"Sensor"_s), colorPalette[0]);
-    QCOMPARE(session.typeColorMap().value(u"Router"_s), routerColour);
-    QCOMPARE(session.visibleTypes().size(), 4);
-}
+        // Too few identifiers left: refused, with the reason, before anything is recorded.
+        CSVImportResult result = importCSV(session, twoRows, CSVImportMode::append, true);
+        QVERIFY(!result && result.error().isRefused);
+        QCOMPARE(refused.size(), 1);
+        QCOMPARE(refused.first().first().toString(), result.error().message);
+        QVERIFY(session.undoStack().isEmpty());
 
-void TestCsvImport::sessionUnreadableFile()
-{
-    ProjectData start;
-    start.nodes = {node(1, u"10.0.0.1"_s)};
-    ProjectDocument document(start);
-    ProjectSession session(&document);
-    session.setSelectedNodes({1});
-
-    QTemporaryDir dir;
-    const QString path = writeFile(dir, "\n\r\n");
-    for (const QString& file : {path, dir.filePath(u"gone.csv"_s)}) {
-        const CSVImportResult result = importCSV(session, file, CSVImportMode::replace, true);
-        QVERIFY(!result.isApplied);
-        QVERIFY(!result.error.isEmpty());
+        // A file that yields nothing (no longer there, only line ends) changes nothing, but the
+        // undo snapshot is taken before the read.
+        for (const QString& file : {dir.filePath(u"gone.csv"_s), writeFile(dir, "\n\r\n")}) {
+            result = importCSV(session, file, CSVImportMode::replace, true);
+            QVERIFY(!result && !result.error().isRefused);
+            QVERIFY(!result.error().message.isEmpty());
+        }
         QCOMPARE(session.project(), start);
         QCOMPARE(session.selectedNodes(), QSet<qint64>{1});
+        QCOMPARE(session.undoStack().size(), 2);
     }
-    QCOMPARE(session.undoStack().size(), 2); // the snapshot is recorded before the read
-}
+};
 
-void TestCsvImport::headerOnlyReplace()
-{
-    ProjectData start;
-    start.nodes = {node(1, u"1"_s, 0, u"Router"_s)};
-    start.cables = {CableData{1, {}}};
-    start.nextNodeId = 2;
-    ProjectDocument document(start);
-    ProjectSession session(&document);
-    session.ensureTypeColors();
-
-    QTemporaryDir dir;
-    const QString path = writeFile(dir, "Name,Type,IP\n");
-    const std::optional<CSVPreviewData> preview = parseCSVPreview(path);
-    QVERIFY(preview);
-    QCOMPARE(preview->totalRows, 0);
-
-    const CSVImportResult result = importCSV(session, path, CSVImportMode::replace, true);
-    QVERIFY(result.isApplied);
-    QCOMPARE(result.added, 0);
-    QVERIFY(session.project().nodes.isEmpty());
-    QVERIFY(session.project().cables.isEmpty());
-    QVERIFY(session.typeColorMap().isEmpty());
-    QCOMPARE(session.project().nextNodeId, 2);
-}
-
-QTEST_GUILESS_MAIN(TestCsvImport)
+QTEST_GUILESS_MAIN(TestCSVImport)
 #include "tst_csv_import.moc"

@@ -1,18 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The project file format: what a new project looks like, that every project survives a round
-// trip, and that broken files are refused with a message that says what and where.
+// The project file: what a new project looks like, that every project is written as QJsonDocument
+// would write it and reads back, that broken files are refused with a message that says what and
+// where, and how files that cannot be read or written are reported.
 
 #include "reference_text.h"
+#include "support/files.h"
 
 #include "model/project_codec.h"
+#include "model/project_file.h"
 
+#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTemporaryDir>
 #include <QTest>
 
-#include <cmath>
 #include <limits>
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 using namespace velmora;
@@ -24,7 +29,6 @@ namespace {
 ProjectData richProject()
 {
     ProjectData p;
-    p.schemaVersion = 1;
     p.projectName = u"Büro 3. OG — Netz ✓ 🖧"_s;
     p.nodes = {
         {1, u"Router"_s, u"Router"_s, u"192.168.1.1"_s, 10.5, -20.25, 1.0},
@@ -32,36 +36,20 @@ ProjectData richProject()
         {std::numeric_limits<qint64>::max(), u"Kamera 日本"_s, u""_s, u""_s, -1e300, 3.0, 0.0},
         {-7, u"Negative"_s, u"AP"_s, u"10.0.0.1"_s, -0.0, 123456789.123456789, -1.0},
     };
-    CableData cable{3, {}};
-    cable.points = {
-        {u"node"_s, 0.0, 0.0, qint64(1), 0.7853981633974483},
-        {u"free"_s, 250.5, 99.75, std::nullopt, 0.0},
-        {u"node"_s, 0.0, 0.0, std::numeric_limits<qint64>::min(), -3.14},
-    };
-    p.cables = {cable, CableData{4, {}}};
-    MapData map;
+    p.cables = {CableData{3,
+                          {{u"node"_s, 0.0, 0.0, qint64(1), 0.7853981633974483},
+                           {u"free"_s, 250.5, 99.75, std::nullopt, 0.0},
+                           {u"node"_s, 0.0, 0.0, std::numeric_limits<qint64>::min(), -3.14}}},
+                CableData{4, {}}};
     QByteArray image(1000, '\0');
     for (int i = 0; i < image.size(); ++i)
         image[i] = char(i * 37 % 256);
-    map.imageData = image;
-    map.positionX = 100;
-    map.positionY = 50.5;
-    map.scale = 0.75;
-    p.map = map;
+    p.map = MapData{image, 100, 50.5, 0.75};
     p.nextNodeId = 9007199254740993; // not representable as a double
     p.nextCableId = 5;
     p.viewSettings = {1.5, -30.0, 45.25, 0.5, 0.3};
     p.typeColors = {{u"Router"_s, 0.29, 0.87, 0.5}, {u"Kamera 日本"_s, 1.0, 0.0, 0.333}};
     return p;
-}
-
-QJsonObject parse(const QByteArray& text)
-{
-    QJsonParseError error;
-    const QJsonDocument doc = QJsonDocument::fromJson(text, &error);
-    if (error.error != QJsonParseError::NoError)
-        qFatal("encoder wrote invalid JSON: %s", qPrintable(error.errorString()));
-    return doc.object();
 }
 
 QByteArray encoded(const ProjectData& project)
@@ -72,37 +60,14 @@ QByteArray encoded(const ProjectData& project)
     return *result;
 }
 
+QJsonObject parse(const QByteArray& text)
+{
+    return QJsonDocument::fromJson(text).object();
+}
+
 QByteArray toText(const QJsonObject& root)
 {
     return QJsonDocument(root).toJson();
-}
-
-// Every required key of every record, as (object path, key); the object path uses the same
-// notation as the decoder's messages.
-struct RequiredKey {
-    QString path;
-    QString key;
-};
-
-QList<RequiredKey> requiredKeys()
-{
-    QList<RequiredKey> keys;
-    for (const char* k : {"schemaVersion", "projectName", "nodes", "cables", "nextNodeId",
-                          "nextCableId", "viewSettings", "typeColors"})
-        keys.append({QString(), QString::fromLatin1(k)});
-    for (const char* k : {"id", "name", "type", "ip", "x", "y", "scale"})
-        keys.append({u"nodes[1]"_s, QString::fromLatin1(k)});
-    for (const char* k : {"id", "points"})
-        keys.append({u"cables[0]"_s, QString::fromLatin1(k)});
-    for (const char* k : {"type", "x", "y", "anchorAngle"})
-        keys.append({u"cables[0].points[2]"_s, QString::fromLatin1(k)});
-    for (const char* k : {"positionX", "positionY", "scale"})
-        keys.append({u"map"_s, QString::fromLatin1(k)});
-    for (const char* k : {"zoom", "panX", "panY", "mapOpacity", "mapSaturation"})
-        keys.append({u"viewSettings"_s, QString::fromLatin1(k)});
-    for (const char* k : {"type", "red", "green", "blue"})
-        keys.append({u"typeColors[1]"_s, QString::fromLatin1(k)});
-    return keys;
 }
 
 // Applies `edit` to the JSON value at `path` ("nodes[1]", "cables[0].points[2]", "map", "").
@@ -132,16 +97,14 @@ template <typename Edit> QJsonValue editAt(QJsonValue value, QStringView path, E
     return object;
 }
 
-// JSON written with single quotes for readability: q("{'a':1}") is {"a":1}.
-QByteArray q(const char* text)
-{
-    return QByteArray(text).replace('\'', '"');
-}
-
 template <typename Edit> QByteArray editedRich(const QString& path, Edit edit)
 {
-    const QJsonValue root = editAt(QJsonValue(parse(encoded(richProject()))), path, edit);
-    return toText(root.toObject());
+    return toText(editAt(QJsonValue(parse(encoded(richProject()))), path, edit).toObject());
+}
+
+QByteArray replacedInRich(const QString& path, const QJsonValue& value)
+{
+    return editedRich(path, [value](QJsonValue) { return value; });
 }
 
 } // namespace
@@ -150,60 +113,23 @@ class TestProjectCodec final : public QObject {
     Q_OBJECT
 
 private slots:
-    void newProjectHasExactlyTheEightMembers()
+    void newProjectFile()
     {
-        const QJsonObject root = parse(encoded(ProjectData{}));
-        QCOMPARE(root.keys(), QStringList({u"cables"_s, u"nextCableId"_s, u"nextNodeId"_s,
-                                           u"nodes"_s, u"projectName"_s, u"schemaVersion"_s,
-                                           u"typeColors"_s, u"viewSettings"_s}));
-        QCOMPARE(root.value("cables"_L1), QJsonValue(QJsonArray()));
-        QCOMPARE(root.value("nodes"_L1), QJsonValue(QJsonArray()));
-        QCOMPARE(root.value("typeColors"_L1), QJsonValue(QJsonArray()));
-        QCOMPARE(root.value("nextCableId"_L1).toInteger(-1), 1);
-        QCOMPARE(root.value("nextNodeId"_L1).toInteger(-1), 1);
-        QCOMPARE(root.value("schemaVersion"_L1).toInteger(-1), 1);
-        QCOMPARE(root.value("projectName"_L1).toString(), u"Untitled"_s);
-        const QJsonObject view = root.value("viewSettings"_L1).toObject();
-        QCOMPARE(view.keys(), QStringList({u"mapOpacity"_s, u"mapSaturation"_s, u"panX"_s,
-                                           u"panY"_s, u"zoom"_s}));
-        QCOMPARE(view.value("zoom"_L1).toDouble(-1), 1.0);
-        QCOMPARE(view.value("panX"_L1).toDouble(-1), 0.0);
-        QCOMPARE(view.value("panY"_L1).toDouble(-1), 0.0);
-        QCOMPARE(view.value("mapOpacity"_L1).toDouble(-1), 1.0);
-        QCOMPARE(view.value("mapSaturation"_L1).toDouble(-1), 1.0);
+        QCOMPARE(encoded(ProjectData{}),
+                 QByteArray("{\n    \"cables\": [\n    ],\n    \"nextCableId\": 1,\n"
+                            "    \"nextNodeId\": 1,\n    \"nodes\": [\n    ],\n"
+                            "    \"projectName\": \"Untitled\",\n    \"schemaVersion\": 1,\n"
+                            "    \"typeColors\": [\n    ],\n    \"viewSettings\": {\n"
+                            "        \"mapOpacity\": 1,\n        \"mapSaturation\": 1,\n"
+                            "        \"panX\": 0,\n        \"panY\": 0,\n        \"zoom\": 1\n"
+                            "    }\n}\n"));
     }
 
-    void writesSortedPrettyTextWithoutNull()
-    {
-        const QByteArray text = encoded(richProject());
-        QVERIFY(!text.contains("null"));
-        QVERIFY(text.count('\n') > 50); // one member or element per line
-        // Top-level members in ascending key order, each on its own line.
-        qsizetype last = -1;
-        for (const char* key : {"cables", "map", "nextCableId", "nextNodeId", "nodes",
-                                "projectName", "schemaVersion", "typeColors", "viewSettings"}) {
-            const qsizetype at = text.indexOf("\n    \"" + QByteArray(key) + "\": ");
-            QVERIFY2(at > last, key);
-            last = at;
-        }
-        // Within a cable point: anchorAngle, nodeId, type, x, y.
-        const qsizetype point = text.indexOf("\"anchorAngle\"");
-        qsizetype previous = point;
-        for (const char* key : {"\"nodeId\"", "\"type\"", "\"x\"", "\"y\""}) {
-            const qsizetype at = text.indexOf(key, point);
-            QVERIFY2(at > previous, key);
-            previous = at;
-        }
-        // Integers exactly, the image as one line of standard Base64.
-        QVERIFY(text.contains("\"nextNodeId\": 9007199254740993"));
-        QVERIFY(
-            text.contains("\"imageData\": \"" + richProject().map->imageData->toBase64() + "\""));
-    }
-
-    void textIsWhatQJsonDocumentWrites_data()
+    // The text is exactly QJsonDocument's for the same records (sorted keys, number forms,
+    // escapes, standard Base64 with padding, optional members left out), and reads back.
+    void writesWhatQJsonDocumentWritesAndReadsItBack_data()
     {
         QTest::addColumn<ProjectData>("project");
-        QTest::newRow("new project") << ProjectData{};
         QTest::newRow("rich") << richProject();
         ProjectData strings;
         strings.projectName =
@@ -220,10 +146,23 @@ private slots:
         for (qsizetype i = 0; i < values.size(); ++i)
             numbers.nodes.append({i, QString(), QString(), QString(), values.at(i), -values.at(i),
                                   values.at(values.size() - 1 - i)});
+        numbers.nextCableId = std::numeric_limits<qint64>::min();
+        numbers.schemaVersion = -3;
         QTest::newRow("numbers") << numbers;
+        for (const int size : {0, 1, 2}) {
+            ProjectData image = richProject();
+            image.map->imageData = QByteArray(size, '\xff');
+            QTest::addRow("image of %d bytes", size) << image;
+        }
+        ProjectData noImage = richProject();
+        noImage.map->imageData.reset();
+        QTest::newRow("map without image") << noImage;
+        ProjectData noMap = richProject();
+        noMap.map.reset();
+        QTest::newRow("no map") << noMap;
     }
 
-    void textIsWhatQJsonDocumentWrites()
+    void writesWhatQJsonDocumentWritesAndReadsItBack()
     {
         QFETCH(ProjectData, project);
         const QByteArray text = encoded(project);
@@ -233,106 +172,12 @@ private slots:
         QVERIFY(*decoded == project);
     }
 
-    void imageIsStandardBase64_data()
-    {
-        QTest::addColumn<int>("size");
-        for (int size : {0, 1, 2, 3, 4, 5, 6, 255, 256, 257})
-            QTest::addRow("%d bytes", size) << size;
-    }
-
-    void imageIsStandardBase64()
-    {
-        QFETCH(int, size);
-        QByteArray image(size, '\0');
-        for (int i = 0; i < size; ++i)
-            image[i] = char(255 - i * 7);
-        ProjectData p;
-        p.map = MapData{image, 1, 2, 3};
-        const QJsonObject root = parse(encoded(p));
-        QCOMPARE(root.value("map"_L1).toObject().value("imageData"_L1).toString().toLatin1(),
-                 image.toBase64());
-        const Expected<ProjectData> decoded = decodeProject(encoded(p));
-        QVERIFY(decoded);
-        QCOMPARE(decoded->map->imageData, image);
-    }
-
-    void optionalMembersAreLeftOut()
-    {
-        ProjectData p = richProject();
-        p.map->imageData.reset();
-        const QJsonObject root = parse(encoded(p));
-        const QJsonObject map = root.value("map"_L1).toObject();
-        QCOMPARE(map.keys(), QStringList({u"positionX"_s, u"positionY"_s, u"scale"_s}));
-        const QJsonArray points =
-            root.value("cables"_L1).toArray().at(0).toObject().value("points"_L1).toArray();
-        QVERIFY(points.at(0).toObject().contains("nodeId"_L1));
-        QCOMPARE(points.at(1).toObject().keys(),
-                 QStringList({u"anchorAngle"_s, u"type"_s, u"x"_s, u"y"_s}));
-    }
-
-    void encodingIsDeterministic()
-    {
-        const QByteArray first = encoded(richProject());
-        QCOMPARE(encoded(richProject()), first);
-        // Decoding and encoding again gives the same bytes.
-        const Expected<ProjectData> decoded = decodeProject(first);
-        QVERIFY2(decoded, qPrintable(decoded.error().message));
-        QCOMPARE(encoded(*decoded), first);
-    }
-
-    void roundTrip_data()
-    {
-        QTest::addColumn<ProjectData>("project");
-        QTest::newRow("new project") << ProjectData{};
-        QTest::newRow("rich") << richProject();
-        ProjectData noImage = richProject();
-        noImage.map->imageData.reset();
-        QTest::newRow("map without image") << noImage;
-        ProjectData emptyImage = richProject();
-        emptyImage.map->imageData = QByteArray();
-        QTest::newRow("map with zero image bytes") << emptyImage;
-        ProjectData noMap = richProject();
-        noMap.map.reset();
-        QTest::newRow("no map") << noMap;
-        ProjectData oneByte = richProject();
-        oneByte.map->imageData = QByteArray("\xff", 1);
-        QTest::newRow("image of one byte (padding)") << oneByte;
-        // A project string that spells the encoder's internal image marker must not be mistaken
-        // for the place of the image.
-        ProjectData marker = richProject();
-        marker.projectName = u"\u0001velmora-map-image\u0001"_s;
-        marker.nodes[0].name = marker.projectName;
-        QTest::newRow("name spelling the image marker") << marker;
-        ProjectData extremes = richProject();
-        extremes.nodes[0].x = std::numeric_limits<double>::max();
-        extremes.nodes[0].y = std::numeric_limits<double>::denorm_min();
-        extremes.nodes[1].x = 0.1 + 0.2;
-        extremes.nodes[1].y = 12345678901234567890.0;
-        extremes.nextCableId = std::numeric_limits<qint64>::min();
-        extremes.schemaVersion = -3;
-        QTest::newRow("extreme numbers") << extremes;
-    }
-
-    void roundTrip()
-    {
-        QFETCH(ProjectData, project);
-        const Expected<ProjectData> decoded = decodeProject(encoded(project));
-        QVERIFY2(decoded, qPrintable(decoded.error().message));
-        QVERIFY(*decoded == project);
-    }
-
     void readsWhatTheFormatAllows_data()
     {
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<ProjectData>("expected");
 
-        ProjectData seven;
-        seven.schemaVersion = 7;
         QJsonObject root = parse(encoded(ProjectData{}));
-        root.insert("schemaVersion"_L1, 7);
-        QTest::newRow("schemaVersion 7 kept") << toText(root) << seven;
-
-        root = parse(encoded(ProjectData{}));
         root.insert("map"_L1, QJsonValue::Null);
         QTest::newRow("map null means no map") << toText(root) << ProjectData{};
 
@@ -347,24 +192,21 @@ private slots:
         ProjectData freePoint;
         freePoint.cables = {CableData{1, {{u"free"_s, 5, 6, std::nullopt, 0}}}};
         root = parse(encoded(freePoint));
+        QJsonObject point = root.value("cables"_L1)[0]["points"_L1][0].toObject();
+        point.insert("nodeId"_L1, QJsonValue::Null);
         root.insert("cables"_L1,
-                    QJsonArray{QJsonObject{
-                        {"id"_L1, 1},
-                        {"points"_L1, QJsonArray{QJsonObject{{"type"_L1, u"free"_s},
-                                                             {"x"_L1, 5},
-                                                             {"y"_L1, 6},
-                                                             {"nodeId"_L1, QJsonValue::Null},
-                                                             {"anchorAngle"_L1, 0}}}}}});
+                    QJsonArray{QJsonObject{{"id"_L1, 1}, {"points"_L1, QJsonArray{point}}}});
         QTest::newRow("nodeId null") << toText(root) << freePoint;
 
+        // Unknown members are read past (and so dropped on the next save), however deep.
+        QJsonValue nested = QJsonObject{{"k"_L1, 1}};
+        for (int i = 0; i < 500; ++i)
+            nested = QJsonArray{QJsonObject{{"k"_L1, nested}}};
         root = parse(encoded(ProjectData{}));
-        root.insert("comment"_L1, u"from a later version"_s);
-        root.insert("viewSettings"_L1, QJsonObject{{"zoom"_L1, 1},
-                                                   {"panX"_L1, 0},
-                                                   {"panY"_L1, 0},
-                                                   {"mapOpacity"_L1, 1},
-                                                   {"mapSaturation"_L1, 1},
-                                                   {"rotation"_L1, 90}});
+        root.insert("future"_L1, nested);
+        QJsonObject view = root.value("viewSettings"_L1).toObject();
+        view.insert("rotation"_L1, 90);
+        root.insert("viewSettings"_L1, view);
         QTest::newRow("unknown members") << toText(root) << ProjectData{};
 
         ProjectData whole;
@@ -374,13 +216,6 @@ private slots:
                 "projectName":"Untitled","schemaVersion":1e0,"typeColors":[],
                 "viewSettings":{"mapOpacity":1,"mapSaturation":1,"panX":0,"panY":0,"zoom":1}})")
             << whole;
-
-        QJsonValue nested = QJsonObject{{"k"_L1, 1}};
-        for (int i = 0; i < 500; ++i)
-            nested = QJsonArray{QJsonObject{{"k"_L1, nested}}};
-        root = parse(encoded(ProjectData{}));
-        root.insert("future"_L1, nested);
-        QTest::newRow("deeply nested unknown member") << toText(root) << ProjectData{};
 
         ProjectData oddGeometry;
         oddGeometry.nodes = {{1, u"n"_s, u"t"_s, u"ip"_s, 0, 0, -2}};
@@ -397,21 +232,25 @@ private slots:
         QVERIFY(*decoded == expected);
     }
 
-    void unknownMemberIsDroppedOnSave()
-    {
-        QJsonObject root = parse(encoded(ProjectData{}));
-        root.insert("extra"_L1, 42);
-        const Expected<ProjectData> decoded = decodeProject(toText(root));
-        QVERIFY(decoded);
-        QVERIFY(!encoded(*decoded).contains("extra"));
-    }
-
     void everyRequiredKeyIsRequired_data()
     {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("key");
-        for (const RequiredKey& k : requiredKeys())
-            QTest::addRow("%s.%s", qPrintable(k.path), qPrintable(k.key)) << k.path << k.key;
+        const QList<std::pair<QString, QStringList>> records{
+            {QString(),
+             {u"schemaVersion"_s, u"projectName"_s, u"nodes"_s, u"cables"_s, u"nextNodeId"_s,
+              u"nextCableId"_s, u"viewSettings"_s, u"typeColors"_s}},
+            {u"nodes[1]"_s, {u"id"_s, u"name"_s, u"type"_s, u"ip"_s, u"x"_s, u"y"_s, u"scale"_s}},
+            {u"cables[0]"_s, {u"id"_s, u"points"_s}},
+            {u"cables[0].points[2]"_s, {u"type"_s, u"x"_s, u"y"_s, u"anchorAngle"_s}},
+            {u"map"_s, {u"positionX"_s, u"positionY"_s, u"scale"_s}},
+            {u"viewSettings"_s,
+             {u"zoom"_s, u"panX"_s, u"panY"_s, u"mapOpacity"_s, u"mapSaturation"_s}},
+            {u"typeColors[1]"_s, {u"type"_s, u"red"_s, u"green"_s, u"blue"_s}}};
+        for (const auto& [path, keys] : records) {
+            for (const QString& key : keys)
+                QTest::addRow("%s.%s", qPrintable(path), qPrintable(key)) << path << key;
+        }
     }
 
     void everyRequiredKeyIsRequired()
@@ -436,43 +275,19 @@ private slots:
         QTest::addColumn<QByteArray>("text");
         QTest::addColumn<QString>("message"); // expected start of the message
 
-        const auto replace = [](const QString& path, QJsonValue value) {
-            return editedRich(path, [value](QJsonValue) { return value; });
-        };
-
+        const auto replace = replacedInRich;
         QTest::newRow("empty") << QByteArray() << u"empty file"_s;
-        QTest::newRow("whitespace only") << QByteArray(" \n\t ") << u"JSON syntax error"_s;
         QTest::newRow("array at top level") << QByteArray("[1, 2]") << u"top level"_s;
-        QTest::newRow("number at top level") << QByteArray("42") << u"JSON syntax error"_s;
-        QTest::newRow("invalid UTF-8")
-            << QByteArray("{\"projectName\": \"\xff\xfe\"}") << u"JSON syntax error"_s;
-        QTest::newRow("binary garbage")
-            << QByteArray("\x00\x01\x02\x7f", 4) << u"JSON syntax error"_s;
-        QTest::newRow("1e400 (infinite)")
-            << replace(u"viewSettings.zoom"_s, 0).replace("\"zoom\": 0", "\"zoom\": 1e400")
-            << u"JSON syntax error"_s;
-
-        QByteArray deep;
-        deep.append(QByteArray(100000, '['));
-        deep.append(QByteArray(100000, ']'));
-        QTest::newRow("100000 nested arrays") << deep << u"JSON syntax error"_s;
-        QByteArray deepObjects;
-        for (int i = 0; i < 100000; ++i)
-            deepObjects.append("{\"a\":");
-        QTest::newRow("100000 nested objects, unterminated")
-            << deepObjects << u"JSON syntax error"_s;
+        QTest::newRow("cut in half")
+            << encoded(richProject()).first(900) << u"JSON syntax error at offset"_s;
         QTest::newRow("schemaVersion string")
             << replace(u"schemaVersion"_s, u"1"_s) << u"schemaVersion: expected an integer"_s;
-        QTest::newRow("projectName number")
-            << replace(u"projectName"_s, 5) << u"projectName: expected a string"_s;
         QTest::newRow("projectName null")
             << replace(u"projectName"_s, QJsonValue::Null) << u"projectName: expected a string"_s;
         QTest::newRow("nodes object")
             << replace(u"nodes"_s, QJsonObject()) << u"nodes: expected an array"_s;
         QTest::newRow("node not an object")
             << replace(u"nodes[2]"_s, 3) << u"nodes[2]: expected an object"_s;
-        QTest::newRow("node x string")
-            << replace(u"nodes[1].x"_s, u"1"_s) << u"nodes[1].x: expected a number"_s;
         QTest::newRow("node scale bool")
             << replace(u"nodes[3].scale"_s, true) << u"nodes[3].scale: expected a number"_s;
         QTest::newRow("node id fraction")
@@ -483,43 +298,27 @@ private slots:
             << replace(u"nextNodeId"_s, 0)
                    .replace("\"nextNodeId\": 0", "\"nextNodeId\": 10000000000000000000")
             << u"nextNodeId: integer out of the 64-bit range"_s;
-        QTest::newRow("nextCableId -1e30") << replace(u"nextCableId"_s, -1e30)
-                                           << u"nextCableId: integer out of the 64-bit range"_s;
-        QTest::newRow("nodeId fraction") << replace(u"cables[0].points[2].nodeId"_s, 2.25)
-                                         << u"cables[0].points[2].nodeId: expected an integer"_s;
         QTest::newRow("nodeId string") << replace(u"cables[0].points[0].nodeId"_s, u"1"_s)
                                        << u"cables[0].points[0].nodeId: expected an integer"_s;
-        QTest::newRow("points not an array") << replace(u"cables[0].points"_s, u"none"_s)
-                                             << u"cables[0].points: expected an array"_s;
+        QTest::newRow("point type number") << replace(u"cables[0].points[1].type"_s, 2)
+                                           << u"cables[0].points[1].type: expected a string"_s;
         QTest::newRow("point not an object") << replace(u"cables[0].points[1]"_s, QJsonArray())
                                              << u"cables[0].points[1]: expected an object"_s;
         QTest::newRow("map array")
             << replace(u"map"_s, QJsonArray()) << u"map: expected an object"_s;
-        QTest::newRow("map false") << replace(u"map"_s, false) << u"map: expected an object"_s;
         QTest::newRow("imageData number")
             << replace(u"map.imageData"_s, 12) << u"map.imageData: expected a string"_s;
-        QTest::newRow("imageData bad character")
-            << replace(u"map.imageData"_s, u"AAAA*AAA"_s) << u"map.imageData: invalid Base64"_s;
-        QTest::newRow("imageData line break")
-            << replace(u"map.imageData"_s, u"AAAA\nAAAA"_s) << u"map.imageData: invalid Base64"_s;
-        QTest::newRow("imageData non-ASCII")
-            << replace(u"map.imageData"_s, u"AAAAé==="_s) << u"map.imageData: invalid Base64"_s;
-        QTest::newRow("imageData padding inside")
-            << replace(u"map.imageData"_s, u"AA==AAAA"_s) << u"map.imageData: invalid Base64"_s;
-        QTest::newRow("imageData URL alphabet")
-            << replace(u"map.imageData"_s, u"ab-_"_s) << u"map.imageData: invalid Base64"_s;
-        for (const QString& text : {u"QQ"_s, u"Q"_s, u"QUJ"_s, u"QQ="_s, u"Q==="_s, u"===="_s,
-                                    u"QR=="_s, u"QUI=QUI="_s, u" QQ=="_s, u"QQ==\n"_s})
-            QTest::addRow("imageData \"%s\"", qPrintable(text))
-                << replace(u"map.imageData"_s, text) << u"map.imageData: invalid Base64"_s;
         QTest::newRow("viewSettings array")
             << replace(u"viewSettings"_s, QJsonArray()) << u"viewSettings: expected an object"_s;
-        QTest::newRow("view zoom null") << replace(u"viewSettings.zoom"_s, QJsonValue::Null)
-                                        << u"viewSettings.zoom: expected a number"_s;
-        QTest::newRow("type colour red string") << replace(u"typeColors[0].red"_s, u"0.5"_s)
-                                                << u"typeColors[0].red: expected a number"_s;
         QTest::newRow("typeColors null")
             << replace(u"typeColors"_s, QJsonValue::Null) << u"typeColors: expected an array"_s;
+        // Only standard Base64 with its padding and no bits set past the last byte: a lenient
+        // read would turn a damaged file into a different image.
+        for (const QString& text : {u"AAAA*AAA"_s, u"AAAA\nAAAA"_s, u"AAAAé==="_s, u"AA==AAAA"_s,
+                                    u"ab-_"_s, u"QQ"_s, u"Q"_s, u"QUJ"_s, u"QQ="_s, u"Q==="_s,
+                                    u"===="_s, u"QR=="_s, u"QUI=QUI="_s, u" QQ=="_s, u"QQ==\n"_s})
+            QTest::addRow("imageData \"%s\"", qPrintable(text))
+                << replace(u"map.imageData"_s, text) << u"map.imageData: invalid Base64"_s;
     }
 
     void refusesBadInput()
@@ -529,112 +328,6 @@ private slots:
         const Expected<ProjectData> decoded = decodeProject(text);
         QVERIFY2(!decoded, "a broken file was read");
         QVERIFY2(decoded.error().message.startsWith(message), qPrintable(decoded.error().message));
-    }
-
-    void syntaxErrorNamesTheOffset()
-    {
-        const QByteArray text = encoded(richProject());
-        const Expected<ProjectData> decoded = decodeProject(text.left(text.size() / 2));
-        QVERIFY(!decoded);
-        QVERIFY2(decoded.error().message.contains(u"offset"_s),
-                 qPrintable(decoded.error().message));
-    }
-
-    void everyTruncationIsRefused()
-    {
-        // Cutting the file anywhere (except trailing whitespace) must fail the whole read.
-        const QByteArray text = encoded(richProject()).trimmed();
-        for (qsizetype length = 0; length < text.size(); length += 7) {
-            const Expected<ProjectData> decoded = decodeProject(text.left(length));
-            QVERIFY2(!decoded,
-                     qPrintable(u"read succeeded at length "_s + QString::number(length)));
-        }
-    }
-
-    void imageShortcutAgreesWithTheJsonTree_data()
-    {
-        QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<bool>("readable");
-
-        const QByteArray b64 = QByteArray("velmora map bytes").toBase64(); // "dmVs...cw=="
-        const QByteArray tail =
-            q("'nextCableId':1,'nextNodeId':1,'nodes':[],'projectName':'P',\n            "
-              "'schemaVersion':1,'typeColors':[],'viewSettings':{'mapOpacity':1,'mapSaturation':1,"
-              "\n            'panX':0,'panY':0,'zoom':1}");
-        const auto file = [&](const QByteArray& members) {
-            return "{\"cables\":[]," + members + "," + tail + "}";
-        };
-        const QByteArray map =
-            q("'map':{'positionX':1,'positionY':2,'scale':3,'imageData':'") + b64 + "\"}";
-
-        QTest::newRow("plain") << file(map) << true;
-        QTest::newRow("escaped slashes")
-            << file(
-                   "\"map\":{\"positionX\":1,\"positionY\":2,\"scale\":3,\"imageData\":\"ab\\/c\"}")
-            << true;
-        QTest::newRow("map twice, last without image")
-            << file(map + q(",'map':{'positionX':1,'positionY':2,'scale':3}")) << true;
-        QTest::newRow("map twice, last null") << file(map + q(",'map':null")) << true;
-        QTest::newRow("map spelled with an escape")
-            << file(map + ",\"\\u006dap\":{\"positionX\":5,\"positionY\":6,\"scale\":7}") << true;
-        QTest::newRow("imageData twice")
-            << file(q("'map':{'positionX':1,'positionY':2,'scale':3,'imageData':'") + b64 +
-                    q("','imageData':''}"))
-            << true;
-        QTest::newRow("imageData twice, second escaped")
-            << file(q("'map':{'positionX':1,'positionY':2,'scale':3,'imageData':'") + b64 +
-                    "\",\"\\u0069mageData\":\"\"}")
-            << true;
-        QTest::newRow("imageData number")
-            << file(q("'map':{'positionX':1,'positionY':2,'scale':3,'imageData':5}")) << false;
-        QTest::newRow("imageData deeper")
-            << file(q("'map':{'positionX':1,'positionY':2,'scale':3,'x':{'imageData':'") + b64 +
-                    "\"}}")
-            << true;
-        QTest::newRow("key map inside a node")
-            << file(q("'map':{'positionX':1,'positionY':2,'scale':3},'extra':[{'map':{'imageData':'"
-                      "AAAA'}}]"))
-            << true;
-        QTest::newRow("string value map")
-            << file(q("'name':'map','also':{'imageData':'") + b64 + q("'},'map':null")) << true;
-        QTest::newRow("quote escaped in a key before") << file("\"a\\\"b\":1," + map) << true;
-        QTest::newRow("raw tab in the Base64")
-            << file(q("'map':{'positionX':1,'positionY':2,'scale':3,'imageData':'AAAA\tAAAA'}"))
-            << false;
-        QTest::newRow("raw line break in the Base64")
-            << file("\"map\":{\"positionX\":1,\"positionY\":2,\"scale\":3,\"imageData\":"
-                    "\"AAAA\nAAAA\"}")
-            << false;
-        QTest::newRow("non-ASCII in the Base64")
-            << file(q("'map':{'positionX':1,'positionY':2,'scale':3,'imageData':'AAAAé'}"))
-            << false;
-        QTest::newRow("bad Base64") << file(map).replace(b64, "AA=A") << false;
-        QTest::newRow("Base64 without padding") << file(map).replace(b64, "QQ") << false;
-        QTest::newRow("one Base64 character") << file(map).replace(b64, "Q") << false;
-        QTest::newRow("Base64 with spare bits set") << file(map).replace(b64, "QR==") << false;
-        QTest::newRow("padded Base64") << file(map).replace(b64, "QQ==") << true;
-        QTest::newRow("syntax error after the image") << file(map).replace("\"P\"", "P") << false;
-        QTest::newRow("missing key after the image")
-            << file(map).replace("\"nextNodeId\":1,", "") << false;
-        QTest::newRow("trailing garbage") << file(map) + "x" << false;
-        QTest::newRow("two documents") << file(map) + file(map) << false;
-        QTest::newRow("unterminated image string")
-            << QByteArray(q("{'map':{'imageData':'AAAA")) << false;
-        QTest::newRow("array at top level") << "[" + file(map) + "]" << false;
-        QTest::newRow("with whitespace") << encoded(richProject()) << true;
-    }
-
-    void imageShortcutAgreesWithTheJsonTree()
-    {
-        QFETCH(QByteArray, text);
-        QFETCH(bool, readable);
-        const Expected<ProjectData> fast = decodeProject(text);
-        const Expected<ProjectData> plain = detail::decodeProjectThroughJsonTree(text);
-        QCOMPARE(bool(fast), readable);
-        QCOMPARE(bool(plain), readable);
-        QCOMPARE(fast.error(), plain.error());
-        if (readable)
-            QVERIFY(*fast == *plain);
     }
 
     void nonFiniteNumbersFailTheEncoding_data()
@@ -647,23 +340,14 @@ private slots:
         p.nodes[2].x = nan;
         QTest::newRow("node x") << p << u"nodes[2].x"_s;
         p = richProject();
-        p.nodes[0].scale = -inf;
-        QTest::newRow("node scale") << p << u"nodes[0].scale"_s;
-        p = richProject();
-        p.cables[0].points[1].y = inf;
-        QTest::newRow("point y") << p << u"cables[0].points[1].y"_s;
-        p = richProject();
         p.cables[0].points[2].anchorAngle = nan;
         QTest::newRow("anchor angle") << p << u"cables[0].points[2].anchorAngle"_s;
         p = richProject();
         p.map->scale = inf;
         QTest::newRow("map scale") << p << u"map.scale"_s;
         p = richProject();
-        p.viewSettings.panY = nan;
+        p.viewSettings.panY = -inf;
         QTest::newRow("pan y") << p << u"viewSettings.panY"_s;
-        p = richProject();
-        p.viewSettings.zoom = inf;
-        QTest::newRow("zoom") << p << u"viewSettings.zoom"_s;
         p = richProject();
         p.typeColors[1].green = nan;
         QTest::newRow("colour") << p << u"typeColors[1].green"_s;
@@ -676,6 +360,64 @@ private slots:
         const Expected<QByteArray> result = encodeProject(project);
         QVERIFY(!result);
         QCOMPARE(result.error().message, field + u": not a finite number"_s);
+    }
+
+    // Only a regular, readable, non-empty file that decodes is a project; nothing blocks.
+    void unreadableProjectFiles_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("missing") << u"missing"_s << u"no such file"_s;
+        QTest::newRow("directory") << u"directory"_s << u"is a directory, not a project file"_s;
+        QTest::newRow("pipe") << u"fifo"_s << u"not a regular file"_s;
+        QTest::newRow("empty") << u"empty"_s << u"the file is empty, not a project"_s;
+        // A regular file whose reading fails: this process's memory at address 0.
+        QTest::newRow("read error") << u"/proc/self/mem"_s << u"cannot be read: "_s;
+    }
+
+    void unreadableProjectFiles()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        QString path = dir.filePath(u"in.velmora"_s);
+        if (kind == u"directory"_s)
+            QVERIFY(QDir(dir.path()).mkdir(u"in.velmora"_s));
+        else if (kind == u"fifo"_s)
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else if (kind == u"empty"_s)
+            QVERIFY(test::writeFile(path, ""));
+        else if (kind.startsWith(u'/'))
+            path = kind;
+        const Expected<ProjectData> read = readProjectFile(path);
+        QVERIFY(!read);
+        QVERIFY2(read.error().message.startsWith(message), qPrintable(read.error().message));
+    }
+
+    // A failed write leaves the disk as it was: no file, no temporary file, the old contents.
+    void failedWritesChangeNothing_data()
+    {
+        QTest::addColumn<QString>("target"); // in the temporary folder
+        QTest::addColumn<QString>("message");
+        QTest::newRow("directory") << u"folder"_s << u"is a directory"_s;
+        QTest::newRow("missing parent") << u"nowhere/out"_s << u"cannot be written: "_s;
+        QTest::newRow("parent is a file") << u"file/out"_s << u"cannot be written: "_s;
+    }
+
+    void failedWritesChangeNothing()
+    {
+        QFETCH(QString, target);
+        QFETCH(QString, message);
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir(u"folder"_s));
+        QVERIFY(test::writeFile(dir.filePath(u"file"_s), "old"));
+        const Expected<void> written = writeFileAtomically(dir.filePath(target), "new");
+        QVERIFY(!written);
+        QVERIFY2(written.error().message.startsWith(message), qPrintable(written.error().message));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                 (QStringList{u"file"_s, u"folder"_s}));
+        QVERIFY(QDir(dir.filePath(u"folder"_s)).isEmpty());
+        QCOMPARE(test::readFile(dir.filePath(u"file"_s)), QByteArray("old"));
     }
 };
 

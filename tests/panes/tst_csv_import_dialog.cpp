@@ -14,6 +14,10 @@
 #include <QTest>
 #include <QTimer>
 
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
 using namespace Qt::StringLiterals;
 using namespace velmora;
 
@@ -263,11 +267,9 @@ void TestCsvImportDialog::importFlow()
     const std::optional<CSVImportResult> result =
         runCSVImportFlow(&window, session, options, [&] { ++beforeCalls; });
     QVERIFY(sawSheet);
-    QVERIFY(result);
-    QVERIFY(result->isApplied);
-    QCOMPARE(result->mode, CSVImportMode::append);
-    QCOMPARE(result->added, 1); // B repeats A's address, C is taken by the project
-    QCOMPARE(result->skipped, 2);
+    QVERIFY(result && result->hasValue());
+    QCOMPARE((*result)->added, 1); // B repeats A's address, C is taken by the project
+    QCOMPARE((*result)->skipped, 2);
     QCOMPARE(beforeCalls, 1);
     QCOMPARE(session.project().nodes.size(), 2);
     QCOMPARE(session.project().nodes.last().name, u"A"_s);
@@ -295,18 +297,40 @@ void TestCsvImportDialog::exportFlow()
     static_cast<QDialog*>(save)->accept();
     QCOMPARE(readBytes(out), QByteArray("Name,Type,IP\n\"Edge, 1\",Device,10.0.0.1\n"));
 
+    const auto openAgain = [&]() -> QFileDialog* {
+        runCSVExportFlow(&window, session);
+        const QList<QFileDialog*> dialogs = window.findChildren<QFileDialog*>();
+        for (QFileDialog* d : dialogs) {
+            if (d->isVisible())
+                return d;
+        }
+        return nullptr;
+    };
     // Cancelling writes nothing.
-    runCSVExportFlow(&window, session);
-    QFileDialog* again = nullptr;
-    const QList<QFileDialog*> dialogs = window.findChildren<QFileDialog*>();
-    for (QFileDialog* d : dialogs) {
-        if (d->isVisible())
-            again = d;
-    }
+    QFileDialog* again = openAgain();
     QVERIFY(again);
     again->selectFile(dir.filePath(u"cancelled.csv"_s));
     again->reject();
     QVERIFY(!QFile::exists(dir.filePath(u"cancelled.csv"_s)));
+
+    // A failed write is one line on standard output, caught here in a file, and nothing else.
+    QFileDialog* failing = openAgain();
+    QVERIFY(failing);
+    failing->selectFile(dir.filePath(u"missing/out.csv"_s));
+    const QString captured = dir.filePath(u"stdout.txt"_s);
+    std::fflush(stdout);
+    const int saved = ::dup(STDOUT_FILENO);
+    const int sink = ::open(QFile::encodeName(captured).constData(), O_WRONLY | O_CREAT, 0600);
+    QVERIFY(saved >= 0 && sink >= 0);
+    ::dup2(sink, STDOUT_FILENO);
+    static_cast<QDialog*>(failing)->accept();
+    std::fflush(stdout);
+    ::dup2(saved, STDOUT_FILENO);
+    ::close(saved);
+    ::close(sink);
+    const QByteArray line = readBytes(captured);
+    QVERIFY2(line.startsWith("Failed to export CSV: ") && line.count('\n') == 1 && line.size() > 24,
+             line.constData());
 }
 
 QTEST_MAIN(TestCsvImportDialog)
