@@ -501,13 +501,13 @@ private slots:
     {
         Window w;
         NodesPane* pane = w.view.rightColumn()->nodesPane();
-        pane->startEditing(2, sortKeyName);
+        pane->startEditing(2, NodeField::name);
         QTest::keyClicks(pane->editor(), u"Edge"_s);
         QTest::mouseClick(w.view.canvas(), Qt::LeftButton, {}, QPoint(600, 880));
         QCOMPARE(w.document.projectData().nodes[1].name, u"Edge"_s);
         QCOMPARE(w.view.session()->undoStack().size(), 1);
         QVERIFY(!pane->editingNodeId());
-        QVERIFY(!pane->editor()->isVisible());
+        QVERIFY(!pane->editor());
     }
 
     // Each label keeps the colour it was given, whatever the panes' general text colour is.
@@ -634,7 +634,7 @@ private slots:
             QVERIFY(open);
             open->selectFile(path);
             QTimer::singleShot(0, this, [&] {
-                auto* sheet = visibleTopLevel<CsvImportDialog>();
+                auto* sheet = visibleTopLevel<CSVImportDialog>();
                 QVERIFY(sheet);
                 readyDuringSheet = view->isContentReady();
                 if (!replace)
