@@ -17,17 +17,12 @@ using namespace velmora;
 
 namespace {
 
-// Nodes with ids 1, 2, ... carrying `texts` in `field`.
-QList<NodeData> nodesWith(NodeField field, const QStringList& texts)
+// Nodes with ids 1, 2, ... whose name, type and address are each of `texts`.
+QList<NodeData> nodesWith(const QStringList& texts)
 {
     QList<NodeData> nodes;
-    for (const QString& text : texts) {
-        NodeData node{.id = nodes.size() + 1};
-        (field == NodeField::name   ? node.name
-         : field == NodeField::type ? node.type
-                                    : node.ip) = text;
-        nodes.append(node);
-    }
+    for (const QString& text : texts)
+        nodes.append({.id = nodes.size() + 1, .name = text, .type = text, .ip = text});
     return nodes;
 }
 
@@ -84,7 +79,7 @@ private slots:
         QFETCH(bool, ascending);
         QFETCH(QList<qint64>, order);
         QList<qint64> ids;
-        for (const NodeData& node : sortedNodes(nodesWith(field, texts), field, ascending))
+        for (const NodeData& node : sortedNodes(nodesWith(texts), field, ascending))
             ids.append(node.id);
         QCOMPARE(ids, order);
     }
