@@ -107,7 +107,7 @@ QString bandText(PingIntervalPreset preset)
 
 QString presetMenuText(PingIntervalPreset preset)
 {
-    return displayName(preset) + u" \u2013 "_s + bandText(preset);
+    return LivePane::tr("%1 \u2013 %2").arg(displayName(preset), bandText(preset));
 }
 
 bool LiveOptions::value(LiveOption option) const
@@ -279,7 +279,6 @@ void LivePane::setStatuses(const QList<Node>& nodes, const QHash<qint64, PingSta
 
 void LivePane::setOptions(const LiveOptions& options)
 {
-    m_options = options;
     for (LiveOption option : allOptions) {
         const bool on = options.value(option);
         QLabel* badge = m_optionBadges.value(option);

@@ -90,7 +90,6 @@ private:
     void updateOptionsVisibility();
 
     LiveCounts m_counts;
-    LiveOptions m_options;
     bool m_showLiveOptions = false;
     QToolButton* m_gearButton;
     QHash<PingStatus, QLabel*> m_countValues;

@@ -42,7 +42,7 @@ QString statusText(PingStatus status)
 
 QString responseTimeText(double seconds)
 {
-    return QString::asprintf("%.1f ms", seconds * 1000.0);
+    return NodeDetails::tr("%1 ms").arg(seconds * 1000.0, 0, 'f', 1);
 }
 
 NodeDetails::NodeDetails(ProjectSession* session, QWidget* parent)

@@ -571,11 +571,6 @@ void NodesPane::commitEdit()
     finishEditing(true);
 }
 
-void NodesPane::cancelEdit()
-{
-    finishEditing(false);
-}
-
 void NodesPane::finishEditing(bool commit)
 {
     if (!m_editingNodeId)

@@ -53,7 +53,6 @@ public:
 
     // Sorting.
     NodeField sortColumn() const { return m_sortColumn; }
-    bool sortAscending() const { return m_sortAscending; }
     void toggleSort(NodeField key);
     // The rows as shown, top to bottom.
     const QList<NodeData>& displayedNodes() const;
@@ -67,10 +66,8 @@ public:
     // field, and a commit does nothing.
     std::optional<qint64> editingNodeId() const { return m_editingNodeId; }
     std::optional<NodeField> editingField() const { return m_editingField; }
-    QString editingValue() const { return m_editingValue; }
     void startEditing(qint64 nodeId, NodeField field);
-    void commitEdit(); // Return, Tab, or a click elsewhere
-    void cancelEdit(); // Escape
+    void commitEdit(); // Return, Tab, or a click elsewhere; Escape cancels
 
     // Parts, for the window's layout and for tests.
     QTableView* tableView() const;

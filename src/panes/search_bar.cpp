@@ -36,9 +36,9 @@ void setUsable(QPushButton* button, bool usable)
 } // namespace
 
 SearchBar::SearchBar(ProjectSession* session, CanvasInteraction* interaction, QWidget* parent)
-    : QWidget(parent), m_session(session), m_interaction(interaction), m_icon(new QLabel(this)),
-      m_field(new QLineEdit(this)), m_clearButton(new QToolButton(this)),
-      m_countLabel(new QLabel(this)), m_selectAllButton(new QPushButton(tr("Select All"), this)),
+    : QWidget(parent), m_session(session), m_icon(new QLabel(this)), m_field(new QLineEdit(this)),
+      m_clearButton(new QToolButton(this)), m_countLabel(new QLabel(this)),
+      m_selectAllButton(new QPushButton(tr("Select All"), this)),
       m_zoomToButton(new QPushButton(tr("Zoom To"), this)), m_closeButton(new QToolButton(this))
 {
     auto* layout = new QHBoxLayout(this);

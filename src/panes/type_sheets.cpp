@@ -142,11 +142,6 @@ QString CustomTypeSheet::bulkEditTypeValue() const
     return m_field->text();
 }
 
-void CustomTypeSheet::setBulkEditTypeValue(const QString& text)
-{
-    m_field->setText(text);
-}
-
 bool CustomTypeSheet::isApplyDimmed() const
 {
     return m_applyOpacity->opacity() < 1.0;
