@@ -145,33 +145,34 @@ QPushButton#csvCancel { background: @button; font-weight: 400; }
 QPushButton#csvImport { background: @confirm; font-weight: 600; }
 )";
 
+// Longer names first, so that no name is replaced inside another.
+const std::pair<const char*, QColor> sheetColors[] = {
+    {"@resetBackground", rgbColor(0.15, 0.15, 0.15)},
+    {"@cableDrawing", rgbColor(0.5, 0.3, 0.1)},
+    {"@cableDelete", rgbColor(0.4, 0.15, 0.15)},
+    {"@background", paneColor::background},
+    {"@idleButton", paneColor::idleButton},
+    {"@importBlue", rgbColor(0.13, 0.26, 0.38)},
+    {"@cableIdle", rgbColor(0.29, 0.22, 0.13)},
+    {"@resetText", rgbColor(0.5, 0.5, 0.5)},
+    {"@valueGrey", paneColor::valueGrey},
+    {"@alertRed", paneColor::alertRed},
+    {"@mapClear", rgbColor(0.23, 0.23, 0.23)},
+    {"@confirm", paneColor::confirm},
+    {"@divider", rgbColor(0.3, 0.3, 0.3)},
+    {"@mapLoad", rgbColor(0.29, 0.23, 0.42)},
+    {"@button", paneColor::button},
+    {"@amber", paneColor::amber},
+    {"@sheet", paneColor::sheet},
+    {"@edit", paneColor::editAccent},
+    {"@live", paneColor::liveAccent},
+    {"@grey", paneColor::grey},
+};
+
 QString buildPaneStyleSheet()
 {
     QString sheet = QString::fromUtf8(sheetTemplate);
-    // Longer names first, so that no name is replaced inside another.
-    const std::pair<const char*, QColor> colors[] = {
-        {"@resetBackground", rgbColor(0.15, 0.15, 0.15)},
-        {"@cableDrawing", rgbColor(0.5, 0.3, 0.1)},
-        {"@cableDelete", rgbColor(0.4, 0.15, 0.15)},
-        {"@background", paneColor::background},
-        {"@idleButton", paneColor::idleButton},
-        {"@importBlue", rgbColor(0.13, 0.26, 0.38)},
-        {"@cableIdle", rgbColor(0.29, 0.22, 0.13)},
-        {"@resetText", rgbColor(0.5, 0.5, 0.5)},
-        {"@valueGrey", paneColor::valueGrey},
-        {"@alertRed", paneColor::alertRed},
-        {"@mapClear", rgbColor(0.23, 0.23, 0.23)},
-        {"@confirm", paneColor::confirm},
-        {"@divider", rgbColor(0.3, 0.3, 0.3)},
-        {"@mapLoad", rgbColor(0.29, 0.23, 0.42)},
-        {"@button", paneColor::button},
-        {"@amber", paneColor::amber},
-        {"@sheet", paneColor::sheet},
-        {"@edit", paneColor::editAccent},
-        {"@live", paneColor::liveAccent},
-        {"@grey", paneColor::grey},
-    };
-    for (const auto& [name, color] : colors)
+    for (const auto& [name, color] : sheetColors)
         sheet.replace(QLatin1String(name), cssColor(color));
     // Live status colours, as the canvas draws them.
     for (PingStatus status :
