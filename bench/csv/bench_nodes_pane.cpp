@@ -76,16 +76,16 @@ int main(int argc, char* argv[])
 
     QTableView* table = pane.tableView();
     QWidget* viewport = table->viewport();
-    const auto sortBy = [&](const QString& key) {
+    const auto sortBy = [&](NodeField key) {
         return medianMs([&] {
             pane.toggleSort(key);
             viewport->repaint();
         });
     };
-    const double byName = sortBy(sortKeyName);
-    const double byType = sortBy(sortKeyType);
-    const double byIp = sortBy(sortKeyIp);
-    pane.toggleSort(sortKeyName);
+    const double byName = sortBy(NodeField::name);
+    const double byType = sortBy(NodeField::type);
+    const double byIp = sortBy(NodeField::ip);
+    pane.toggleSort(NodeField::name);
 
     int flip = 0;
     const double edit = medianMs([&] {

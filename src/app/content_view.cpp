@@ -15,6 +15,7 @@
 #include "panes/nodes_pane.h"
 #include "panes/pane_layout_state.h"
 #include "panes/pane_slide.h"
+#include "panes/pane_style.h"
 #include "panes/right_column.h"
 #include "panes/search_bar.h"
 #include "panes/selection_readouts.h"
@@ -40,21 +41,6 @@ using namespace Qt::StringLiterals;
 
 namespace velmora {
 
-namespace {
-
-// Dark theme of the panes lying over the canvas.
-const QString paneStyleSheet = QStringLiteral(
-    "#leftPane, #rightColumn, #searchBar, #controlsCard { background: rgba(26, 26, 28, 242);"
-    " border: 1px solid rgba(255, 255, 255, 20); }"
-    "QLabel { color: rgb(235, 235, 240); }"
-    "QToolTip { color: white; background: rgb(40, 40, 40); border: 1px solid rgb(70, 70, 70); }"
-    "QScrollArea, QScrollArea > QWidget > QWidget { background: transparent; }"
-    "QLineEdit { background: rgb(38, 38, 38); color: white; border: 1px solid rgb(70, 70, 70);"
-    " border-radius: 4px; padding: 3px; }"
-    "QDialog { background: rgb(30, 30, 32); }");
-
-} // namespace
-
 ContentView::ContentView(ProjectDocument* document, QWidget* parent)
     : QWidget(parent), m_document(document), m_session(new ProjectSession(document, this)),
       m_view(new ViewState(m_session, this)), m_layout(new PaneLayoutState(this)),
@@ -65,7 +51,7 @@ ContentView::ContentView(ProjectDocument* document, QWidget* parent)
       m_searchBar(new SearchBar(m_session, m_canvas->interaction(), this)),
       m_controls(new ControlsCard(this)), m_paneSlide(new PaneSlide(m_left, m_right, this))
 {
-    setStyleSheet(paneStyleSheet);
+    setStyleSheet(paneStyleSheet());
     connect(m_left, &LeftPane::collapseAllRequested, this, [this] {
         m_paneSlide->slide(
             [this] { m_layout->setAllPanes(!m_layout->allPanesCollapsed(m_view->appMode())); });
@@ -94,9 +80,7 @@ ContentView::ContentView(ProjectDocument* document, QWidget* parent)
     m_canvas->setCustomTypeSheetOpener([this] { openCustomTypeSheet(m_session, this); });
     auto* searchButton = new QPushButton(tr("Search Nodes"), m_left);
     searchButton->setToolTip(tr("Find nodes by name, address or type (Ctrl+F)"));
-    searchButton->setStyleSheet(QStringLiteral(
-        "QPushButton { color: white; background: rgb(51, 51, 51); border-radius: 4px;"
-        " padding: 5px; font-size: 11px; }"));
+    searchButton->setObjectName(QStringLiteral("searchNodes"));
     connect(searchButton, &QPushButton::clicked, interaction, &CanvasInteraction::toggleSearchBar);
     m_left->readoutsSlot()->addWidget(searchButton);
     m_left->readoutsSlot()->addWidget(new SelectionReadouts(m_session, interaction, m_left));

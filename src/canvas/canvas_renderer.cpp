@@ -7,12 +7,12 @@
 #include <QPaintDevice>
 #include <QPainter>
 #include <QPainterPath>
-#include <QSemaphore>
 #include <QThread>
 #include <QThreadPool>
 
 #include <algorithm>
 #include <cmath>
+#include <semaphore>
 
 namespace velmora {
 
@@ -278,8 +278,13 @@ bool CanvasRenderer::drawOnWorker(QPainter& painter, QSizeF size, const FrameCon
     const QSize pixels(device->width(), device->height());
     if (m_frameImage.size() != pixels)
         m_frameImage = QImage(pixels, QImage::Format_RGB32);
-    QSemaphore done;
-    const bool started = pool->tryStart([this, size, &context, &done] {
+    // The hand-over both ways goes through standard semaphores: their atomics live in the
+    // headers, so a race checker sees that the worker's drawing happens between them (Qt's own
+    // semaphore waits inside the library, out of its sight).
+    std::binary_semaphore handedOver{0};
+    std::binary_semaphore done{0};
+    const bool started = pool->tryStart([this, size, &context, &handedOver, &done] {
+        handedOver.acquire();
         QPainter imagePainter(&m_frameImage);
         drawFrame(imagePainter, size, context);
         imagePainter.end();
@@ -287,6 +292,7 @@ bool CanvasRenderer::drawOnWorker(QPainter& painter, QSizeF size, const FrameCon
     });
     if (!started)
         return false; // the pool is busy with other work; draw here instead
+    handedOver.release();
     done.acquire();
     painter.drawImage(QPoint(0, 0), m_frameImage);
     return true;

@@ -22,11 +22,11 @@ QColor alertTypeColor(AlertType type)
 {
     switch (type) {
     case AlertType::offline:
-        return rgbColor(0.95, 0.3, 0.3);
+        return paneColor::alertRed;
     case AlertType::online:
-        return rgbColor(0.29, 0.87, 0.5);
+        return paneColor::liveAccent;
     case AlertType::slow:
-        return rgbColor(0.98, 0.75, 0.14);
+        return paneColor::amber;
     }
     return Qt::gray;
 }
@@ -112,14 +112,11 @@ QWidget* makeAlertRow(const NetworkAlert& alert, const QString& message, const Q
     texts->setSpacing(1);
     auto* title = new QLabel(alertTitle(alert), row);
     title->setObjectName(u"alertTitle"_s);
-    styleLabel(title, Qt::white, 12, 600);
     auto* body = new QLabel(message, row);
     body->setObjectName(u"alertMessage"_s);
-    styleLabel(body, paneGrey, 11);
     body->setVisible(!message.isEmpty());
     auto* age = new QLabel(time, row);
     age->setObjectName(u"alertTime"_s);
-    styleLabel(age, paneGrey, 10);
     for (QLabel* label : {title, body}) {
         label->setWordWrap(true);
         label->setTextFormat(Qt::PlainText); // node names and addresses as typed
@@ -172,9 +169,9 @@ void AlertBanners::refresh()
                           1);
         auto* close = new QToolButton(banner);
         close->setObjectName(u"closeBanner"_s);
-        close->setIcon(closeIcon(paneGrey));
+        close->setIcon(closeIcon(paneColor::grey));
         close->setAutoRaise(true);
-        close->setToolTip(u"Dismiss"_s);
+        close->setToolTip(tr("Dismiss"));
         layout->addWidget(close, 0, Qt::AlignTop);
         const QUuid id = alert.id;
         connect(close, &QToolButton::clicked, m_center, [this, id] { m_center->dismissAlert(id); });

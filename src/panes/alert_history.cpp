@@ -45,7 +45,7 @@ QIcon bellIcon(const QColor& color, int size)
 AlertHistory::AlertHistory(AlertCenter* center, QWidget* parent)
     : QWidget(parent), m_center(center), m_button(new QToolButton(this)),
       m_badge(new QLabel(m_button)), m_panel(new QWidget(this)), m_list(new QVBoxLayout),
-      m_clearAll(new QPushButton(u"Clear All"_s, m_panel)), m_ageTimer(new QTimer(this))
+      m_clearAll(new QPushButton(tr("Clear All"), m_panel)), m_ageTimer(new QTimer(this))
 {
     m_ageTimer->setInterval(30000);
     connect(m_ageTimer, &QTimer::timeout, this, &AlertHistory::refresh);
@@ -53,17 +53,13 @@ AlertHistory::AlertHistory(AlertCenter* center, QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(6);
 
-    m_button->setText(u"Alerts"_s);
+    m_button->setObjectName(u"alertsButton"_s);
+    m_button->setText(tr("Alerts"));
     m_button->setIcon(bellIcon(Qt::white));
     m_button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m_button->setCheckable(true);
-    m_button->setStyleSheet(u"QToolButton { color: white; background: rgba(40, 40, 42, 242);"
-                            " border: none; border-radius: 6px; padding: 5px 18px 5px 8px;"
-                            " font-size: 11px; }"_s);
+    m_badge->setObjectName(u"alertsBadge"_s);
     m_badge->setAlignment(Qt::AlignCenter);
-    m_badge->setStyleSheet(u"QLabel { color: white; background: %1; border-radius: 7px;"
-                           " font-size: 9px; font-weight: 700; padding: 0px 4px; }"_s.arg(
-                               cssColor(alertTypeColor(AlertType::offline))));
     m_badge->setAttribute(Qt::WA_TransparentForMouseEvents);
     layout->addWidget(m_button, 0, Qt::AlignRight);
     connect(m_button, &QToolButton::clicked, this,
@@ -71,25 +67,21 @@ AlertHistory::AlertHistory(AlertCenter* center, QWidget* parent)
 
     m_panel->setObjectName(u"alertHistoryPanel"_s);
     m_panel->setAttribute(Qt::WA_StyledBackground);
-    m_panel->setStyleSheet(u"QWidget#alertHistoryPanel { background: rgba(30, 30, 32, 250);"
-                           " border-radius: 10px; }"_s);
     m_panel->setFixedWidth(AlertBanners::bannerWidth + 20);
     auto* panelLayout = new QVBoxLayout(m_panel);
     auto* header = new QHBoxLayout;
-    auto* title = new QLabel(u"Alerts"_s, m_panel);
-    styleLabel(title, Qt::white, 12, 600);
+    auto* title = new QLabel(tr("Alerts"), m_panel);
+    title->setObjectName(u"alertsTitle"_s);
     header->addWidget(title);
     header->addStretch();
     header->addWidget(m_clearAll);
-    styleButton(m_clearAll, rgbColor(0.25, 0.25, 0.25), Qt::white, 10, 3);
+    setFlatLook(m_clearAll, u"clearAlerts"_s);
     panelLayout->addLayout(header);
     auto* scroll = new QScrollArea(m_panel);
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->setStyleSheet(u"QScrollArea { background: transparent; }"_s);
     auto* listHost = new QWidget(scroll);
-    listHost->setStyleSheet(u"background: transparent;"_s);
     listHost->setLayout(m_list);
     m_list->setContentsMargins(0, 0, 0, 0);
     m_list->setSpacing(2);
@@ -144,10 +136,9 @@ void AlertHistory::refresh()
     }
     m_clearAll->setEnabled(!alerts.isEmpty());
     if (alerts.isEmpty()) {
-        auto* empty = new QLabel(u"No alerts"_s);
+        auto* empty = new QLabel(tr("No alerts"));
         empty->setObjectName(u"noAlerts"_s);
         empty->setAlignment(Qt::AlignCenter);
-        styleLabel(empty, paneGrey, 11);
         m_list->addWidget(empty);
         m_list->addStretch();
         return;

@@ -6,7 +6,6 @@
 #include "model/project_session.h"
 #include "panes/pane_icons.h"
 #include "panes/pane_style.h"
-#include "panes/selection_readouts.h"
 
 #include <QLabel>
 #include <QMessageBox>
@@ -17,13 +16,6 @@ namespace velmora {
 
 namespace {
 
-QString buttonStyle(const QColor& text, const QColor& background, int fontSize)
-{
-    return QStringLiteral("QPushButton { color: %1; background: %2; border: none;"
-                          " border-radius: 4px; padding: 6px; font-size: %3px; }")
-        .arg(text.name(), background.name(), QString::number(fontSize));
-}
-
 constexpr int symbolSize = 13;
 
 } // namespace
@@ -31,9 +23,9 @@ constexpr int symbolSize = 13;
 CablesSection::CablesSection(ProjectSession* session, CanvasInteraction* interaction,
                              QWidget* parent)
     : QWidget(parent), m_session(session), m_interaction(interaction),
-      m_title(new QLabel(QStringLiteral("Cables"), this)), m_drawButton(new QPushButton(this)),
-      m_deleteButton(new QPushButton(QStringLiteral("Delete Cable"), this)),
-      m_resetButton(new QPushButton(QStringLiteral("Reset Layout..."), this)),
+      m_title(new QLabel(tr("Cables"), this)), m_drawButton(new QPushButton(this)),
+      m_deleteButton(new QPushButton(tr("Delete Cable"), this)),
+      m_resetButton(new QPushButton(tr("Reset Layout..."), this)),
       m_confirmReset(&CablesSection::confirmResetDialog)
 {
     auto* layout = new QVBoxLayout(this);
@@ -43,10 +35,10 @@ CablesSection::CablesSection(ProjectSession* session, CanvasInteraction* interac
     layout->addWidget(m_deleteButton);
     layout->addWidget(m_resetButton);
 
+    m_drawButton->setObjectName(QStringLiteral("drawCable"));
+    m_deleteButton->setObjectName(QStringLiteral("deleteCable"));
+    m_resetButton->setObjectName(QStringLiteral("resetLayout"));
     m_deleteButton->setIcon(symbolIcon(PaneSymbol::trash, Qt::white, symbolSize));
-    m_deleteButton->setStyleSheet(buttonStyle(Qt::white, rgbColor(0.4, 0.15, 0.15), 11));
-    m_resetButton->setStyleSheet(
-        buttonStyle(rgbColor(0.5, 0.5, 0.5), rgbColor(0.15, 0.15, 0.15), 10));
 
     connect(m_drawButton, &QPushButton::clicked, interaction,
             &CanvasInteraction::toggleCableDrawing);
@@ -62,13 +54,12 @@ bool CablesSection::confirmResetDialog(QWidget* parent)
 {
     QMessageBox box(parent);
     box.setIcon(QMessageBox::Warning);
-    box.setWindowTitle(QStringLiteral("Reset Layout?"));
-    box.setText(QStringLiteral("Reset Layout?"));
-    box.setInformativeText(QStringLiteral(
-        "This will delete all nodes, cables, and the map image. This cannot be undone."));
-    box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
-    QPushButton* reset =
-        box.addButton(QStringLiteral("Reset Everything"), QMessageBox::DestructiveRole);
+    box.setWindowTitle(tr("Reset Layout?"));
+    box.setText(tr("Reset Layout?"));
+    box.setInformativeText(
+        tr("This will delete all nodes, cables, and the map image. This cannot be undone."));
+    box.addButton(tr("Cancel"), QMessageBox::RejectRole);
+    QPushButton* reset = box.addButton(tr("Reset Everything"), QMessageBox::DestructiveRole);
     box.exec();
     return box.clickedButton() == reset;
 }
@@ -84,14 +75,13 @@ void CablesSection::requestReset()
 
 void CablesSection::refresh()
 {
-    styleLabel(m_title, modeAccentColor(m_interaction->appMode()), 11, 600);
+    styleLabel(m_title, accentColor(m_interaction->appMode()), 11, 600);
 
     const bool drawing = m_interaction->gesture().isDrawingCable;
-    m_drawButton->setText(drawing ? QStringLiteral("Cancel") : QStringLiteral("Draw Cable"));
+    m_drawButton->setText(drawing ? tr("Cancel") : tr("Draw Cable"));
     m_drawButton->setIcon(
         symbolIcon(drawing ? PaneSymbol::xmark : PaneSymbol::cable, Qt::white, symbolSize));
-    m_drawButton->setStyleSheet(
-        buttonStyle(Qt::white, drawing ? rgbColor(0.5, 0.3, 0.1) : rgbColor(0.29, 0.22, 0.13), 11));
+    setLookState(m_drawButton, "drawing", drawing);
 
     m_deleteButton->setVisible(m_session->selectedNodes().isEmpty() &&
                                m_session->selectedCable().has_value());

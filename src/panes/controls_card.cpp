@@ -13,15 +13,15 @@ namespace velmora {
 QList<QPair<QString, QString>> controlsHelpRows()
 {
     return {
-        {QStringLiteral("Drag node:"), QStringLiteral("Move it")},
-        {QStringLiteral("Drag empty:"), QStringLiteral("Pan view")},
-        {QStringLiteral("Pinch:"), QStringLiteral("Zoom in/out")},
-        {QStringLiteral("Double-click:"), QStringLiteral("Open in browser")},
-        {QStringLiteral("Right-click:"), QStringLiteral("Context menu")},
-        {QStringLiteral("ESC:"), QStringLiteral("Clear selection")},
-        {QStringLiteral("Delete:"), QStringLiteral("Remove node/cable")},
-        {QStringLiteral("Ctrl+C / Ctrl+V:"), QStringLiteral("Copy / Paste")},
-        {QStringLiteral("Ctrl+Z / Ctrl+Shift+Z:"), QStringLiteral("Undo / Redo")},
+        {ControlsCard::tr("Drag node:"), ControlsCard::tr("Move it")},
+        {ControlsCard::tr("Drag empty:"), ControlsCard::tr("Pan view")},
+        {ControlsCard::tr("Pinch:"), ControlsCard::tr("Zoom in/out")},
+        {ControlsCard::tr("Double-click:"), ControlsCard::tr("Open in browser")},
+        {ControlsCard::tr("Right-click:"), ControlsCard::tr("Context menu")},
+        {ControlsCard::tr("ESC:"), ControlsCard::tr("Clear selection")},
+        {ControlsCard::tr("Delete:"), ControlsCard::tr("Remove node/cable")},
+        {ControlsCard::tr("Ctrl+C / Ctrl+V:"), ControlsCard::tr("Copy / Paste")},
+        {ControlsCard::tr("Ctrl+Z / Ctrl+Shift+Z:"), ControlsCard::tr("Undo / Redo")},
     };
 }
 
@@ -32,7 +32,7 @@ ControlsCard::ControlsCard(QWidget* parent)
     setAttribute(Qt::WA_StyledBackground);
     auto* column = new QVBoxLayout(this);
     auto* header = new QHBoxLayout;
-    auto* title = new QLabel(QStringLiteral("Controls"), this);
+    auto* title = new QLabel(tr("Controls"), this);
     QFont titleFont = title->font();
     titleFont.setWeight(QFont::DemiBold);
     title->setFont(titleFont);
@@ -64,8 +64,7 @@ void ControlsCard::setCollapsed(bool collapsed)
     m_collapsed = collapsed;
     m_rows->setVisible(!collapsed);
     m_collapse->setText(collapsed ? QString(QChar(0x25B8)) : QString(QChar(0x25BE)));
-    m_collapse->setToolTip(collapsed ? QStringLiteral("Expand Controls pane")
-                                     : QStringLiteral("Collapse Controls pane"));
+    m_collapse->setToolTip(collapsed ? tr("Expand Controls pane") : tr("Collapse Controls pane"));
     adjustSize();
 }
 

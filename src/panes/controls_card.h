@@ -20,7 +20,6 @@ class ControlsCard final : public QWidget {
 public:
     explicit ControlsCard(QWidget* parent = nullptr);
 
-    bool isCollapsed() const { return m_collapsed; }
     void setCollapsed(bool collapsed);
     QPushButton* collapseButton() const { return m_collapse; }
 

@@ -4,6 +4,7 @@
 #include "csv/csv_export.h"
 #include "model/project_session.h"
 #include "panes/pane_icons.h"
+#include "panes/pane_style.h"
 
 #include <QFileDialog>
 #include <QGridLayout>
@@ -21,83 +22,58 @@ namespace velmora {
 
 namespace {
 
-QColor colorOf(double r, double g, double b)
-{
-    return QColor::fromRgbF(static_cast<float>(r), static_cast<float>(g), static_cast<float>(b));
-}
-
-QString css(const QColor& color)
-{
-    return u"rgb(%1,%2,%3)"_s.arg(color.red()).arg(color.green()).arg(color.blue());
-}
-
-const QColor accent = colorOf(0.29, 0.56, 0.89);
-const QColor green = colorOf(0.29, 0.87, 0.5);
-const QColor amber = colorOf(0.98, 0.75, 0.14);
-const QColor grey = colorOf(0.56, 0.56, 0.58);
-const QColor divider = colorOf(0.3, 0.3, 0.3);
-
 // Stand-ins for the radio and check symbols.
 const QString radioOn = u"\u25C9"_s;
 const QString radioOff = u"\u25CB"_s;
 const QString checkOn = u"\u2611"_s;
 const QString checkOff = u"\u2610"_s;
 
-QLabel* label(const QString& text, const QColor& color, int pixelSize, int weight = 400)
+// A label whose look the style sheet gives by `name`.
+QLabel* label(const QString& text, const QString& name)
 {
     auto* l = new QLabel(text);
-    l->setStyleSheet(u"QLabel { color: %1; font-size: %2px; font-weight: %3; }"_s.arg(css(color))
-                         .arg(pixelSize)
-                         .arg(weight));
+    l->setObjectName(name);
     return l;
 }
 
 QFrame* line()
 {
     auto* l = new QFrame;
+    l->setObjectName(u"csvDivider"_s);
     l->setFixedHeight(1);
-    l->setStyleSheet(u"QFrame { background: %1; border: none; }"_s.arg(css(divider)));
     return l;
 }
 
-QPushButton* sheetButton(const QString& text, const QColor& background, int weight)
+QPushButton* sheetButton(const QString& text, const QString& name)
 {
     auto* button = new QPushButton(text);
+    button->setObjectName(name);
     button->setCursor(Qt::PointingHandCursor);
-    button->setStyleSheet(u"QPushButton { background: %1; color: white; border: none;"
-                          " border-radius: 6px; padding: 8px 0; font-size: 13px;"
-                          " font-weight: %2; }"_s.arg(css(background))
-                              .arg(weight));
     return button;
-}
-
-QString counted(qsizetype count, const QString& noun)
-{
-    return QString::number(count) + u' ' + noun + (count == 1 ? QString() : u"s"_s);
 }
 
 } // namespace
 
-CsvSheetRow::CsvSheetRow(QWidget* parent) : QFrame(parent)
+CSVSheetRow::CSVSheetRow(QWidget* parent) : QFrame(parent)
 {
     setCursor(Qt::PointingHandCursor);
 }
 
-void CsvSheetRow::mouseReleaseEvent(QMouseEvent* event)
+void CSVSheetRow::mouseReleaseEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
         emit clicked();
     QFrame::mouseReleaseEvent(event);
 }
 
-CsvImportDialog::CsvImportDialog(CSVPreviewData preview, const ProjectDocument* document,
+CSVImportDialog::CSVImportDialog(CSVPreviewData preview, const ProjectDocument* document,
                                  CSVImportOptions* options, QWidget* parent)
     : QDialog(parent), m_preview(std::move(preview)), m_document(document), m_options(options)
 {
-    setWindowTitle(u"Import CSV"_s);
+    setWindowTitle(tr("Import CSV"));
     setModal(true);
     setObjectName(u"csvImportSheet"_s);
-    setStyleSheet(u"#csvImportSheet { background: rgb(36,36,38); }"_s);
+    setStyleSheet(paneStyleSheet());
     setMinimumWidth(360);
 
     auto* column = new QVBoxLayout(this);
@@ -106,38 +82,39 @@ CsvImportDialog::CsvImportDialog(CSVPreviewData preview, const ProjectDocument* 
 
     // Header.
     auto* icon = new QLabel;
-    icon->setPixmap(symbolIcon(PaneSymbol::document, accent, 32).pixmap(32, 32));
+    icon->setPixmap(symbolIcon(PaneSymbol::document, paneColor::editAccent, 32).pixmap(32, 32));
     icon->setAlignment(Qt::AlignHCenter);
     column->addWidget(icon);
-    auto* title = label(u"Import CSV"_s, Qt::white, 17, 600);
+    auto* title = label(tr("Import CSV"), u"csvTitle"_s);
     title->setAlignment(Qt::AlignHCenter);
     column->addWidget(title);
-    auto* fileName = label(m_preview.fileName, grey, 12);
+    auto* fileName = label(m_preview.fileName, u"csvFile"_s);
     fileName->setTextFormat(Qt::PlainText); // the name as it is, even with "<b>" in it
     fileName->setAlignment(Qt::AlignHCenter);
     column->addWidget(fileName);
-    auto* found = label(u"Found "_s + counted(m_preview.totalRows, u"device"_s), green, 13, 600);
+    auto* found =
+        label(tr("Found %1").arg(countText(m_preview.totalRows, tr("device"))), u"csvFound"_s);
     found->setAlignment(Qt::AlignHCenter);
     column->addWidget(found);
     column->addSpacing(16);
     column->addWidget(line());
 
     // Modes.
-    column->addWidget(label(u"Import Mode"_s, accent, 13, 600));
+    column->addWidget(label(tr("Import Mode"), u"csvHeading"_s));
     const auto modeRow = [&](CSVImportMode mode, QLabel*& symbol, QLabel*& description) {
-        auto* row = new CsvSheetRow;
+        auto* row = new CSVSheetRow;
         auto* h = new QHBoxLayout(row);
         h->setContentsMargins(0, 2, 0, 2);
-        symbol = label(QString(), accent, 16);
+        symbol = label(QString(), u"csvChoice"_s);
         symbol->setFixedWidth(20);
         h->addWidget(symbol, 0, Qt::AlignTop);
         auto* texts = new QVBoxLayout;
         texts->setSpacing(1);
-        texts->addWidget(label(csvImportModeLabel(mode), Qt::white, 13));
-        description = label(QString(), grey, 10);
+        texts->addWidget(label(csvImportModeLabel(mode), u"csvOption"_s));
+        description = label(QString(), u"csvNote"_s);
         texts->addWidget(description);
         h->addLayout(texts, 1);
-        connect(row, &CsvSheetRow::clicked, this, [this, mode] { chooseMode(mode); });
+        connect(row, &CSVSheetRow::clicked, this, [this, mode] { chooseMode(mode); });
         column->addWidget(row);
         return row;
     };
@@ -149,35 +126,33 @@ CsvImportDialog::CsvImportDialog(CSVPreviewData preview, const ProjectDocument* 
     auto* skipColumn = new QVBoxLayout(m_skipSection);
     skipColumn->setContentsMargins(0, 0, 0, 0);
     skipColumn->addWidget(line());
-    m_skipRow = new CsvSheetRow;
+    m_skipRow = new CSVSheetRow;
     auto* skipLine = new QHBoxLayout(m_skipRow);
     skipLine->setContentsMargins(0, 2, 0, 2);
-    m_skipSymbol = label(QString(), accent, 16);
+    m_skipSymbol = label(QString(), u"csvChoice"_s);
     m_skipSymbol->setFixedWidth(20);
     skipLine->addWidget(m_skipSymbol, 0, Qt::AlignTop);
     auto* skipTexts = new QVBoxLayout;
     skipTexts->setSpacing(1);
-    skipTexts->addWidget(label(u"Skip duplicates"_s, Qt::white, 13));
-    m_warning = label(QString(), amber, 10);
+    skipTexts->addWidget(label(tr("Skip duplicates"), u"csvOption"_s));
+    m_warning = label(QString(), u"csvWarning"_s);
     skipTexts->addWidget(m_warning);
     skipLine->addLayout(skipTexts, 1);
-    connect(m_skipRow, &CsvSheetRow::clicked, this, &CsvImportDialog::toggleSkipDuplicates);
+    connect(m_skipRow, &CSVSheetRow::clicked, this, &CSVImportDialog::toggleSkipDuplicates);
     skipColumn->addWidget(m_skipRow);
     column->addWidget(m_skipSection);
 
     // Preview of the first rows.
     column->addWidget(line());
     if (!m_preview.sampleNodes.isEmpty()) {
-        column->addWidget(label(u"Preview"_s, Qt::white, 13, 600));
+        column->addWidget(label(tr("Preview"), u"csvPreviewTitle"_s));
         auto* grid = new QGridLayout;
         grid->setHorizontalSpacing(0);
-        grid->setColumnMinimumWidth(0, 100);
-        grid->setColumnMinimumWidth(1, 80);
-        grid->setColumnMinimumWidth(2, 100);
-        const QStringList headings{u"Name"_s, u"Type"_s, u"IP"_s};
         const int widths[] = {100, 80, 100};
+        const QString headings[] = {tr("Name"), tr("Type"), tr("IP")};
         for (int c = 0; c < 3; ++c) {
-            auto* heading = label(headings.at(c), grey, 11, 600);
+            grid->setColumnMinimumWidth(c, widths[c]);
+            auto* heading = label(headings[c], u"csvColumn"_s);
             heading->setFixedWidth(widths[c]);
             grid->addWidget(heading, 0, c);
         }
@@ -186,7 +161,7 @@ CsvImportDialog::CsvImportDialog(CSVPreviewData preview, const ProjectDocument* 
             const CSVCandidate& candidate = m_preview.sampleNodes.at(r);
             const QString cells[] = {candidate.name, candidate.type, candidate.ip};
             for (int c = 0; c < 3; ++c) {
-                auto* cell = label(cells[c], Qt::white, 11);
+                auto* cell = label(cells[c], u"csvCell"_s);
                 cell->setFixedWidth(widths[c]);
                 cell->setTextFormat(Qt::PlainText);
                 grid->addWidget(cell, static_cast<int>(r) + 1, c);
@@ -195,15 +170,14 @@ CsvImportDialog::CsvImportDialog(CSVPreviewData preview, const ProjectDocument* 
         grid->setColumnStretch(3, 1);
         column->addLayout(grid);
         if (m_preview.sampleNodes.size() >= 4) {
-            column->addWidget(label(
-                u"... and "_s + QString::number(m_preview.sampleNodes.size() - 3) + u" more"_s,
-                grey, 11));
+            column->addWidget(
+                label(tr("... and %1 more").arg(m_preview.sampleNodes.size() - 3), u"csvMore"_s));
         }
     }
 
     auto* buttons = new QHBoxLayout;
-    m_cancel = sheetButton(u"Cancel"_s, colorOf(0.25, 0.25, 0.25), 400);
-    m_import = sheetButton(u"Import"_s, colorOf(0.17, 0.42, 0.29), 600);
+    m_cancel = sheetButton(tr("Cancel"), u"csvCancel"_s);
+    m_import = sheetButton(tr("Import"), u"csvImport"_s);
     buttons->addWidget(m_cancel, 1);
     buttons->addWidget(m_import, 1);
     connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -212,88 +186,65 @@ CsvImportDialog::CsvImportDialog(CSVPreviewData preview, const ProjectDocument* 
     column->addLayout(buttons);
 
     if (m_document)
-        connect(m_document, &ProjectDocument::changed, this, &CsvImportDialog::refresh);
+        connect(m_document, &ProjectDocument::changed, this, &CSVImportDialog::refresh);
     refresh();
 }
 
-void CsvImportDialog::chooseMode(CSVImportMode mode)
+void CSVImportDialog::chooseMode(CSVImportMode mode)
 {
     m_options->mode = mode;
     refresh();
 }
 
-void CsvImportDialog::toggleSkipDuplicates()
+void CSVImportDialog::toggleSkipDuplicates()
 {
     m_options->skipDuplicates = !m_options->skipDuplicates;
     refresh();
 }
 
-CsvSheetRow* CsvImportDialog::modeRow(CSVImportMode mode) const
+CSVSheetRow* CSVImportDialog::modeRow(CSVImportMode mode) const
 {
     return mode == CSVImportMode::replace ? m_replaceRow : m_appendRow;
 }
 
-void CsvImportDialog::refresh()
+void CSVImportDialog::refresh()
 {
     static const ProjectData emptyProject;
     const ProjectData& project = m_document ? m_document->projectData() : emptyProject;
     const qsizetype existing = project.nodes.size();
     const CSVImportMode mode = m_options->mode;
 
-    const auto setSymbol = [](QLabel* symbol, const QString& text, const QColor& color) {
-        symbol->setText(text);
-        symbol->setStyleSheet(u"QLabel { color: %1; font-size: 16px; }"_s.arg(css(color)));
+    const auto setSymbol = [](QLabel* symbol, bool on, const QString& onText,
+                              const QString& offText) {
+        symbol->setText(on ? onText : offText);
+        setLookState(symbol, "on", on);
     };
     const bool replace = mode == CSVImportMode::replace;
-    setSymbol(m_replaceSymbol, replace ? radioOn : radioOff, replace ? accent : grey);
-    setSymbol(m_appendSymbol, replace ? radioOff : radioOn, replace ? grey : accent);
+    setSymbol(m_replaceSymbol, replace, radioOn, radioOff);
+    setSymbol(m_appendSymbol, !replace, radioOn, radioOff);
     m_replaceDescription->setText(csvImportModeDescription(CSVImportMode::replace, existing));
     m_appendDescription->setText(csvImportModeDescription(CSVImportMode::append, existing));
 
     m_skipSection->setVisible(hasDuplicates(m_preview, mode, project));
-    const bool skip = m_options->skipDuplicates;
-    setSymbol(m_skipSymbol, skip ? checkOn : checkOff, skip ? accent : grey);
+    setSymbol(m_skipSymbol, m_options->skipDuplicates, checkOn, checkOff);
     const std::optional<QString> warning = duplicateWarning(m_preview, mode, project);
     m_warning->setText(warning.value_or(QString()));
     m_warning->setVisible(warning.has_value());
-}
-
-QStringList CsvImportDialog::shownTexts() const
-{
-    QStringList texts;
-    const QList<QWidget*> widgets = findChildren<QWidget*>();
-    QList<std::pair<QPoint, QString>> placed;
-    for (QWidget* widget : widgets) {
-        if (!widget->isVisibleTo(this))
-            continue;
-        QString text;
-        if (auto* l = qobject_cast<QLabel*>(widget))
-            text = l->text();
-        else if (auto* b = qobject_cast<QPushButton*>(widget))
-            text = b->text();
-        if (!text.isEmpty())
-            placed.append({widget->mapTo(this, QPoint(0, 0)), text});
-    }
-    std::stable_sort(placed.begin(), placed.end(), [](const auto& a, const auto& b) {
-        return a.first.y() != b.first.y() ? a.first.y() < b.first.y() : a.first.x() < b.first.x();
-    });
-    for (const auto& [point, text] : placed)
-        texts.append(text);
-    return texts;
 }
 
 std::optional<CSVImportResult> runCSVImportFlow(QWidget* parent, ProjectSession& session,
                                                 CSVImportOptions& options,
                                                 const std::function<void()>& beforeImport)
 {
-    const QString path = QFileDialog::getOpenFileName(parent, u"Import CSV"_s, QString(),
-                                                      u"Comma-separated text (*.csv)"_s);
+    const QString path =
+        QFileDialog::getOpenFileName(parent, CSVImportDialog::tr("Import CSV"), QString(),
+                                     CSVImportDialog::tr("Comma-separated text (*.csv)"));
     if (path.isEmpty())
         return std::nullopt;
     Expected<CSVPreviewData> preview = parseCSVPreview(path);
     if (!preview)
         return std::nullopt;
-    CsvImportDialog sheet(std::move(*preview), session.document(), &options, parent);
+    CSVImportDialog sheet(std::move(*preview), session.document(), &options, parent);
     if (sheet.exec() != QDialog::Accepted)
         return std::nullopt;
     if (beforeImport)
@@ -306,7 +257,7 @@ void runCSVExportFlow(QWidget* parent, ProjectSession& session)
     auto* dialog = new QFileDialog(parent, csvExportDialogTitle());
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setAcceptMode(QFileDialog::AcceptSave);
-    dialog->setNameFilter(u"Comma-separated text (*.csv)"_s);
+    dialog->setNameFilter(CSVImportDialog::tr("Comma-separated text (*.csv)"));
     dialog->setDefaultSuffix(u"csv"_s);
     dialog->selectFile(csvExportProposedFileName);
     const QPointer<ProjectSession> guarded(&session);

@@ -23,10 +23,10 @@ class ProjectDocument;
 class ProjectSession;
 
 // A row that acts as one button: the whole row is the click target.
-class CsvSheetRow final : public QFrame {
+class CSVSheetRow final : public QFrame {
     Q_OBJECT
 public:
-    explicit CsvSheetRow(QWidget* parent = nullptr);
+    explicit CSVSheetRow(QWidget* parent = nullptr);
 
 signals:
     void clicked();
@@ -35,10 +35,10 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 };
 
-class CsvImportDialog final : public QDialog {
+class CSVImportDialog final : public QDialog {
     Q_OBJECT
 public:
-    CsvImportDialog(CSVPreviewData preview, const ProjectDocument* document,
+    CSVImportDialog(CSVPreviewData preview, const ProjectDocument* document,
                     CSVImportOptions* options, QWidget* parent = nullptr);
 
     const CSVPreviewData& preview() const { return m_preview; }
@@ -50,13 +50,11 @@ public:
     void toggleSkipDuplicates();
 
     // Parts, for tests.
-    CsvSheetRow* modeRow(CSVImportMode mode) const;
-    CsvSheetRow* skipRow() const { return m_skipRow; }
+    CSVSheetRow* modeRow(CSVImportMode mode) const;
+    CSVSheetRow* skipRow() const { return m_skipRow; }
     QLabel* warningLabel() const { return m_warning; }
     QPushButton* cancelButton() const { return m_cancel; }
     QPushButton* importButton() const { return m_import; }
-    // The texts of every label and button shown, top to bottom.
-    QStringList shownTexts() const;
 
 private:
     void refresh();
@@ -64,14 +62,14 @@ private:
     CSVPreviewData m_preview;
     const ProjectDocument* m_document;
     CSVImportOptions* m_options;
-    CsvSheetRow* m_replaceRow = nullptr;
-    CsvSheetRow* m_appendRow = nullptr;
+    CSVSheetRow* m_replaceRow = nullptr;
+    CSVSheetRow* m_appendRow = nullptr;
     QLabel* m_replaceSymbol = nullptr;
     QLabel* m_appendSymbol = nullptr;
     QLabel* m_replaceDescription = nullptr;
     QLabel* m_appendDescription = nullptr;
     QWidget* m_skipSection = nullptr;
-    CsvSheetRow* m_skipRow = nullptr;
+    CSVSheetRow* m_skipRow = nullptr;
     QLabel* m_skipSymbol = nullptr;
     QLabel* m_warning = nullptr;
     QPushButton* m_cancel = nullptr;

@@ -29,7 +29,7 @@ const QString chevronRight = QString::fromUtf8("\xE2\x80\xBA"); // U+203A
 LayersPane::LayersPane(ProjectSession* session, ViewState* view, PaneLayoutState* layout,
                        QWidget* parent)
     : QWidget(parent), m_session(session), m_view(view), m_layout(layout),
-      m_title(new QLabel(QStringLiteral("Layers"), this)), m_collapse(new QPushButton(this)),
+      m_title(new QLabel(tr("Layers"), this)), m_collapse(new QPushButton(this)),
       m_body(new QWidget(this)), m_visibleCount(new QLabel(m_body)),
       m_typeList(new QWidget(m_body)), m_rows(new QVBoxLayout(m_typeList))
 {
@@ -40,7 +40,7 @@ LayersPane::LayersPane(ProjectSession* session, ViewState* view, PaneLayoutState
     header->addWidget(m_title);
     header->addStretch(1);
     m_collapse->setFixedSize(20, 20);
-    styleButton(m_collapse, QColor(Qt::transparent), paneGrey, 13, 0);
+    setFlatLook(m_collapse, QStringLiteral("layersCollapse"));
     header->addWidget(m_collapse);
     column->addLayout(header);
 
@@ -48,16 +48,16 @@ LayersPane::LayersPane(ProjectSession* session, ViewState* view, PaneLayoutState
     body->setContentsMargins(0, 0, 0, 0);
     body->setSpacing(6);
     auto* buttons = new QHBoxLayout;
-    auto* showAll = new QPushButton(eyeOpen + QStringLiteral(" Show All"), m_body);
-    auto* hideAll = new QPushButton(eyeClosed + QStringLiteral(" Hide All"), m_body);
+    auto* showAll = new QPushButton(eyeOpen + u' ' + tr("Show All"), m_body);
+    auto* hideAll = new QPushButton(eyeClosed + u' ' + tr("Hide All"), m_body);
     for (QPushButton* button : {showAll, hideAll}) {
-        styleButton(button, rgbColor(0.25, 0.25, 0.25), QColor(Qt::white), 11, 4);
+        setFlatLook(button, QStringLiteral("showOrHideAll"));
         buttons->addWidget(button, 1);
     }
     body->addLayout(buttons);
     m_visibleCount->setTextFormat(Qt::RichText);
     body->addWidget(m_visibleCount);
-    m_typeList->setToolTip(QStringLiteral("Toggle visibility by type"));
+    m_typeList->setToolTip(tr("Toggle visibility by type"));
     m_rows->setContentsMargins(0, 0, 0, 0);
     m_rows->setSpacing(4);
     body->addWidget(m_typeList);
@@ -80,8 +80,7 @@ void LayersPane::refresh()
     const bool collapsed = m_layout->layersPaneCollapsed();
     styleLabel(m_title, accentColor(m_view->appMode()), 13, 600);
     m_collapse->setText(collapsed ? chevronRight : chevronDown);
-    m_collapse->setToolTip(collapsed ? QStringLiteral("Expand Layers pane")
-                                     : QStringLiteral("Collapse Layers pane"));
+    m_collapse->setToolTip(collapsed ? tr("Expand Layers pane") : tr("Collapse Layers pane"));
     m_body->setVisible(!collapsed);
 }
 
@@ -96,11 +95,12 @@ void LayersPane::rebuildRows()
         if (visible.contains(node.type))
             ++visibleNodes;
     }
+    const QString grey = paneColor::grey.name();
     m_visibleCount->setText(
-        QStringLiteral("<span style='color:#8f8f94;font-size:11px'>Visible: </span>"
-                       "<span style='color:%1;font-weight:bold;font-size:11px'>%2</span>"
-                       "<span style='color:#8f8f94;font-size:11px'> / %3</span>")
-            .arg(rgbColor(0.29, 0.87, 0.5).name())
+        QStringLiteral("<span style='color:%1;font-size:11px'>%2</span>"
+                       "<span style='color:%3;font-weight:bold;font-size:11px'>%4</span>"
+                       "<span style='color:%1;font-size:11px'> / %5</span>")
+            .arg(grey, tr("Visible: ").toHtmlEscaped(), paneColor::liveAccent.name())
             .arg(visibleNodes)
             .arg(project.nodes.size()));
 
@@ -140,7 +140,7 @@ void LayersPane::rebuildRows()
         auto* swatch = new QPushButton(row);
         swatch->setObjectName(QStringLiteral("swatch"));
         swatch->setFixedSize(16, 16);
-        swatch->setToolTip(QStringLiteral("Click to change color"));
+        swatch->setToolTip(tr("Click to change color"));
         swatch->setStyleSheet(QStringLiteral("QPushButton { background: %1; border: none;"
                                              " border-radius: 4px; }")
                                   .arg(rgbColor(rgb.red, rgb.green, rgb.blue).name()));
@@ -148,27 +148,22 @@ void LayersPane::rebuildRows()
         auto* info = new QVBoxLayout;
         info->setSpacing(0);
         auto* name = new QLabel(type, row);
+        name->setObjectName(QStringLiteral("layerName"));
         name->setTextFormat(Qt::PlainText);
-        styleLabel(name, QColor(Qt::white), 12, 500);
-        auto* count = new QLabel(countText(counts.value(type), QStringLiteral("node")), row);
+        auto* count = new QLabel(countText(counts.value(type), tr("node")), row);
         count->setObjectName(QStringLiteral("count"));
-        styleLabel(count, paneGrey, 10);
         info->addWidget(name);
         info->addWidget(count);
         const bool shown = visible.contains(type);
         auto* eye = new QPushButton(shown ? eyeOpen : eyeClosed, row);
-        eye->setObjectName(QStringLiteral("eye"));
+        setFlatLook(eye, QStringLiteral("eye")); // white while checked (shown), else grey
         eye->setCheckable(true);
         eye->setChecked(shown);
         eye->setFixedSize(28, 28);
-        styleButton(eye, rgbColor(0.25, 0.25, 0.25), shown ? QColor(Qt::white) : paneGrey, 12, 0);
         connect(eye, &QPushButton::clicked, this, [this, type] { m_session->toggleType(type); });
-        auto* solo = new QPushButton(QStringLiteral("S"), row);
-        solo->setObjectName(QStringLiteral("solo"));
+        auto* solo = new QPushButton(tr("S"), row);
+        setFlatLook(solo, QStringLiteral("solo"));
         solo->setFixedSize(28, 28);
-        styleButton(solo, rgbColor(0.25, 0.25, 0.25), QColor(Qt::white), 11, 0);
-        solo->setStyleSheet(solo->styleSheet() +
-                            QStringLiteral("QPushButton { font-weight: 500; }"));
         connect(solo, &QPushButton::clicked, this, [this, type] { m_session->soloType(type); });
         line->addWidget(swatch);
         line->addLayout(info, 1);

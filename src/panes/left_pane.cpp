@@ -37,10 +37,10 @@ QVBoxLayout* addSlot(QWidget* parent, QVBoxLayout* column)
 
 LeftPane::LeftPane(ProjectSession* session, ViewState* view, PaneLayoutState* layout,
                    QWidget* parent)
-    : QWidget(parent), m_view(view), m_layout(layout),
-      m_title(new QLabel(QStringLiteral("Velmora"), this)), m_collapse(new QPushButton(this)),
-      m_collapseAll(new QPushButton(this)), m_body(new QWidget(this)),
-      m_modeSwitch(new ModeSwitch(view, m_body)), m_zoomControls(new ZoomControls(view, m_body)),
+    : QWidget(parent), m_view(view), m_layout(layout), m_title(new QLabel(tr("Velmora"), this)),
+      m_collapse(new QPushButton(this)), m_collapseAll(new QPushButton(this)),
+      m_body(new QWidget(this)), m_modeSwitch(new ModeSwitch(view, m_body)),
+      m_zoomControls(new ZoomControls(view, m_body)),
       m_mapLayer(new MapLayerSection(session, view, m_body))
 {
     setObjectName(QStringLiteral("leftPane"));
@@ -58,7 +58,7 @@ LeftPane::LeftPane(ProjectSession* session, ViewState* view, PaneLayoutState* la
     m_headerRow->addStretch(1);
     for (QPushButton* button : {m_collapseAll, m_collapse}) {
         button->setFixedSize(20, 20);
-        styleButton(button, QColor(Qt::transparent), paneGrey, 14, 0);
+        setFlatLook(button, QStringLiteral("leftCollapse"));
         m_headerRow->addWidget(button, 0, Qt::AlignCenter);
     }
     column->addWidget(header);
@@ -67,9 +67,6 @@ LeftPane::LeftPane(ProjectSession* session, ViewState* view, PaneLayoutState* la
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    scroll->setStyleSheet(QStringLiteral("QScrollArea { background: transparent; }"));
-    m_body->setObjectName(QStringLiteral("leftPaneBody"));
-    m_body->setStyleSheet(QStringLiteral("#leftPaneBody { background: transparent; }"));
     auto* body = new QVBoxLayout(m_body);
     body->setContentsMargins(0, 0, 0, 0);
     body->setSpacing(14);
@@ -105,12 +102,10 @@ void LeftPane::refresh()
     const bool collapsed = m_layout->leftPaneCollapsed();
     styleLabel(m_title, accentColor(m_view->appMode()), collapsed ? 10 : 16, 700);
     m_collapse->setText(collapsed ? chevronRight : chevronLeft);
-    m_collapse->setToolTip(collapsed ? QStringLiteral("Expand Velmora pane")
-                                     : QStringLiteral("Collapse Velmora pane"));
+    m_collapse->setToolTip(collapsed ? tr("Expand Velmora pane") : tr("Collapse Velmora pane"));
     const bool all = m_layout->allPanesCollapsed(m_view->appMode());
     m_collapseAll->setText(all ? expandAllArrow : collapseAllArrow);
-    m_collapseAll->setToolTip(all ? QStringLiteral("Expand all panes")
-                                  : QStringLiteral("Collapse all panes"));
+    m_collapseAll->setToolTip(all ? tr("Expand all panes") : tr("Collapse all panes"));
     m_headerRow->setDirection(collapsed ? QBoxLayout::TopToBottom : QBoxLayout::LeftToRight);
     m_scroll->setVisible(!collapsed);
     layout()->setContentsMargins(collapsed ? 4 : 10, 10, collapsed ? 4 : 10, 10);

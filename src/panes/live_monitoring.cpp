@@ -137,7 +137,7 @@ void LiveMonitoring::refreshPanes()
     m_livePane->setOptions(options);
     QString notice = m_pingManager->monitoringErrorMessage();
     if (!options.liveGlowEnabled)
-        notice = u"Live Glow is off: no pings are sent."_s;
+        notice = tr("Live Glow is off: no pings are sent.");
     m_livePane->setNotice(notice);
     m_nodeDetails->setLiveState(live, m_pingManager->nodeStatuses(),
                                 m_pingManager->responseTimes());

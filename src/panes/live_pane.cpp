@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "panes/live_pane.h"
 
-#include "canvas/canvas_renderer.h"
+#include "panes/node_details.h"
 #include "panes/pane_style.h"
 
 #include <QHBoxLayout>
@@ -23,28 +23,25 @@ namespace velmora {
 
 namespace {
 
-QColor colorOf(PingStatus status)
-{
-    return toColor(statusColor(status));
-}
-
 QString optionTitle(LiveOption option)
 {
     switch (option) {
     case LiveOption::liveGlow:
-        return u"Live Glow"_s;
+        return LivePane::tr("Live Glow");
     case LiveOption::inAppAlerts:
-        return u"In-App Alerts"_s;
+        return LivePane::tr("In-App Alerts");
     case LiveOption::backgroundAlerts:
-        return u"Background Alerts"_s;
+        return LivePane::tr("Background Alerts");
     case LiveOption::autoZoomOutage:
-        return u"Auto-Zoom Outage"_s;
+        return LivePane::tr("Auto-Zoom Outage");
     }
     return {};
 }
 
 constexpr LiveOption allOptions[] = {LiveOption::liveGlow, LiveOption::inAppAlerts,
                                      LiveOption::backgroundAlerts, LiveOption::autoZoomOutage};
+constexpr PingStatus allStatuses[] = {PingStatus::online, PingStatus::offline, PingStatus::slow,
+                                      PingStatus::unknown};
 
 QPixmap iconCanvas(int size)
 {
@@ -95,22 +92,22 @@ QString bandText(PingIntervalPreset preset)
 {
     switch (preset) {
     case PingIntervalPreset::fast:
-        return u"< 25 nodes"_s;
+        return LivePane::tr("< 25 nodes");
     case PingIntervalPreset::normal:
-        return u"25-75 nodes"_s;
+        return LivePane::tr("25-75 nodes");
     case PingIntervalPreset::relaxed:
-        return u"75-150 nodes"_s;
+        return LivePane::tr("75-150 nodes");
     case PingIntervalPreset::slow:
-        return u"150-300 nodes"_s;
+        return LivePane::tr("150-300 nodes");
     case PingIntervalPreset::verySlow:
-        return u"300+ nodes"_s;
+        return LivePane::tr("300+ nodes");
     }
     return {};
 }
 
 QString presetMenuText(PingIntervalPreset preset)
 {
-    return displayName(preset) + u" \u2013 "_s + bandText(preset);
+    return LivePane::tr("%1 \u2013 %2").arg(displayName(preset), bandText(preset));
 }
 
 bool LiveOptions::value(LiveOption option) const
@@ -176,12 +173,12 @@ LivePane::LivePane(QWidget* parent)
     layout->setSpacing(4);
 
     auto* header = new QHBoxLayout;
-    auto* title = new QLabel(u"Live Monitoring"_s, this);
-    styleLabel(title, Qt::white, 11, 600);
-    m_gearButton->setIcon(gearIcon(paneGrey));
+    auto* title = new QLabel(tr("Live Monitoring"), this);
+    title->setObjectName(u"liveTitle"_s);
+    m_gearButton->setIcon(gearIcon(paneColor::grey));
     m_gearButton->setIconSize(QSize(12, 12));
     m_gearButton->setAutoRaise(true);
-    m_gearButton->setToolTip(u"Live Mode Options"_s);
+    m_gearButton->setToolTip(tr("Live Mode Options"));
     header->addWidget(title);
     header->addStretch();
     header->addWidget(m_gearButton);
@@ -189,28 +186,25 @@ LivePane::LivePane(QWidget* parent)
     connect(m_gearButton, &QToolButton::clicked, this,
             [this] { setShowLiveOptions(!m_showLiveOptions); });
 
-    const std::pair<QString, PingStatus> rows[] = {{u"Online:"_s, PingStatus::online},
-                                                   {u"Offline:"_s, PingStatus::offline},
-                                                   {u"Slow:"_s, PingStatus::slow},
-                                                   {u"Unknown:"_s, PingStatus::unknown}};
-    for (const auto& [label, status] : rows) {
+    for (PingStatus status : allStatuses) {
         auto* row = new QHBoxLayout;
         auto* dot = new QLabel(this);
+        dot->setObjectName(u"statusDot"_s);
+        dot->setProperty("status", pingStatusName(status));
         dot->setFixedSize(8, 8);
-        dot->setStyleSheet(
-            u"QLabel { background: %1; border-radius: 4px; }"_s.arg(cssColor(colorOf(status))));
-        auto* name = new QLabel(label, this);
-        styleLabel(name, paneGrey, 11);
+        auto* name = new QLabel(tr("%1:").arg(statusText(status)), this);
+        name->setObjectName(u"statusName"_s);
         auto* value = new QLabel(u"0"_s, this);
-        styleLabel(value, colorOf(status), 11, 600);
+        value->setObjectName(u"statusCount"_s);
+        value->setProperty("status", pingStatusName(status));
         row->addWidget(dot);
         row->addWidget(name);
         row->addStretch();
         row->addWidget(value);
         layout->addLayout(row);
-        m_countValues.insert(label, value);
+        m_countValues.insert(status, value);
     }
-    styleLabel(m_notice, paneGrey, 10);
+    m_notice->setObjectName(u"liveNotice"_s);
     m_notice->setWordWrap(true);
     m_notice->setTextFormat(Qt::PlainText);
     m_notice->setTextInteractionFlags(Qt::TextSelectableByMouse); // the command to copy
@@ -220,20 +214,19 @@ LivePane::LivePane(QWidget* parent)
     auto* optionsLayout = new QVBoxLayout(m_optionsBox);
     optionsLayout->setContentsMargins(0, 4, 0, 4);
     optionsLayout->setSpacing(2);
-    auto* optionsTitle = new QLabel(u"Live Mode Options"_s, m_optionsBox);
-    styleLabel(optionsTitle, Qt::white, 12);
+    auto* optionsTitle = new QLabel(tr("Live Mode Options"), m_optionsBox);
+    optionsTitle->setObjectName(u"liveOptionsTitle"_s);
     optionsLayout->addWidget(optionsTitle);
     for (LiveOption option : allOptions) {
         auto* button = new QPushButton(m_optionsBox);
-        button->setFlat(true);
-        button->setCursor(Qt::PointingHandCursor);
-        button->setStyleSheet(u"QPushButton { border: none; background: transparent; }"_s);
+        setFlatLook(button, u"liveOption"_s);
         button->setAccessibleName(optionTitle(option));
         auto* rowLayout = new QHBoxLayout(button);
         rowLayout->setContentsMargins(0, 2, 0, 2);
         auto* name = new QLabel(optionTitle(option), button);
-        styleLabel(name, Qt::white, 11);
+        name->setObjectName(u"liveOptionName"_s);
         auto* badge = new QLabel(button);
+        badge->setObjectName(u"optionBadge"_s);
         for (QLabel* label : {name, badge})
             label->setAttribute(Qt::WA_TransparentForMouseEvents);
         rowLayout->addWidget(name);
@@ -248,26 +241,23 @@ LivePane::LivePane(QWidget* parent)
     }
     layout->addWidget(m_optionsBox);
 
-    auto* intervalTitle = new QLabel(u"Ping Interval"_s, this);
-    styleLabel(intervalTitle, paneGrey, 11);
+    auto* intervalTitle = new QLabel(tr("Ping Interval"), this);
+    intervalTitle->setObjectName(u"intervalTitle"_s);
     layout->addWidget(intervalTitle);
+    m_intervalButton->setObjectName(u"intervalButton"_s);
     m_intervalButton->setPopupMode(QToolButton::InstantPopup);
     m_intervalButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m_intervalButton->setLayoutDirection(Qt::RightToLeft); // chevrons after the label
-    m_intervalButton->setIcon(chevronUpDownIcon(paneGrey));
+    m_intervalButton->setIcon(chevronUpDownIcon(paneColor::grey));
     m_intervalButton->setMenu(m_intervalMenu);
     m_intervalButton->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    m_intervalButton->setStyleSheet(
-        u"QToolButton { color: white; background: rgb(45, 45, 48); border: 1px solid"
-        " rgb(70, 70, 70); border-radius: 4px; padding: 3px 6px; font-size: 11px; }"
-        "QToolButton::menu-indicator { image: none; width: 0px; }"_s);
     m_intervalButton->setFocusPolicy(Qt::NoFocus);
     layout->addWidget(m_intervalButton);
     for (PingIntervalPreset preset : allPingIntervalPresets()) {
         QAction* action = m_intervalMenu->addAction(presetMenuText(preset));
         connect(action, &QAction::triggered, this, [this, preset] { emit presetChosen(preset); });
     }
-    styleLabel(m_recommendation, paneGrey, 10);
+    m_recommendation->setObjectName(u"recommendation"_s);
     layout->addWidget(m_recommendation);
 
     setStatuses({}, {});
@@ -279,25 +269,21 @@ LivePane::LivePane(QWidget* parent)
 void LivePane::setStatuses(const QList<Node>& nodes, const QHash<qint64, PingStatus>& statuses)
 {
     m_counts = countStatuses(nodes, statuses);
-    m_countValues.value(u"Online:"_s)->setText(QString::number(m_counts.online));
-    m_countValues.value(u"Offline:"_s)->setText(QString::number(m_counts.offline));
-    m_countValues.value(u"Slow:"_s)->setText(QString::number(m_counts.slow));
-    m_countValues.value(u"Unknown:"_s)->setText(QString::number(m_counts.unknown));
-    m_recommendation->setText(u"Recommended: "_s + displayName(recommendedPreset(nodes.size())));
+    m_countValues.value(PingStatus::online)->setText(QString::number(m_counts.online));
+    m_countValues.value(PingStatus::offline)->setText(QString::number(m_counts.offline));
+    m_countValues.value(PingStatus::slow)->setText(QString::number(m_counts.slow));
+    m_countValues.value(PingStatus::unknown)->setText(QString::number(m_counts.unknown));
+    m_recommendation->setText(
+        tr("Recommended: %1").arg(displayName(recommendedPreset(nodes.size()))));
 }
 
 void LivePane::setOptions(const LiveOptions& options)
 {
-    m_options = options;
     for (LiveOption option : allOptions) {
         const bool on = options.value(option);
         QLabel* badge = m_optionBadges.value(option);
-        badge->setText(on ? u"ON"_s : u"OFF"_s);
-        const QColor text = on ? rgbColor(0.29, 0.87, 0.5) : paneGrey;
-        const QColor background = on ? rgbColor(0.17, 0.42, 0.29) : rgbColor(0.25, 0.25, 0.25);
-        badge->setStyleSheet(u"QLabel { color: %1; background: %2; font-size: 10px;"
-                             " font-weight: 600; border-radius: 3px; padding: 1px 5px; }"_s.arg(
-                                 cssColor(text), cssColor(background)));
+        badge->setText(on ? tr("ON") : tr("OFF"));
+        setLookState(badge, "on", on);
     }
 }
 
@@ -328,10 +314,9 @@ void LivePane::updateOptionsVisibility()
     m_optionsBox->setVisible(m_showLiveOptions);
 }
 
-QString LivePane::countText(const QString& label) const
+QString LivePane::statusCountText(PingStatus status) const
 {
-    const QLabel* value = m_countValues.value(label);
-    return value ? value->text() : QString();
+    return m_countValues.value(status)->text();
 }
 
 QString LivePane::recommendationText() const

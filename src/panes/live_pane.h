@@ -70,8 +70,8 @@ public:
     void setShowLiveOptions(bool shown);
 
     LiveCounts counts() const { return m_counts; }
-    // The text of a count row's value ("Online:" -> "3").
-    QString countText(const QString& label) const;
+    // The count shown for a status.
+    QString statusCountText(PingStatus status) const;
     QString recommendationText() const;
     QString intervalButtonText() const;
     QStringList intervalMenuTexts() const;
@@ -90,10 +90,9 @@ private:
     void updateOptionsVisibility();
 
     LiveCounts m_counts;
-    LiveOptions m_options;
     bool m_showLiveOptions = false;
     QToolButton* m_gearButton;
-    QHash<QString, QLabel*> m_countValues;
+    QHash<PingStatus, QLabel*> m_countValues;
     QLabel* m_notice;
     QWidget* m_optionsBox;
     QHash<LiveOption, QPushButton*> m_optionButtons;

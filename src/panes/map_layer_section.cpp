@@ -35,16 +35,15 @@ QString percent(double value)
 } // namespace
 
 MapLayerSection::MapLayerSection(ProjectSession* session, ViewState* view, QWidget* parent)
-    : QWidget(parent), m_session(session), m_view(view),
-      m_title(new QLabel(QStringLiteral("Map Layer"), this)), m_load(new QPushButton(this)),
-      m_clear(new QPushButton(QStringLiteral("Clear"), this)), m_sliders(new QWidget(this)),
-      m_opacity(new QSlider(Qt::Horizontal, m_sliders)),
+    : QWidget(parent), m_session(session), m_view(view), m_title(new QLabel(tr("Map Layer"), this)),
+      m_load(new QPushButton(this)), m_clear(new QPushButton(tr("Clear"), this)),
+      m_sliders(new QWidget(this)), m_opacity(new QSlider(Qt::Horizontal, m_sliders)),
       m_saturation(new QSlider(Qt::Horizontal, m_sliders)), m_opacityValue(new QLabel(m_sliders)),
       m_saturationValue(new QLabel(m_sliders))
 {
     m_chooseFile = [this] {
-        return QFileDialog::getOpenFileName(this, QStringLiteral("Load Map Image"), QString(),
-                                            QStringLiteral("Images (*.png *.jpg *.jpeg *.webp)"));
+        return QFileDialog::getOpenFileName(this, tr("Load Map Image"), QString(),
+                                            tr("Images (*.png *.jpg *.jpeg *.webp)"));
     };
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
@@ -55,8 +54,8 @@ MapLayerSection::MapLayerSection(ProjectSession* session, ViewState* view, QWidg
     buttons->setSpacing(8);
     m_load->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
     m_clear->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
-    styleButton(m_load, rgbColor(0.29, 0.23, 0.42), QColor(Qt::white));
-    styleButton(m_clear, rgbColor(0.23, 0.23, 0.23), paneGrey);
+    setFlatLook(m_load, QStringLiteral("loadMap"));
+    setFlatLook(m_clear, QStringLiteral("clearMap"));
     buttons->addWidget(m_load, 1);
     buttons->addWidget(m_clear, 1);
     column->addLayout(buttons);
@@ -67,19 +66,19 @@ MapLayerSection::MapLayerSection(ProjectSession* session, ViewState* view, QWidg
     const auto addRow = [&](int row, const QString& name, QSlider* slider, QLabel* value,
                             int minimum) {
         auto* label = new QLabel(name, m_sliders);
-        styleLabel(label, paneGrey, 10);
+        label->setObjectName(QStringLiteral("mapSlider"));
         label->setFixedWidth(55);
         slider->setRange(minimum, 100);
         slider->setFixedWidth(80);
-        styleLabel(value, paneGrey, 10);
+        value->setObjectName(QStringLiteral("mapSlider"));
         value->setFixedWidth(32);
         grid->addWidget(label, row, 0);
         grid->addWidget(slider, row, 1);
         grid->addWidget(value, row, 2);
     };
     // The opacity never goes below 10 % so the image cannot vanish entirely.
-    addRow(0, QStringLiteral("Opacity"), m_opacity, m_opacityValue, 10);
-    addRow(1, QStringLiteral("Saturation"), m_saturation, m_saturationValue, 0);
+    addRow(0, tr("Opacity"), m_opacity, m_opacityValue, 10);
+    addRow(1, tr("Saturation"), m_saturation, m_saturationValue, 0);
     column->addWidget(m_sliders);
 
     connect(m_load, &QPushButton::clicked, this, &MapLayerSection::chooseAndLoadImage);
@@ -105,7 +104,7 @@ void MapLayerSection::refresh()
 {
     styleLabel(m_title, accentColor(m_view->appMode()), 11, 600);
     const bool hasImage = m_session->project().hasMapImage();
-    m_load->setText(hasImage ? QStringLiteral("Replace") : QStringLiteral("Load Image"));
+    m_load->setText(hasImage ? tr("Replace") : tr("Load Image"));
     m_clear->setVisible(hasImage);
     m_sliders->setVisible(hasImage);
     const QSignalBlocker blockOpacity(m_opacity);

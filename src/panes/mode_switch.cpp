@@ -10,9 +10,11 @@
 namespace velmora {
 
 ModeSwitch::ModeSwitch(ViewState* view, QWidget* parent)
-    : QWidget(parent), m_view(view), m_edit(new QPushButton(QStringLiteral("Edit"), this)),
-      m_live(new QPushButton(QStringLiteral("Live"), this))
+    : QWidget(parent), m_view(view), m_edit(new QPushButton(tr("Edit"), this)),
+      m_live(new QPushButton(tr("Live"), this))
 {
+    setFlatLook(m_edit, QStringLiteral("editMode"));
+    setFlatLook(m_live, QStringLiteral("liveMode"));
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(4);
@@ -26,12 +28,10 @@ ModeSwitch::ModeSwitch(ViewState* view, QWidget* parent)
 
 void ModeSwitch::refresh()
 {
+    // The current mode's button is filled with its colour, the other one quiet.
     const bool live = m_view->appMode() == AppMode::live;
-    const QColor idleBackground = rgbColor(0.2, 0.2, 0.2);
-    styleButton(m_edit, live ? idleBackground : rgbColor(0.29, 0.56, 0.89),
-                live ? paneGrey : QColor(Qt::white), 11, 6, !live);
-    styleButton(m_live, live ? rgbColor(0.17, 0.42, 0.29) : idleBackground,
-                live ? QColor(Qt::white) : paneGrey, 11, 6, live);
+    setLookState(m_edit, "current", !live);
+    setLookState(m_live, "current", live);
 }
 
 } // namespace velmora

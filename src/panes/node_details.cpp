@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "panes/node_details.h"
 
-#include "canvas/canvas_renderer.h"
 #include "model/project_session.h"
 #include "model/topology.h"
 #include "panes/pane_style.h"
@@ -17,13 +16,11 @@ namespace velmora {
 
 namespace {
 
-const QColor amber = rgbColor(0.98, 0.75, 0.14);
 constexpr int labelWidth = 70;
 
-// " node" for exactly one, " nodes" otherwise.
 QString nodeCountText(qint64 count)
 {
-    return QString::number(count) + (count == 1 ? u" node"_s : u" nodes"_s);
+    return countText(count, NodeDetails::tr("node"));
 }
 
 } // namespace
@@ -32,62 +29,61 @@ QString statusText(PingStatus status)
 {
     switch (status) {
     case PingStatus::online:
-        return u"Online"_s;
+        return NodeDetails::tr("Online");
     case PingStatus::offline:
-        return u"Offline"_s;
+        return NodeDetails::tr("Offline");
     case PingStatus::slow:
-        return u"Slow"_s;
+        return NodeDetails::tr("Slow");
     case PingStatus::unknown:
         break;
     }
-    return u"Unknown"_s;
+    return NodeDetails::tr("Unknown");
 }
 
 QString responseTimeText(double seconds)
 {
-    return QString::asprintf("%.1f ms", seconds * 1000.0);
+    return NodeDetails::tr("%1 ms").arg(seconds * 1000.0, 0, 'f', 1);
 }
 
 NodeDetails::NodeDetails(ProjectSession* session, QWidget* parent)
-    : QWidget(parent), m_session(session), m_rootBadge(new QLabel(u"ROOT"_s, this)),
+    : QWidget(parent), m_session(session), m_rootBadge(new QLabel(tr("ROOT"), this)),
       m_typeSwatch(new QLabel(this)), m_rootButton(new QPushButton(this)),
-      m_zoomButton(new QPushButton(u"Zoom To"_s, this))
+      m_zoomButton(new QPushButton(tr("Zoom To"), this))
 {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(3);
 
     auto* titleRow = new QHBoxLayout;
-    auto* title = new QLabel(u"Node Details"_s, this);
-    styleLabel(title, Qt::white, 11, 600);
-    m_rootBadge->setStyleSheet(
-        u"QLabel { color: black; background: %1; font-weight: 700;"
-        " font-size: 9px; border-radius: 3px; padding: 1px 4px; }"_s.arg(cssColor(amber)));
+    auto* title = new QLabel(tr("Node Details"), this);
+    title->setObjectName(u"detailsTitle"_s);
+    m_rootBadge->setObjectName(u"rootBadge"_s);
     titleRow->addWidget(title);
     titleRow->addWidget(m_rootBadge);
     titleRow->addStretch();
     layout->addLayout(titleRow);
 
-    m_name = addRow(u"Name:"_s);
-    m_type = addRow(u"Type:"_s);
+    m_name = addRow(tr("Name:"));
+    m_type = addRow(tr("Type:"));
     // The type row carries an 8 by 8 colour swatch before the type's name.
     m_typeSwatch->setFixedSize(8, 8);
     static_cast<QHBoxLayout*>(m_type.container->layout())->insertWidget(1, m_typeSwatch);
-    m_ip = addRow(u"IP:"_s);
-    m_cables = addRow(u"Cables:"_s);
-    m_direct = addRow(u"Direct:"_s);
-    m_network = addRow(u"Network:"_s);
-    m_hops = addRow(u"Hops:"_s);
-    styleLabel(m_hops.value, amber, 11);
-    m_status = addRow(u"Status:"_s);
-    m_response = addRow(u"Response:"_s);
+    m_ip = addRow(tr("IP:"));
+    m_cables = addRow(tr("Cables:"));
+    m_direct = addRow(tr("Direct:"));
+    m_network = addRow(tr("Network:"));
+    m_hops = addRow(tr("Hops:"));
+    m_hops.value->setObjectName(u"detailsHops"_s);
+    m_status = addRow(tr("Status:"));
+    m_status.value->setObjectName(u"detailsStatus"_s);
+    m_response = addRow(tr("Response:"));
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(m_rootButton);
     buttons->addWidget(m_zoomButton);
     layout->addLayout(buttons);
-    styleButton(m_rootButton, rgbColor(0.25, 0.25, 0.25), amber, 11, 4);
-    styleButton(m_zoomButton, rgbColor(0.25, 0.25, 0.25), Qt::white, 11, 4);
+    setFlatLook(m_rootButton, u"rootButton"_s);
+    setFlatLook(m_zoomButton, u"zoomToNode"_s);
 
     connect(m_rootButton, &QPushButton::clicked, this, &NodeDetails::toggleRoot);
     connect(m_zoomButton, &QPushButton::clicked, this, [this] {
@@ -115,12 +111,12 @@ NodeDetails::Row NodeDetails::addRow(const QString& label)
     rowLayout->setContentsMargins(0, 0, 0, 0);
     rowLayout->setSpacing(4);
     row.label = new QLabel(label, row.container);
+    row.label->setObjectName(u"detailsLabel"_s);
     row.label->setFixedWidth(labelWidth);
-    styleLabel(row.label, paneGrey, 11);
     row.value = new QLabel(row.container);
+    row.value->setObjectName(u"detailsValue"_s);
     row.value->setTextFormat(Qt::PlainText); // names and addresses as typed
     row.value->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    styleLabel(row.value, Qt::white, 11);
     rowLayout->addWidget(row.label);
     rowLayout->addWidget(row.value, 1);
     static_cast<QVBoxLayout*>(layout())->addWidget(row.container);
@@ -178,19 +174,19 @@ void NodeDetails::refresh()
     const std::optional<int> hops = hopsFromRoot(cables, root, node.id);
     m_hops.container->setVisible(hops.has_value());
     if (hops)
-        m_hops.value->setText(QString::number(*hops) + u" from root"_s);
+        m_hops.value->setText(tr("%1 from root").arg(*hops));
 
     m_status.container->setVisible(m_isLive);
     const PingStatus status = m_statuses.value(node.id, PingStatus::unknown);
     m_status.value->setText(statusText(status));
-    styleLabel(m_status.value, toColor(statusColor(status)), 11);
+    setLookState(m_status.value, "status", pingStatusName(status));
     const auto latency = m_responseTimes.constFind(node.id);
     const bool hasLatency = m_isLive && latency != m_responseTimes.cend();
     m_response.container->setVisible(hasLatency);
     if (hasLatency)
         m_response.value->setText(responseTimeText(*latency));
 
-    m_rootButton->setText(isRoot ? u"Clear Root"_s : u"Set as Root"_s);
+    m_rootButton->setText(isRoot ? tr("Clear Root") : tr("Set as Root"));
 }
 
 void NodeDetails::toggleRoot()

@@ -1,14 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// Colours and small widget helpers shared by the side panes: the mode accent colour, style
-// sheets for the flat rounded buttons, and section titles.
+// The look of the side panes in one place: the named colours, the window's style sheet that
+// gives every pane widget its fixed look, and the helpers for looks that change with state or
+// data (the mode accent, a type's colour) or that belong to a sheet opened outside the window.
 
 #include "canvas/hit_test.h"
 
 #include <QColor>
-#include <QFont>
 #include <QLabel>
-#include <QPalette>
 #include <QPushButton>
 #include <QString>
 
@@ -20,13 +19,26 @@ inline QColor rgbColor(double r, double g, double b, double a = 1.0)
                             static_cast<float>(a));
 }
 
+// The named colours of the panes.
+namespace paneColor {
+inline const QColor editAccent = rgbColor(0.29, 0.56, 0.89);
+inline const QColor liveAccent = rgbColor(0.29, 0.87, 0.5);
+inline const QColor grey = rgbColor(0.56, 0.56, 0.58);       // secondary text
+inline const QColor valueGrey = rgbColor(0.6, 0.6, 0.6);     // read-out values
+inline const QColor amber = rgbColor(0.98, 0.75, 0.14);      // the root, slow hosts
+inline const QColor alertRed = rgbColor(0.95, 0.3, 0.3);     // offline alerts
+inline const QColor button = rgbColor(0.25, 0.25, 0.25);     // plain button background
+inline const QColor idleButton = rgbColor(0.2, 0.2, 0.2);    // quieter button background
+inline const QColor confirm = rgbColor(0.17, 0.42, 0.29);    // "Import", "Apply", live switch
+inline const QColor background = rgbColor(0.11, 0.11, 0.12); // the nodes pane
+inline const QColor sheet = QColor(30, 30, 32);              // dialogs over the window
+} // namespace paneColor
+
 // Blue while editing, green while live.
 inline QColor accentColor(AppMode mode)
 {
-    return mode == AppMode::live ? rgbColor(0.29, 0.87, 0.5) : rgbColor(0.29, 0.56, 0.89);
+    return mode == AppMode::live ? paneColor::liveAccent : paneColor::editAccent;
 }
-
-inline const QColor paneGrey = QColor::fromRgbF(0.56f, 0.56f, 0.58f);
 
 inline QString cssColor(const QColor& color)
 {
@@ -37,60 +49,33 @@ inline QString cssColor(const QColor& color)
         .arg(color.alphaF());
 }
 
-// A flat button: `background` fill, corner radius 4, `text` colour, font size `fontSize`, a
-// vertical inset of `inset` units.
-inline void styleButton(QPushButton* button, const QColor& background, const QColor& text,
-                        int fontSize = 11, int inset = 6, bool semibold = false)
-{
-    button->setFlat(true);
-    button->setCursor(Qt::PointingHandCursor);
-    button->setStyleSheet(QStringLiteral("QPushButton { background: %1; color: %2; border: none;"
-                                         " border-radius: 4px; padding: %3px 6px;"
-                                         " font-size: %4px; font-weight: %5; }"
-                                         "QPushButton:disabled { color: rgba(128,128,128,0.5); }")
-                              .arg(cssColor(background), cssColor(text))
-                              .arg(inset)
-                              .arg(fontSize)
-                              .arg(semibold ? 600 : 400));
-}
+// The style sheet of the window's content: the dark panes and the fixed look of every pane
+// widget, found by object name. Widgets whose look follows state or data style themselves with
+// the helpers below; their own sheet wins over this one.
+QString paneStyleSheet();
+
+// A flat button with a pointing cursor whose look the style sheet gives by `objectName`.
+void setFlatLook(QPushButton* button, const QString& objectName);
+
+// Sets a property the style sheet's rules select on ("[drawing=\"true\"]") and restyles the
+// widget when it changed.
+void setLookState(QWidget* widget, const char* name, const QVariant& value);
+
+// For sheets opened outside the window: a flat button with `background` fill, corner radius 4,
+// `text` colour, font size `fontSize`, a vertical inset of `inset` units, font weight `weight`.
+void styleButton(QPushButton* button, const QColor& background, const QColor& text,
+                 int fontSize = 11, int inset = 6, int weight = 400);
 
 // The text colour alone. A label's own style sheet wins over the panes' general text colour,
 // which a palette set in code would not.
-inline void setLabelColor(QLabel* label, const QColor& color)
-{
-    label->setStyleSheet(QStringLiteral("QLabel { color: %1; }").arg(cssColor(color)));
-}
-
-inline void styleLabel(QLabel* label, const QColor& color, int fontSize, int weight = 400)
-{
-    label->setStyleSheet(QStringLiteral("QLabel { color: %1; font-size: %2px; font-weight: %3; }")
-                             .arg(cssColor(color))
-                             .arg(fontSize)
-                             .arg(weight));
-}
+void setLabelColor(QLabel* label, const QColor& color);
+void styleLabel(QLabel* label, const QColor& color, int fontSize, int weight = 400);
 
 // The dark look of a sheet, through its palette so that every part of it follows (an embedded
 // colour dialog included) whichever window it opens over.
-inline void applySheetLook(QWidget* sheet)
-{
-    QPalette palette = sheet->palette();
-    palette.setColor(QPalette::Window, QColor(30, 30, 32));
-    palette.setColor(QPalette::WindowText, QColor(235, 235, 240));
-    palette.setColor(QPalette::Base, QColor(38, 38, 38));
-    palette.setColor(QPalette::AlternateBase, QColor(45, 45, 48));
-    palette.setColor(QPalette::Text, Qt::white);
-    palette.setColor(QPalette::PlaceholderText, QColor(140, 140, 145));
-    palette.setColor(QPalette::Button, QColor(51, 51, 51));
-    palette.setColor(QPalette::ButtonText, Qt::white);
-    sheet->setPalette(palette);
-    sheet->setAutoFillBackground(true);
-}
+void applySheetLook(QWidget* sheet);
 
 // "3 nodes", "1 node": the noun takes an s unless the count is exactly 1.
-inline QString countText(qint64 count, const QString& noun)
-{
-    return QString::asprintf("%lld ", static_cast<long long>(count)) + noun +
-           (count == 1 ? QString() : QStringLiteral("s"));
-}
+QString countText(qint64 count, const QString& noun);
 
 } // namespace velmora

@@ -5,51 +5,30 @@
 #include "panes/layers_pane.h"
 #include "panes/nodes_pane.h"
 #include "panes/pane_layout_state.h"
-#include "panes/pane_style.h"
 #include "panes/type_sheets.h"
 
-#include <QHBoxLayout>
-#include <QPushButton>
 #include <QVBoxLayout>
 
 namespace velmora {
 
-namespace {
-
-const QString chevronLeft = QString::fromUtf8("\xE2\x80\xB9");  // U+2039
-const QString chevronRight = QString::fromUtf8("\xE2\x80\xBA"); // U+203A
-
-} // namespace
-
 RightColumn::RightColumn(ProjectSession* session, ViewState* view, PaneLayoutState* layout,
                          QWidget* parent)
     : QWidget(parent), m_view(view), m_layout(layout), m_nodesArea(new QWidget(this)),
-      m_nodesPane(new NodesPane(session, m_nodesArea)), m_nodesCollapse(new QPushButton(this)),
+      m_nodesPane(new NodesPane(session, m_nodesArea)),
       m_layers(new LayersPane(session, view, layout, this))
 {
     setObjectName(QStringLiteral("rightColumn"));
     setAttribute(Qt::WA_StyledBackground);
     auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(0, 0, 0, 0);
+    column->setContentsMargins(0, 8, 0, 0);
     column->setSpacing(0);
-    auto* header = new QHBoxLayout;
-    header->setContentsMargins(10, 8, 10, 0);
-    header->addStretch(1);
-    m_nodesCollapse->setFixedSize(20, 20);
-    styleButton(m_nodesCollapse, QColor(Qt::transparent), paneGrey, 14, 0);
-    header->addWidget(m_nodesCollapse);
-    column->addLayout(header);
-    m_nodesSlot = new QVBoxLayout(m_nodesArea);
-    m_nodesSlot->setContentsMargins(0, 0, 0, 0);
-    m_nodesSlot->addWidget(m_nodesPane);
-    // The nodes pane has its own collapse button and strip; this one stays for its absence.
-    m_nodesCollapse->hide();
+    auto* nodesSlot = new QVBoxLayout(m_nodesArea);
+    nodesSlot->setContentsMargins(0, 0, 0, 0);
+    nodesSlot->addWidget(m_nodesPane);
     column->addWidget(m_nodesArea, 3);
     column->addWidget(m_layers, 2);
     column->addStretch(0);
 
-    connect(m_nodesCollapse, &QPushButton::clicked, this,
-            [this] { m_layout->setNodesPaneCollapsed(!m_layout->nodesPaneCollapsed()); });
     connect(m_nodesPane, &NodesPane::nodesPaneCollapsedChanged, layout,
             &PaneLayoutState::setNodesPaneCollapsed);
     connect(m_nodesPane, &NodesPane::customTypeRequested, this,
@@ -71,9 +50,6 @@ void RightColumn::refresh()
     // In edit mode the column is the nodes pane's: collapsing it leaves only the strip.
     m_nodesPane->setNodesPaneCollapsed(nodesCollapsed);
     m_nodesPane->setLiveMode(live);
-    m_nodesCollapse->setText(nodesCollapsed ? chevronLeft : chevronRight);
-    m_nodesCollapse->setToolTip(nodesCollapsed ? QStringLiteral("Expand Nodes pane")
-                                               : QStringLiteral("Collapse Nodes pane"));
     m_nodesArea->setVisible(!live);
     m_layers->setVisible(live || !nodesCollapsed);
 }

@@ -6,9 +6,6 @@
 
 #include <QWidget>
 
-class QPushButton;
-class QVBoxLayout;
-
 namespace velmora {
 
 class LayersPane;
@@ -26,7 +23,6 @@ public:
     LayersPane* layersPane() const { return m_layers; }
     // The nodes pane of edit mode; its collapse state is the layout's.
     NodesPane* nodesPane() const { return m_nodesPane; }
-    QPushButton* nodesCollapseButton() const { return m_nodesCollapse; }
     int paneWidth() const;
 
 private:
@@ -35,9 +31,7 @@ private:
     ViewState* m_view;
     PaneLayoutState* m_layout;
     QWidget* m_nodesArea;
-    QVBoxLayout* m_nodesSlot;
     NodesPane* m_nodesPane;
-    QPushButton* m_nodesCollapse;
     LayersPane* m_layers;
 };
 

@@ -35,12 +35,10 @@ void setUsable(QPushButton* button, bool usable)
 } // namespace
 
 SearchBar::SearchBar(ProjectSession* session, CanvasInteraction* interaction, QWidget* parent)
-    : QWidget(parent), m_session(session), m_interaction(interaction), m_icon(new QLabel(this)),
-      m_field(new QLineEdit(this)), m_clearButton(new QToolButton(this)),
-      m_countLabel(new QLabel(this)),
-      m_selectAllButton(new QPushButton(QStringLiteral("Select All"), this)),
-      m_zoomToButton(new QPushButton(QStringLiteral("Zoom To"), this)),
-      m_closeButton(new QToolButton(this))
+    : QWidget(parent), m_session(session), m_icon(new QLabel(this)), m_field(new QLineEdit(this)),
+      m_clearButton(new QToolButton(this)), m_countLabel(new QLabel(this)),
+      m_selectAllButton(new QPushButton(tr("Select All"), this)),
+      m_zoomToButton(new QPushButton(tr("Zoom To"), this)), m_closeButton(new QToolButton(this))
 {
     auto* layout = new QHBoxLayout(this);
     layout->addWidget(m_icon);
@@ -51,17 +49,17 @@ SearchBar::SearchBar(ProjectSession* session, CanvasInteraction* interaction, QW
     layout->addWidget(m_zoomToButton);
     layout->addWidget(m_closeButton);
 
-    m_icon->setPixmap(
-        QIcon::fromTheme(QStringLiteral("edit-find"), symbolIcon(PaneSymbol::search, paneGrey, 16))
-            .pixmap(16, 16));
-    m_field->setPlaceholderText(QStringLiteral("Search nodes..."));
+    m_icon->setPixmap(QIcon::fromTheme(QStringLiteral("edit-find"),
+                                       symbolIcon(PaneSymbol::search, paneColor::grey, 16))
+                          .pixmap(16, 16));
+    m_field->setPlaceholderText(tr("Search nodes..."));
     m_clearButton->setIcon(QIcon::fromTheme(QStringLiteral("edit-clear"),
                                             style()->standardIcon(QStyle::SP_LineEditClearButton)));
-    m_clearButton->setToolTip(QStringLiteral("Clear"));
+    m_clearButton->setToolTip(tr("Clear"));
     m_closeButton->setIcon(QIcon::fromTheme(QStringLiteral("window-close"),
                                             style()->standardIcon(QStyle::SP_TitleBarCloseButton)));
-    m_closeButton->setToolTip(QStringLiteral("Close"));
-    setLabelColor(m_countLabel, rgbColor(0.29, 0.87, 0.5));
+    m_closeButton->setToolTip(tr("Close"));
+    m_countLabel->setObjectName(QStringLiteral("searchCount"));
 
     m_field->setText(session->searchText());
     connect(m_field, &QLineEdit::textEdited, session, &ProjectSession::setSearchText);
@@ -92,7 +90,7 @@ void SearchBar::refresh()
     const qsizetype matches = searchResults(*m_session).size();
     m_clearButton->setVisible(!text.isEmpty());
     m_countLabel->setVisible(!text.isEmpty());
-    m_countLabel->setText(QString::number(matches) + QStringLiteral(" found"));
+    m_countLabel->setText(tr("%1 found").arg(matches));
     setUsable(m_selectAllButton, matches > 0);
     setUsable(m_zoomToButton, matches > 0);
 }

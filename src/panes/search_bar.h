@@ -31,7 +31,6 @@ private:
     void refresh();
 
     ProjectSession* m_session;
-    CanvasInteraction* m_interaction;
     QLabel* m_icon;
     QLineEdit* m_field;
     QToolButton* m_clearButton;

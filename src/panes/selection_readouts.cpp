@@ -11,38 +11,15 @@
 
 namespace velmora {
 
-namespace {
-
-const QColor valueGrey = QColor::fromRgbF(0.6f, 0.6f, 0.6f);
-const QColor rootAmber = QColor::fromRgbF(0.98f, 0.75f, 0.14f);
-
-} // namespace
-
-QColor modeAccentColor(AppMode mode)
-{
-    return mode == AppMode::edit ? QColor::fromRgbF(0.29f, 0.56f, 0.89f)
-                                 : QColor::fromRgbF(0.29f, 0.87f, 0.5f);
-}
-
-QString countedNoun(qint64 count, const QString& noun)
-{
-    QString text = QString::number(count) + QLatin1Char(' ') + noun;
-    if (count != 1)
-        text += QLatin1Char('s');
-    return text;
-}
-
 QString selectedReadout(AppMode mode, qint64 nodeCount, qint64 cableCount)
 {
-    if (mode == AppMode::live) {
-        if (nodeCount == 0)
-            return QStringLiteral("None");
-        return countedNoun(nodeCount, QStringLiteral("node"));
-    }
+    const QString nodes = countText(nodeCount, SelectionReadouts::tr("node"));
+    if (mode == AppMode::live)
+        return nodeCount == 0 ? SelectionReadouts::tr("None") : nodes;
     if (nodeCount == 0 && cableCount == 0)
-        return QStringLiteral("None");
-    return countedNoun(nodeCount, QStringLiteral("node")) + QStringLiteral(", ") +
-           countedNoun(cableCount, QStringLiteral("cable"));
+        return SelectionReadouts::tr("None");
+    return SelectionReadouts::tr("%1, %2").arg(
+        nodes, countText(cableCount, SelectionReadouts::tr("cable")));
 }
 
 std::optional<QString> rootReadout(const ProjectSession& session)
@@ -60,10 +37,9 @@ std::optional<QString> rootReadout(const ProjectSession& session)
 SelectionReadouts::SelectionReadouts(ProjectSession* session, CanvasInteraction* interaction,
                                      QWidget* parent)
     : QWidget(parent), m_session(session), m_interaction(interaction),
-      m_selectedLabel(new QLabel(QStringLiteral("Selected:"), this)),
-      m_selectedValue(new QLabel(this)), m_nodesLabel(new QLabel(QStringLiteral("Nodes:"), this)),
-      m_nodesValue(new QLabel(this)), m_rootLabel(new QLabel(QStringLiteral("Root:"), this)),
-      m_rootValue(new QLabel(this))
+      m_selectedLabel(new QLabel(tr("Selected:"), this)), m_selectedValue(new QLabel(this)),
+      m_nodesLabel(new QLabel(tr("Nodes:"), this)), m_nodesValue(new QLabel(this)),
+      m_rootLabel(new QLabel(tr("Root:"), this)), m_rootValue(new QLabel(this))
 {
     auto* layout = new QGridLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -74,9 +50,9 @@ SelectionReadouts::SelectionReadouts(ProjectSession* session, CanvasInteraction*
     layout->addWidget(m_rootLabel, 2, 0);
     layout->addWidget(m_rootValue, 2, 1);
     layout->setColumnStretch(1, 1);
-    setLabelColor(m_selectedValue, valueGrey);
-    setLabelColor(m_nodesValue, valueGrey);
-    setLabelColor(m_rootValue, rootAmber);
+    m_selectedValue->setObjectName(QStringLiteral("readoutValue"));
+    m_nodesValue->setObjectName(QStringLiteral("readoutValue"));
+    m_rootValue->setObjectName(QStringLiteral("rootName"));
     m_rootValue->setTextFormat(Qt::PlainText); // a node name, shown as typed
 
     connect(session, &ProjectSession::selectionChanged, this, &SelectionReadouts::refresh);
@@ -104,7 +80,7 @@ QString SelectionReadouts::rootText() const
 void SelectionReadouts::refresh()
 {
     const AppMode mode = m_interaction->appMode();
-    const QColor accent = modeAccentColor(mode);
+    const QColor accent = accentColor(mode);
     for (QLabel* label : {m_selectedLabel, m_nodesLabel, m_rootLabel})
         setLabelColor(label, accent);
     m_selectedValue->setText(selectedReadout(mode, m_session->selectedNodes().size(),

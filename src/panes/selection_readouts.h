@@ -5,7 +5,6 @@
 
 #include "canvas/hit_test.h"
 
-#include <QColor>
 #include <QWidget>
 
 #include <optional>
@@ -17,11 +16,6 @@ namespace velmora {
 class ProjectSession;
 class CanvasInteraction;
 
-// Accent colour of the mode: blue while editing, green while live.
-QColor modeAccentColor(AppMode mode);
-
-// "3 nodes", "1 cable": the count and the noun, with an s unless the count is exactly 1.
-QString countedNoun(qint64 count, const QString& noun);
 // The value after "Selected:". Live mode counts nodes only; edit mode shows both counts, and
 // "None" when nothing at all is selected.
 QString selectedReadout(AppMode mode, qint64 nodeCount, qint64 cableCount);

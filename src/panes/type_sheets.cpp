@@ -21,14 +21,13 @@ namespace velmora {
 
 ColorPickerSheet::ColorPickerSheet(ProjectSession* session, const QString& type, QWidget* parent)
     : QDialog(parent), m_session(session), m_type(type), m_picker(new QColorDialog(this)),
-      m_cancel(new QPushButton(QStringLiteral("Cancel"), this)),
-      m_apply(new QPushButton(QStringLiteral("Apply"), this))
+      m_cancel(new QPushButton(tr("Cancel"), this)), m_apply(new QPushButton(tr("Apply"), this))
 {
     setWindowModality(Qt::WindowModal);
-    setWindowTitle(QStringLiteral("Color for ") + type);
+    setWindowTitle(tr("Color for %1").arg(type));
     applySheetLook(this);
     auto* column = new QVBoxLayout(this);
-    auto* title = new QLabel(QStringLiteral("Color for ") + type, this);
+    auto* title = new QLabel(windowTitle(), this);
     title->setTextFormat(Qt::PlainText);
     styleLabel(title, QColor(Qt::white), 13, 600);
     column->addWidget(title);
@@ -42,8 +41,8 @@ ColorPickerSheet::ColorPickerSheet(ProjectSession* session, const QString& type,
     column->addWidget(m_picker);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    styleButton(m_cancel, rgbColor(0.25, 0.25, 0.25), QColor(Qt::white));
-    styleButton(m_apply, rgbColor(0.29, 0.56, 0.89), QColor(Qt::white));
+    styleButton(m_cancel, paneColor::button, Qt::white);
+    styleButton(m_apply, paneColor::editAccent, Qt::white);
     buttons->addWidget(m_cancel);
     buttons->addWidget(m_apply);
     column->addLayout(buttons);
@@ -76,12 +75,11 @@ void ColorPickerSheet::cancelColorPicker()
 
 CustomTypeSheet::CustomTypeSheet(ProjectSession* session, QWidget* parent)
     : QDialog(parent), m_session(session), m_field(new QLineEdit(this)),
-      m_cancel(new QPushButton(QStringLiteral("Cancel"), this)),
-      m_apply(new QPushButton(QStringLiteral("Apply"), this)),
+      m_cancel(new QPushButton(tr("Cancel"), this)), m_apply(new QPushButton(tr("Apply"), this)),
       m_applyOpacity(new QGraphicsOpacityEffect(m_apply))
 {
     setWindowModality(Qt::WindowModal);
-    setWindowTitle(QStringLiteral("Set Custom Type"));
+    setWindowTitle(tr("Set Custom Type"));
     applySheetLook(this);
     auto* column = new QVBoxLayout(this);
     auto* titleRow = new QHBoxLayout;
@@ -89,29 +87,26 @@ CustomTypeSheet::CustomTypeSheet(ProjectSession* session, QWidget* parent)
     auto* symbol = new QLabel(this);
     symbol->setPixmap(symbolIcon(PaneSymbol::tag, Qt::white, 15).pixmap(15, 15));
     titleRow->addWidget(symbol);
-    auto* title = new QLabel(QStringLiteral("Set Custom Type"), this);
+    auto* title = new QLabel(windowTitle(), this);
     styleLabel(title, QColor(Qt::white), 15, 600);
     titleRow->addWidget(title, 1);
     column->addLayout(titleRow);
     const qsizetype count = session->selectedNodes().size();
-    auto* subtitle = new QLabel(QStringLiteral("Apply to ") + QString::number(count) +
-                                    QStringLiteral(" selected node") +
-                                    (count == 1 ? QString() : QStringLiteral("s")),
-                                this);
-    styleLabel(subtitle, paneGrey, 11);
+    auto* subtitle = new QLabel(tr("Apply to %1").arg(countText(count, tr("selected node"))), this);
+    styleLabel(subtitle, paneColor::grey, 11);
     column->addWidget(subtitle);
 
-    auto* fieldTitle = new QLabel(QStringLiteral("Type Name"), this);
+    auto* fieldTitle = new QLabel(tr("Type Name"), this);
     styleLabel(fieldTitle, QColor(Qt::white), 11, 500);
     column->addWidget(fieldTitle);
-    m_field->setPlaceholderText(QStringLiteral("Enter type name..."));
+    m_field->setPlaceholderText(tr("Enter type name..."));
     column->addWidget(m_field);
 
     QStringList types = session->typeColorMap().keys();
     std::sort(types.begin(), types.end());
     if (!types.isEmpty()) {
-        auto* existing = new QLabel(QStringLiteral("Or choose existing"), this);
-        styleLabel(existing, paneGrey, 11, 500);
+        auto* existing = new QLabel(tr("Or choose existing"), this);
+        styleLabel(existing, paneColor::grey, 11, 500);
         column->addWidget(existing);
         auto* grid = new QGridLayout;
         grid->setSpacing(4);
@@ -119,7 +114,7 @@ CustomTypeSheet::CustomTypeSheet(ProjectSession* session, QWidget* parent)
             const QString type = types.at(i);
             // "&&" shows the "&" of a type such as "R&D" instead of marking a shortcut key.
             auto* button = new QPushButton(QString(type).replace(u'&', QStringLiteral("&&")), this);
-            styleButton(button, rgbColor(0.2, 0.2, 0.2), QColor(Qt::white), 11, 4);
+            styleButton(button, paneColor::idleButton, Qt::white, 11, 4);
             connect(button, &QPushButton::clicked, this, [this, type] { m_field->setText(type); });
             grid->addWidget(button, static_cast<int>(i / 3), static_cast<int>(i % 3));
         }
@@ -128,8 +123,8 @@ CustomTypeSheet::CustomTypeSheet(ProjectSession* session, QWidget* parent)
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    styleButton(m_cancel, rgbColor(0.25, 0.25, 0.25), QColor(Qt::white));
-    styleButton(m_apply, rgbColor(0.17, 0.42, 0.29), QColor(Qt::white));
+    styleButton(m_cancel, paneColor::button, Qt::white);
+    styleButton(m_apply, paneColor::confirm, Qt::white);
     m_apply->setGraphicsEffect(m_applyOpacity);
     buttons->addWidget(m_cancel);
     buttons->addWidget(m_apply);
@@ -145,11 +140,6 @@ CustomTypeSheet::CustomTypeSheet(ProjectSession* session, QWidget* parent)
 QString CustomTypeSheet::bulkEditTypeValue() const
 {
     return m_field->text();
-}
-
-void CustomTypeSheet::setBulkEditTypeValue(const QString& text)
-{
-    m_field->setText(text);
 }
 
 bool CustomTypeSheet::isApplyDimmed() const

@@ -23,7 +23,6 @@ public:
     // Starts from the type's colour, grey when it has none.
     ColorPickerSheet(ProjectSession* session, const QString& type, QWidget* parent = nullptr);
 
-    QString editingColorType() const { return m_type; }
     QColor tempColor() const;
     void setTempColor(const QColor& color);
     void applyColorPicker();  // records the colour for the type (no undo), then closes
@@ -46,7 +45,6 @@ public:
     explicit CustomTypeSheet(ProjectSession* session, QWidget* parent = nullptr);
 
     QString bulkEditTypeValue() const;
-    void setBulkEditTypeValue(const QString& text);
     // Applies the trimmed text to the selection when it is not blank; always closes.
     void applyCustomType();
 

@@ -23,30 +23,27 @@ QString ZoomControls::percentText(double zoom)
 ZoomControls::ZoomControls(ViewState* view, QWidget* parent)
     : QWidget(parent), m_view(view), m_percent(new QLabel(this)),
       m_zoomOut(new QPushButton(QString(QChar(0x2212)), this)),
-      m_zoomIn(new QPushButton(QStringLiteral("+"), this)),
-      m_fit(new QPushButton(QStringLiteral("Fit to Screen"), this))
+      m_zoomIn(new QPushButton(tr("+"), this)), m_fit(new QPushButton(tr("Fit to Screen"), this))
 {
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(6);
     auto* row = new QHBoxLayout;
     row->setSpacing(6);
-    auto* title = new QLabel(QStringLiteral("Zoom:"), this);
-    styleLabel(title, QColor(Qt::white), 11);
-    styleLabel(m_percent, paneGrey, 11);
+    auto* title = new QLabel(tr("Zoom:"), this);
+    title->setObjectName(QStringLiteral("zoomTitle"));
+    m_percent->setObjectName(QStringLiteral("zoomPercent"));
     row->addWidget(title);
     row->addWidget(m_percent);
     row->addStretch(1);
     for (QPushButton* button : {m_zoomOut, m_zoomIn}) {
+        button->setObjectName(QStringLiteral("zoomStep"));
         button->setFixedSize(24, 24);
         button->setFlat(true);
-        button->setStyleSheet(QStringLiteral(
-            "QPushButton { background: rgb(64,64,64); color: white; border: none;"
-            " border-radius: 4px; font-size: 14px; font-weight: bold; padding: 0; }"));
         row->addWidget(button);
     }
     column->addLayout(row);
-    styleButton(m_fit, rgbColor(0.2, 0.2, 0.2), QColor(Qt::white), 11, 4);
+    setFlatLook(m_fit, QStringLiteral("fitToScreen"));
     column->addWidget(m_fit);
 
     connect(m_zoomOut, &QPushButton::clicked, view, &ViewState::zoomOut);

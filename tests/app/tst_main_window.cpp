@@ -208,7 +208,7 @@ private slots:
             target = w.view.searchBar()->field();
             w.view.searchBar()->field()->setCursorPosition(2);
         } else if (focus == u"editor") {
-            nodes->startEditing(2, sortKeyName);
+            nodes->startEditing(2, NodeField::name);
             target = nodes->editor();
         } else if (focus != u"canvas") {
             target = findButton(w.view.leftPane(), focus);
@@ -445,13 +445,13 @@ private slots:
     {
         Window w;
         NodesPane* pane = w.view.rightColumn()->nodesPane();
-        pane->startEditing(2, sortKeyName);
+        pane->startEditing(2, NodeField::name);
         QTest::keyClicks(pane->editor(), u"Edge"_s);
         QTest::mouseClick(w.view.canvas(), Qt::LeftButton, {}, QPoint(600, 880));
         QCOMPARE(w.document.projectData().nodes[1].name, u"Edge"_s);
         QCOMPARE(w.session()->undoStack().size(), 1);
         QVERIFY(!pane->editingNodeId());
-        QVERIFY(!pane->editor()->isVisible());
+        QVERIFY(!pane->editor());
     }
 
     // Each label keeps the colour it was given, whatever the panes' general text colour is.
@@ -525,7 +525,7 @@ private slots:
             QVERIFY(open);
             open->selectFile(path);
             QTimer::singleShot(0, this, [&] {
-                auto* sheet = visibleTopLevel<CsvImportDialog>();
+                auto* sheet = visibleTopLevel<CSVImportDialog>();
                 QVERIFY(sheet);
                 readyDuringSheet = view->isContentReady();
                 if (!replace)

@@ -10,9 +10,12 @@
 #include <QFile>
 #include <QImage>
 #include <QProcess>
+#include <QTemporaryFile>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <unistd.h>
 
 namespace velmora::test {
 
@@ -39,6 +42,22 @@ QByteArray readFile(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QByteArray captureStandardOutput(const std::function<void()>& action)
+{
+    QTemporaryFile sink;
+    if (!sink.open())
+        return {};
+    std::fflush(stdout);
+    const int saved = ::dup(STDOUT_FILENO);
+    ::dup2(sink.handle(), STDOUT_FILENO);
+    action();
+    std::fflush(stdout);
+    ::dup2(saved, STDOUT_FILENO);
+    ::close(saved);
+    sink.seek(0);
+    return sink.readAll();
 }
 
 ProcessResult runProgram(const QString& program, const QStringList& arguments,
