@@ -23,6 +23,7 @@
 
 #include <functional>
 #include <optional>
+#include <semaphore>
 
 class QPainter;
 
@@ -86,6 +87,12 @@ private:
 
     MapImageCache m_mapCache;
     QImage m_frameImage; // the frame drawn on a pool thread
+    struct WorkerJob {
+        QSizeF size;
+        const FrameContext* context = nullptr;
+    } m_workerJob;
+    std::binary_semaphore m_workerJobReady{0};
+    std::binary_semaphore m_workerFrameDone{0};
     QImage m_gridColumn; // one vertical grid line, premultiplied grid colour
     QImage m_gridBand;   // a band of rows crossed by every vertical grid line
     QList<int> m_gridBandColumns;

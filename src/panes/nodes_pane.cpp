@@ -408,7 +408,7 @@ void NodesPane::buildExpanded()
         button->setFixedWidth(columnWidths[columnOf(key)]);
         button->setFlat(true);
         button->setCursor(Qt::PointingHandCursor);
-        connect(button, &QPushButton::clicked, this, [this, key] { toggleSort(key); });
+        connect(button, &QPushButton::clicked, this, [this, field = key] { toggleSort(field); });
         sortRow->addWidget(button);
         m_sortButtons.append(button);
     }
@@ -726,7 +726,7 @@ void NodesPane::rebuildTypeMenu()
     m_setTypeMenu->clear();
     const QMap<QString, Rgb>& colors = m_session->typeColorMap();
     for (auto it = colors.cbegin(); it != colors.cend(); ++it) {
-        const QString type = it.key();
+        const QString& type = it.key();
         // "&&" shows one "&" instead of marking a shortcut key ("R&D" is no "RD").
         QAction* action = m_setTypeMenu->addAction(QIcon(swatch(it.value())),
                                                    QString(type).replace(u'&', u"&&"_s));
