@@ -104,4 +104,13 @@ QString durationText(qint64 seconds)
     return AlertText::tr("%1h %2m").arg(seconds / 3600).arg(seconds % 3600 / 60);
 }
 
+QString historyTimeText(const NetworkAlert& alert, const QDateTime& now)
+{
+    QString text = AlertText::tr("%1 \u00b7 %2")
+                       .arg(clockTimeText(alert.timestamp), relativeTimeText(alert.timestamp, now));
+    if (alert.type == AlertType::online && alert.outageSeconds)
+        text += AlertText::tr(" \u00b7 down %1").arg(durationText(*alert.outageSeconds));
+    return text;
+}
+
 } // namespace velmora

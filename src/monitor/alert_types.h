@@ -56,6 +56,9 @@ QString alertMessage(const NetworkAlert& alert, const QList<Node>& nodes);
 QString clockTimeText(const QDateTime& timestamp);
 // An outage's length: "45s", "3m 12s", "2h 5m".
 QString durationText(qint64 seconds);
+// The alert history's time line: "14:02:31 · 2m ago", and on an online alert that ends an outage
+// of known length " · down 3m 12s".
+QString historyTimeText(const NetworkAlert& alert, const QDateTime& now);
 
 // "now" under a minute, then whole minutes "Nm ago" up to 3599 s, then whole hours "Nh ago".
 // A timestamp in the future (the clock was set back) reads "now".

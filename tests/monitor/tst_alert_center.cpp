@@ -481,6 +481,26 @@ private slots:
         QCOMPARE(alertMessage(alert, {{.id = 2, .ip = u"127.0.0.2"_s}}), message);
     }
 
+    // A grouped alert names up to five nodes behind the failed one; outage lengths read in the
+    // two largest units.
+    void groupedTextsAndDurations()
+    {
+        NetworkAlert alert{.type = AlertType::offline, .isGrouped = true};
+        for (int i = 0; i <= 7; ++i) {
+            alert.nodeIds.append(i + 1);
+            alert.nodeNames.append(i == 0 ? u"Core Switch"_s : u"N%1"_s.arg(i));
+        }
+        QCOMPARE(alertTitle(alert), u"Core Switch Offline \u2014 7 nodes behind it unreachable"_s);
+        QCOMPARE(alertMessage(alert, {}), u"N1, N2, N3, N4, N5 and 2 more"_s);
+        alert.nodeIds.resize(2);
+        alert.nodeNames.resize(2);
+        alert.type = AlertType::online;
+        QCOMPARE(alertTitle(alert),
+                 u"Core Switch Online \u2014 1 node behind it reachable again"_s);
+        QCOMPARE((QStringList{durationText(59), durationText(192), durationText(7500)}),
+                 (QStringList{u"59s"_s, u"3m 12s"_s, u"2h 5m"_s}));
+    }
+
     void relativeTime_data()
     {
         QTest::addColumn<qint64>("elapsedMs");
