@@ -51,6 +51,7 @@ public:
     {
         m_nodeMenuExtension = std::move(extension);
     }
+    const NodeMenuExtension& nodeMenuExtension() const { return m_nodeMenuExtension; }
     void setCableStatusFunction(CableStatusFunction function);
 
     void startPulse();

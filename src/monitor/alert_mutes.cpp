@@ -38,9 +38,14 @@ void AlertMutes::mute(const QString& address, std::optional<std::chrono::seconds
     const QString key = address.trimmed();
     if (key.isEmpty())
         return;
-    settings()->setValue(key, duration
-                                  ? now.toUTC().addSecs(duration->count()).toString(Qt::ISODate)
-                                  : untilUnmuted);
+    // Mutes that have run out are dropped here, so the stored list stays short.
+    const std::unique_ptr<QSettings> stored = settings();
+    for (const QString& other : stored->childKeys()) {
+        if (!isMuted(other, now))
+            stored->remove(other);
+    }
+    stored->setValue(key, duration ? now.toUTC().addSecs(duration->count()).toString(Qt::ISODate)
+                                   : untilUnmuted);
 }
 
 void AlertMutes::unmute(const QString& address)
@@ -53,8 +58,7 @@ std::optional<QDateTime> AlertMutes::mutedUntil(const QString& address, const QD
     const QString key = address.trimmed();
     if (key.isEmpty())
         return std::nullopt;
-    const std::unique_ptr<QSettings> stored = settings();
-    const QString value = stored->value(key).toString();
+    const QString value = settings()->value(key).toString();
     if (value.isEmpty())
         return std::nullopt;
     if (value == untilUnmuted)
@@ -62,8 +66,7 @@ std::optional<QDateTime> AlertMutes::mutedUntil(const QString& address, const QD
     const QDateTime until = QDateTime::fromString(value, Qt::ISODate);
     if (until.isValid() && until > now)
         return until;
-    stored->remove(key); // expired, or unreadable: not muted
-    return std::nullopt;
+    return std::nullopt; // expired, or unreadable: not muted
 }
 
 QSet<QString> AlertMutes::mutedAddresses(const QDateTime& now) const

@@ -326,6 +326,24 @@ private slots:
         QCOMPARE(next.live->livePane()->optionBadgeText(LiveOption::groupAlerts), u"ON"_s);
     }
 
+    // "Mute Alerts" in a node's context menu keeps the mute by address and marks the node.
+    void muteFromContextMenu()
+    {
+        const auto cleanup = qScopeGuard([] { QSettings().clear(); });
+        Window w;
+        w.session.setSelectedNodes({1});
+        const std::unique_ptr<QMenu> menu(buildCanvasContextMenu(
+            *w.canvas->interaction(), {}, nullptr, w.canvas->nodeMenuExtension()));
+        QMenu* mute = menu->actions().last()->menu();
+        QVERIFY(mute);
+        QCOMPARE(menu->actions().last()->text(), u"Mute Alerts"_s);
+        mute->actions().at(0)->trigger(); // 1 hour
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        QVERIFY(w.live->mutes().isMuted(u"127.0.0.1"_s, now.addSecs(3590)));
+        QVERIFY(!w.live->mutes().isMuted(u"127.0.0.1"_s, now.addSecs(3610)));
+        QCOMPARE(w.canvas->renderFrame().mutedNodes, QSet<qint64>{1});
+    }
+
     // A count row selects the nodes it counts (no status counts as unknown) and frames them.
     void countRowSelectsItsNodes()
     {
