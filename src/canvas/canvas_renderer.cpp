@@ -654,6 +654,9 @@ void CanvasRenderer::drawNode(QPainter& painter, const FrameContext& context, co
         drawCentredText(painter, crownFont, 12 * z, QPointF(cx, box.top() - 10 * z), crown,
                         Qt::white);
 
+    if (context.live && frame.mutedNodes.contains(node.id))
+        drawMutedMark(painter, box, z);
+
     if (!context.live && selected && frame.selectedNodes.size() == 1) {
         const bool active = frame.gesture && frame.gesture->isResizingNode &&
                             frame.gesture->resizingNodeId == node.id;
@@ -661,6 +664,29 @@ void CanvasRenderer::drawNode(QPainter& painter, const FrameContext& context, co
     }
     if (dimmed)
         painter.setOpacity(opacity);
+}
+
+void CanvasRenderer::drawMutedMark(QPainter& painter, const QRectF& box, double zoom)
+{
+    // A grey disc with a bell and a slash, 18 units across, inside the top right corner.
+    const double d = 18.0 * zoom;
+    const QRectF disc(box.right() - d - 4.0 * zoom, box.top() + 4.0 * zoom, d, d);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(60, 60, 60, 230));
+    painter.drawEllipse(disc);
+    const QPointF c = disc.center();
+    const double u = d / 18.0;
+    QPainterPath bell;
+    bell.moveTo(c + QPointF(-4.5 * u, 3.0 * u));
+    bell.lineTo(c + QPointF(-3.5 * u, -1.0 * u));
+    bell.quadTo(c + QPointF(0.0, -7.0 * u), c + QPointF(3.5 * u, -1.0 * u));
+    bell.lineTo(c + QPointF(4.5 * u, 3.0 * u));
+    bell.closeSubpath();
+    bell.addEllipse(c + QPointF(0.0, 4.5 * u), 1.3 * u, 1.3 * u);
+    painter.setBrush(QColor(230, 230, 230));
+    painter.drawPath(bell);
+    painter.setPen(QPen(QColor(242, 77, 77), 1.8 * u, Qt::SolidLine, Qt::RoundCap));
+    painter.drawLine(c + QPointF(-5.5 * u, -5.5 * u), c + QPointF(5.5 * u, 5.5 * u));
 }
 
 } // namespace velmora

@@ -48,6 +48,7 @@ struct RenderFrame {
     QString searchText;
     QHash<qint64, PingStatus> nodeStatuses; // a node without an entry is unknown
     CableStatusFunction cableStatus;        // none: every cable is unknown
+    QSet<qint64> mutedNodes;                // alerts muted: marked in live mode
     bool liveGlowEnabled = true;
     double pulsePhase = 0.0;
     double mapOpacity = 1.0;
@@ -81,6 +82,8 @@ private:
     void drawCable(QPainter& painter, const FrameContext& context, qint64 id,
                    const QList<CablePointData>& points, bool isPreview);
     void drawNode(QPainter& painter, const FrameContext& context, const NodeData& node);
+    // The muted mark: a small crossed-out bell at the node's top right corner.
+    static void drawMutedMark(QPainter& painter, const QRectF& box, double zoom);
     void drawCentredText(QPainter& painter, int fontKind, double pixelSize, QPointF centre,
                          const QString& text, const QColor& color);
     void drawHandle(QPainter& painter, const QRectF& handle, bool active);
