@@ -186,14 +186,16 @@ public:
 
     using QStyledItemDelegate::QStyledItemDelegate;
 
-    QLineEdit* editor() const { return m_editor; }
+    // qobject_cast, not a plain cast: the field may be half destroyed when its last events
+    // arrive, and then it is no longer a QLineEdit.
+    QLineEdit* editor() const { return qobject_cast<QLineEdit*>(m_editor.data()); }
 
     void finish(bool commit)
     {
-        if (m_editor && commit)
-            emit commitData(m_editor); // the write may already take the field away
-        if (m_editor)
-            emit closeEditor(m_editor);
+        if (QLineEdit* field = editor(); field && commit)
+            emit commitData(field); // the write may already take the field away
+        if (QLineEdit* field = editor())
+            emit closeEditor(field);
     }
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&,
@@ -267,7 +269,8 @@ protected:
     }
 
 private:
-    mutable QPointer<QLineEdit> m_editor;
+    // Held as a QObject so comparing against it never casts an object being destroyed.
+    mutable QPointer<QObject> m_editor;
 };
 
 // Forwards clicks to the pane: a press on a field selects, a double click edits the cell of its
