@@ -272,6 +272,7 @@ void MetricsExporter::respond(QTcpSocket* socket, const QByteArray& status, cons
                               const QByteArray& extraHeaders)
 {
     m_reads.remove(socket);
+    socket->readAll(); // unread bytes would turn the close into a reset that loses the answer
     QByteArray head = "HTTP/1.1 " + status + "\r\nConnection: close\r\nContent-Length: " +
                       QByteArray::number(body.size()) + "\r\n" + extraHeaders + "\r\n";
     socket->write(head);
