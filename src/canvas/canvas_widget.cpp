@@ -59,6 +59,12 @@ void CanvasWidget::setNodeStatuses(const QHash<qint64, PingStatus>& statuses)
     update();
 }
 
+void CanvasWidget::setStaleNodes(const QSet<qint64>& nodes)
+{
+    m_staleNodes = nodes;
+    update();
+}
+
 void CanvasWidget::setCableStatusFunction(CableStatusFunction function)
 {
     m_cableStatus = std::move(function);
@@ -106,6 +112,7 @@ RenderFrame CanvasWidget::renderFrame() const
     frame.searchMatches = m_searchMatches;
     frame.searchText = m_session->searchText();
     frame.nodeStatuses = m_statuses;
+    frame.staleNodes = m_staleNodes;
     frame.cableStatus = m_cableStatus;
     frame.liveGlowEnabled = m_view->liveGlowEnabled();
     frame.pulsePhase = m_pulsePhase;

@@ -43,6 +43,8 @@ public:
     }
 
     void setNodeStatuses(const QHash<qint64, PingStatus>& statuses);
+    // Nodes whose status is kept but no longer confirmed; drawn with a grey outline.
+    void setStaleNodes(const QSet<qint64>& nodes);
     void setCableStatusFunction(CableStatusFunction function);
 
     void startPulse();
@@ -76,6 +78,7 @@ private:
     std::function<void()> m_openCustomType;
     CanvasRenderer m_renderer;
     QHash<qint64, PingStatus> m_statuses;
+    QSet<qint64> m_staleNodes;
     CableStatusFunction m_cableStatus;
     QSet<qint64> m_searchMatches;
     QTimer* m_pulseTimer;

@@ -11,8 +11,10 @@
 #include "panes/alert_history.h"
 #include "panes/live_pane.h"
 #include "panes/node_details.h"
+#include "panes/status_source.h"
 
 #include <QGuiApplication>
+#include <QLabel>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -90,7 +92,50 @@ LiveMonitoring::LiveMonitoring(ProjectSession* session, ViewState* view, PingMan
     connect(m_history, &AlertHistory::showAlertHistoryChanged, this,
             [this] { layoutOverlays(m_freeArea); });
     connect(m_alerts, &AlertCenter::alertsChanged, this, [this] { layoutOverlays(m_freeArea); });
+    setUpStatusSource(overlayParent);
     refreshPanes();
+}
+
+void LiveMonitoring::setUpStatusSource(QWidget* overlayParent)
+{
+    m_prometheus = new PrometheusSource(m_pingManager, this);
+    m_statusSourceRow = new StatusSourceRow;
+    m_statusSourceRow->setChoice(StatusSourceChoice::load());
+    m_livePane->addOptionRow(m_statusSourceRow);
+    m_sourceBanner = new QLabel(overlayParent);
+    m_sourceBanner->setObjectName(u"sourceBanner"_s);
+    m_sourceBanner->setWordWrap(true);
+    m_sourceBanner->setTextFormat(Qt::PlainText);
+    m_sourceBanner->setStyleSheet(u"background: rgba(40, 40, 40, 230); color: white; "
+                                  "border: 1px solid grey; border-radius: 8px; padding: 8px;"_s);
+    m_sourceBanner->hide();
+    connect(m_statusSourceRow, &StatusSourceRow::choiceChanged, this, [this] {
+        startOrStopPinging();
+        refreshPanes();
+    });
+    connect(m_prometheus, &PrometheusSource::sourceStateChanged, this, [this] {
+        // Kept statuses that are not confirmed are outlined grey, not turned offline.
+        m_canvas->setStaleNodes(m_prometheus->staleNodeIds());
+        m_sourceBanner->setText(m_prometheus->serverError());
+        refreshPanes();
+        layoutOverlays(m_freeArea);
+    });
+}
+
+bool LiveMonitoring::startFromPrometheus()
+{
+    m_prometheus->stop();
+    m_sourceError.clear();
+    const StatusSourceChoice choice = StatusSourceChoice::load();
+    if (!choice.prometheus)
+        return false;
+    if (const Expected<void> started = m_prometheus->start(choice.server, m_session->nodes());
+        !started) {
+        // Nothing is pinged either: the user chose not to ping from here.
+        m_sourceError = started.error().message;
+        m_pingManager->stopMonitoring();
+    }
+    return true;
 }
 
 void LiveMonitoring::applyMode(AppMode mode)
@@ -105,9 +150,11 @@ void LiveMonitoring::applyMode(AppMode mode)
 void LiveMonitoring::startOrStopPinging()
 {
     if (m_view->appMode() == AppMode::live && m_view->liveGlowEnabled()) {
-        m_pingManager->startMonitoring(m_session->nodes());
+        if (!startFromPrometheus())
+            m_pingManager->startMonitoring(m_session->nodes());
         m_canvas->startPulse();
     } else {
+        m_prometheus->stop();
         m_pingManager->stopMonitoring();
         m_canvas->stopPulse();
     }
@@ -136,9 +183,12 @@ void LiveMonitoring::refreshPanes()
     options.autoZoomToOutage = m_alerts->autoZoomToOutage();
     m_livePane->setOptions(options);
     QString notice = m_pingManager->monitoringErrorMessage();
+    if (!m_sourceError.isEmpty())
+        notice = m_sourceError;
     if (!options.liveGlowEnabled)
         notice = tr("Live Glow is off: no pings are sent.");
     m_livePane->setNotice(notice);
+    m_sourceBanner->setVisible(live && !m_sourceBanner->text().isEmpty());
     m_nodeDetails->setLiveState(live, m_pingManager->nodeStatuses(),
                                 m_pingManager->responseTimes());
 }
@@ -161,6 +211,11 @@ void LiveMonitoring::layoutOverlays(const QRect& freeArea)
     // An open history lies over the banners.
     if (m_history->showAlertHistory())
         m_history->raise();
+    // The source's message sits at the top left, apart from the alert banners.
+    const int sourceWidth = std::min(360, freeArea.width() - 2 * margin);
+    m_sourceBanner->setGeometry(freeArea.left() + margin, freeArea.top() + margin, sourceWidth,
+                                m_sourceBanner->heightForWidth(sourceWidth));
+    m_sourceBanner->raise();
 }
 
 } // namespace velmora

@@ -8,8 +8,10 @@
 #include "canvas/hit_test.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QRect>
 
+class QLabel;
 class QVBoxLayout;
 class QWidget;
 
@@ -23,6 +25,8 @@ class DesktopNotifier;
 class LivePane;
 class NodeDetails;
 class PingManager;
+class PrometheusSource;
+class StatusSourceRow;
 class ProjectSession;
 class ViewState;
 
@@ -41,6 +45,10 @@ public:
     NodeDetails* nodeDetails() const { return m_nodeDetails; }
     AlertBanners* banners() const { return m_banners; }
     AlertHistory* history() const { return m_history; }
+    StatusSourceRow* statusSourceRow() const { return m_statusSourceRow; }
+    PrometheusSource* prometheusSource() const { return m_prometheus; }
+    // The one message over the canvas while the Prometheus server cannot be reached.
+    QLabel* sourceBanner() const { return m_sourceBanner; }
 
     // The live part of the mode switch, run after the view's mode is set: stop the view
     // animation, reset the alert bookkeeping, ask for notification permission when going live,
@@ -64,6 +72,9 @@ private:
     void startOrStopPinging();
     void onPublished();
     void refreshPanes();
+    // With "Prometheus" as status source: starts reading it instead of pinging; false otherwise.
+    bool startFromPrometheus();
+    void setUpStatusSource(QWidget* overlayParent);
 
     ProjectSession* m_session;
     ViewState* m_view;
@@ -77,6 +88,10 @@ private:
     AlertHistory* m_history;
     QRect m_freeArea;
     QString m_warnedMessage; // the monitoring warning already given
+    StatusSourceRow* m_statusSourceRow = nullptr;
+    PrometheusSource* m_prometheus = nullptr;
+    QLabel* m_sourceBanner = nullptr;
+    QString m_sourceError; // why the last Prometheus start failed
 };
 
 } // namespace velmora
