@@ -7,6 +7,7 @@
 #include "support/process.h"
 
 #include "model/project_codec.h"
+#include "monitor/metrics_exporter.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -159,6 +160,35 @@ private slots:
         const ProcessResult checked =
             runProgram(promtool, {u"check"_s, u"metrics"_s}, {.input = text});
         QVERIFY2(checked.exitCode == 0, (checked.out + checked.err).constData());
+    }
+
+    // Loopback unless another address is spelled out; host names other than localhost are
+    // refused rather than resolved to who knows which interface.
+    void bindAddress_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("host"); // empty: refused
+        QTest::addColumn<int>("port");
+        QTest::newRow("port only") << u"9464"_s << u"127.0.0.1"_s << 9464;
+        QTest::newRow("colon port") << u":9464"_s << u"127.0.0.1"_s << 9464;
+        QTest::newRow("localhost") << u"localhost:0"_s << u"127.0.0.1"_s << 0;
+        QTest::newRow("all interfaces") << u"0.0.0.0:9464"_s << u"0.0.0.0"_s << 9464;
+        QTest::newRow("IPv6") << u"[::1]:9464"_s << u"::1"_s << 9464;
+        QTest::newRow("host name") << u"probe.example:9464"_s << QString() << 0;
+        QTest::newRow("port too big") << u"127.0.0.1:65536"_s << QString() << 0;
+        QTest::newRow("no port") << u"127.0.0.1:"_s << QString() << 0;
+    }
+    void bindAddress()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, host);
+        QFETCH(int, port);
+        const auto bind = MetricsExporter::parseBindAddress(text);
+        QCOMPARE(bind.hasValue(), !host.isEmpty());
+        if (bind) {
+            QCOMPARE(bind->host, QHostAddress(host));
+            QCOMPARE(int(bind->port), port);
+        }
     }
 
     void badRequestsLeaveExporterServing_data()
