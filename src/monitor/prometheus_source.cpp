@@ -180,8 +180,12 @@ void PrometheusSource::answered(QNetworkReply* reply)
     m_inFlight = nullptr;
     const QByteArray body = reply->readAll();
     Expected<QHash<QString, Sample>> samples = parseAnswer(body);
-    if (reply->error() != QNetworkReply::NoError && (samples || body.isEmpty()))
-        samples = Error{reply->errorString()};
+    if (reply->error() != QNetworkReply::NoError) {
+        // Prometheus explains a refused query in its JSON; anything else (a proxy's page, a
+        // refused login, no answer at all) is told by the network layer.
+        const QString why = QJsonDocument::fromJson(body).object().value("error"_L1).toString();
+        samples = Error{why.isEmpty() ? reply->errorString() : why};
+    }
     if (!samples) {
         // Everything keeps its last status, marked as not confirmed.
         QSet<qint64> all;
