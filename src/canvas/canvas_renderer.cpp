@@ -636,7 +636,10 @@ void CanvasRenderer::drawNode(QPainter& painter, const FrameContext& context, co
 
     const auto typeIt = frame.typeColorMap.constFind(node.type);
     const Rgb t = typeIt != frame.typeColorMap.cend() ? *typeIt : colorPalette[0];
-    const Rgb border = statusStyle ? statusColor(status) : t;
+    const bool stale = statusStyle && frame.staleNodes.contains(node.id);
+    const Rgb border = stale         ? statusColor(PingStatus::unknown)
+                       : statusStyle ? statusColor(status)
+                                     : t;
     strokeRoundedRect(painter, box, r, toColor(border), (selected ? 3 : 2) * z);
     if (selected)
         strokeRoundedRect(painter, box, r, toColor(border, 0.4), 8 * z);

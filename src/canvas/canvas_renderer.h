@@ -47,6 +47,7 @@ struct RenderFrame {
     QSet<qint64> searchMatches;
     QString searchText;
     QHash<qint64, PingStatus> nodeStatuses; // a node without an entry is unknown
+    QSet<qint64> staleNodes;                // statuses kept but no longer confirmed: grey outline
     CableStatusFunction cableStatus;        // none: every cable is unknown
     QSet<qint64> mutedNodes;                // alerts muted: marked in live mode
     bool liveGlowEnabled = true;

@@ -67,6 +67,12 @@ void CanvasWidget::setMutedNodes(const QSet<qint64>& nodeIds)
     update();
 }
 
+void CanvasWidget::setStaleNodes(const QSet<qint64>& nodes)
+{
+    m_staleNodes = nodes;
+    update();
+}
+
 void CanvasWidget::setCableStatusFunction(CableStatusFunction function)
 {
     m_cableStatus = std::move(function);
@@ -115,6 +121,7 @@ RenderFrame CanvasWidget::renderFrame() const
     frame.searchText = m_session->searchText();
     frame.nodeStatuses = m_statuses;
     frame.mutedNodes = m_mutedNodes;
+    frame.staleNodes = m_staleNodes;
     frame.cableStatus = m_cableStatus;
     frame.liveGlowEnabled = m_view->liveGlowEnabled();
     frame.pulsePhase = m_pulsePhase;

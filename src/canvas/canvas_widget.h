@@ -52,6 +52,8 @@ public:
         m_nodeMenuExtension = std::move(extension);
     }
     const NodeMenuExtension& nodeMenuExtension() const { return m_nodeMenuExtension; }
+    // Nodes whose status is kept but no longer confirmed; drawn with a grey outline.
+    void setStaleNodes(const QSet<qint64>& nodes);
     void setCableStatusFunction(CableStatusFunction function);
 
     void startPulse();
@@ -87,6 +89,7 @@ private:
     QHash<qint64, PingStatus> m_statuses;
     QSet<qint64> m_mutedNodes;
     NodeMenuExtension m_nodeMenuExtension;
+    QSet<qint64> m_staleNodes;
     CableStatusFunction m_cableStatus;
     QSet<qint64> m_searchMatches;
     QTimer* m_pulseTimer;

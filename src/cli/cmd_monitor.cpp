@@ -3,6 +3,7 @@
 // project's nodes as live mode does and prints every status change at each publication.
 
 #include "cli/command_registry.h"
+#include "cli/monitor_sources.h"
 #include "model/editing_types.h"
 #include "model/project_file.h"
 #include "monitor/ping_manager.h"
@@ -49,6 +50,8 @@ int runMonitor(const QStringList& arguments)
     const QCommandLineOption durationOption(u"duration"_s, QString(), u"SECONDS"_s);
     const QCommandLineOption jsonOption(u"json"_s);
     parser.addOptions({intervalOption, durationOption, jsonOption});
+    MonitorSources sources;
+    sources.addOptions(parser);
     if (const Expected<void, int> parsed = parseCommandLine(parser, name, arguments); !parsed)
         return parsed.error();
     if (parser.positionalArguments().size() != 1)
@@ -125,7 +128,10 @@ int runMonitor(const QStringList& arguments)
         out.flush();
     });
 
-    manager.startMonitoring(nodes);
+    if (const Expected<void, int> started = sources.start(parser, manager, nodes, json); !started)
+        return started.error();
+    if (!sources.replacesPinging())
+        manager.startMonitoring(nodes);
     if (exitCode != exitOk)
         return exitCode;
 
@@ -151,11 +157,15 @@ int runMonitor(const QStringList& arguments)
 const CommandRegistrar registrar(Command{
     name,
     QT_TRANSLATE_NOOP("velmora::cli",
-                      "monitor FILE [--interval SECONDS] [--duration SECONDS] [--json]"),
+                      "monitor FILE [--interval SECONDS] [--duration SECONDS] [--json]\n"
+                      "        [--metrics HOST:PORT] [--source icmp|prometheus]\n"
+                      "        [--prometheus-url URL] [--selector S]"),
     QT_TRANSLATE_NOOP("velmora::cli",
                       "Ping the project's nodes and print each status change (one JSON object a "
                       "line with\n--json); runs until --duration has passed or until "
-                      "interrupted."),
+                      "interrupted. --metrics serves\nthe statuses to Prometheus on GET "
+                      "/metrics (loopback unless HOST is given); --source\nprometheus reads "
+                      "them from a Prometheus server instead of pinging."),
     false, runMonitor, true});
 
 } // namespace

@@ -116,6 +116,7 @@ void PingManager::startMonitoring(const QList<Node>& nodes)
     stopMonitoring();
     m_cablesHaveBeenOnline.clear();
     m_ipToNodeIds.clear();
+    m_addressCounters.clear();
     m_startOrder.clear();
     m_nextToStart = 0;
     for (const Node& node : nodes) {
@@ -144,7 +145,7 @@ void PingManager::startMonitoring(const QList<Node>& nodes)
 
     // Known before the reset is published, so that its observers see why nothing will answer.
     bool canPing = false;
-    if (!m_startOrder.isEmpty()) {
+    if (!m_startOrder.isEmpty() && m_pingingEnabled) {
         canPing = bool(PingEngine::instance()->ensureSocket());
         m_monitoringError.clear();
         if (!canPing) {
@@ -160,7 +161,7 @@ void PingManager::startMonitoring(const QList<Node>& nodes)
     m_batchTimer->start();
     emit published();
 
-    if (m_startOrder.isEmpty())
+    if (m_startOrder.isEmpty() || !m_pingingEnabled)
         return;
     if (!canPing) {
         // Nodes stay unknown; the user learns what would allow pinging.
@@ -214,13 +215,18 @@ void PingManager::startPinger(const QString& address)
             std::lock_guard lock(m_core->mutex);
             run = m_core->generation;
         }
-        pinger->setObserver([core = std::weak_ptr<PingManagerCore>(m_core), address,
-                             run](const PingResponse& response) {
+        auto counters = std::make_shared<AddressCounters>();
+        pinger->setObserver([core = std::weak_ptr<PingManagerCore>(m_core), address, run,
+                             counters](const PingResponse& response) {
+            counters->sent.fetch_add(1, std::memory_order_relaxed);
+            if (!response.error)
+                counters->received.fetch_add(1, std::memory_order_relaxed);
             if (const auto alive = core.lock())
                 alive->handleResponse(response, address, run);
         });
         if (pinger->start()) {
             m_pingers.insert(address, pinger);
+            m_addressCounters.insert(address, counters);
             ++m_totalPingsSent;
             return;
         }
@@ -228,6 +234,14 @@ void PingManager::startPinger(const QString& address)
     std::lock_guard lock(m_core->mutex);
     for (qint64 id : m_ipToNodeIds.value(address))
         m_core->pendingUpdates.insert(id, PingManagerCore::Update{});
+}
+
+void PingManager::feedAddressStatus(const QString& address, PingStatus status,
+                                    std::optional<double> latencyMs)
+{
+    std::lock_guard lock(m_core->mutex);
+    for (qint64 id : m_core->ipToNodeIds.value(address))
+        m_core->pendingUpdates.insert(id, PingManagerCore::Update{status, latencyMs});
 }
 
 void PingManager::publish()

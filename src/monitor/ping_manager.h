@@ -15,7 +15,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <memory>
+#include <optional>
 
 class QTimer;
 
@@ -81,6 +83,25 @@ public:
     // With this on, a node that never answered its first requests becomes offline too.
     void setCountNeverAnsweredAsOffline(bool on);
     // --- end of loss policy ---
+    // Outcomes of one address's requests in the current run (a reply, a timeout or an error
+    // each count as sent), counted on the engine thread without the manager's lock.
+    struct AddressCounters {
+        std::atomic<quint64> sent{0};
+        std::atomic<quint64> received{0};
+    };
+    // Null before the address's pinger has started.
+    std::shared_ptr<const AddressCounters> addressCounters(const QString& address) const
+    {
+        return m_addressCounters.value(address);
+    }
+    // Off: startMonitoring sets nodes to unknown and publishes every 0.5 s but pings nothing;
+    // statuses come only through feedAddressStatus (another source such as a Prometheus
+    // server). Takes effect at the next startMonitoring.
+    void setPingingEnabled(bool on) { m_pingingEnabled = on; }
+    bool isPingingEnabled() const { return m_pingingEnabled; }
+    // Queues a status for every node monitored at `address`, published with the next batch.
+    void feedAddressStatus(const QString& address, PingStatus status,
+                           std::optional<double> latencyMs);
 
 signals:
     // After every change of the published maps: a batch of updates, or the reset to unknown
@@ -109,6 +130,8 @@ private:
     double m_pingInterval = 3.0;
     QString m_monitoringError;
     qint64 m_totalPingsSent = 0;
+    QHash<QString, std::shared_ptr<AddressCounters>> m_addressCounters;
+    bool m_pingingEnabled = true;
 };
 
 } // namespace velmora

@@ -13,8 +13,10 @@
 #include "panes/alert_history.h"
 #include "panes/live_pane.h"
 #include "panes/node_details.h"
+#include "panes/status_source.h"
 
 #include <QGuiApplication>
+#include <QLabel>
 #include <QSettings>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -114,6 +116,7 @@ LiveMonitoring::LiveMonitoring(ProjectSession* session, ViewState* view, PingMan
                               [this] { refreshPanes(); });
     });
     connect(m_livePane, &LivePane::statusCountClicked, this, &LiveMonitoring::selectNodesCounted);
+    setUpStatusSource(overlayParent);
     refreshPanes();
 }
 
@@ -163,6 +166,48 @@ void LiveMonitoring::refreshMutes()
     m_canvas->setMutedNodes(ids);
 }
 
+void LiveMonitoring::setUpStatusSource(QWidget* overlayParent)
+{
+    m_prometheus = new PrometheusSource(m_pingManager, this);
+    m_statusSourceRow = new StatusSourceRow;
+    m_statusSourceRow->setChoice(StatusSourceChoice::load());
+    m_livePane->addOptionRow(m_statusSourceRow);
+    m_sourceBanner = new QLabel(overlayParent);
+    m_sourceBanner->setObjectName(u"sourceBanner"_s);
+    m_sourceBanner->setWordWrap(true);
+    m_sourceBanner->setTextFormat(Qt::PlainText);
+    m_sourceBanner->setStyleSheet(u"background: rgba(40, 40, 40, 230); color: white; "
+                                  "border: 1px solid grey; border-radius: 8px; padding: 8px;"_s);
+    m_sourceBanner->hide();
+    connect(m_statusSourceRow, &StatusSourceRow::choiceChanged, this, [this] {
+        startOrStopPinging();
+        refreshPanes();
+    });
+    connect(m_prometheus, &PrometheusSource::sourceStateChanged, this, [this] {
+        // Kept statuses that are not confirmed are outlined grey, not turned offline.
+        m_canvas->setStaleNodes(m_prometheus->staleNodeIds());
+        m_sourceBanner->setText(m_prometheus->serverError());
+        refreshPanes();
+        layoutOverlays(m_freeArea);
+    });
+}
+
+bool LiveMonitoring::startFromPrometheus()
+{
+    m_prometheus->stop();
+    m_sourceError.clear();
+    const StatusSourceChoice choice = StatusSourceChoice::load();
+    if (!choice.prometheus)
+        return false;
+    if (const Expected<void> started = m_prometheus->start(choice.server, m_session->nodes());
+        !started) {
+        // Nothing is pinged either: the user chose not to ping from here.
+        m_sourceError = started.error().message;
+        m_pingManager->stopMonitoring();
+    }
+    return true;
+}
+
 void LiveMonitoring::applyMode(AppMode mode)
 {
     m_view->stopAnimation();
@@ -175,9 +220,11 @@ void LiveMonitoring::applyMode(AppMode mode)
 void LiveMonitoring::startOrStopPinging()
 {
     if (m_view->appMode() == AppMode::live && m_view->liveGlowEnabled()) {
-        m_pingManager->startMonitoring(m_session->nodes());
+        if (!startFromPrometheus())
+            m_pingManager->startMonitoring(m_session->nodes());
         m_canvas->startPulse();
     } else {
+        m_prometheus->stop();
         m_pingManager->stopMonitoring();
         m_canvas->stopPulse();
     }
@@ -209,9 +256,12 @@ void LiveMonitoring::refreshPanes()
     options.countNeverAnsweredAsOffline = m_policy.countNeverAnsweredAsOffline;
     m_livePane->setOptions(options);
     QString notice = m_pingManager->monitoringErrorMessage();
+    if (!m_sourceError.isEmpty())
+        notice = m_sourceError;
     if (!options.liveGlowEnabled)
         notice = tr("Live Glow is off: no pings are sent.");
     m_livePane->setNotice(notice);
+    m_sourceBanner->setVisible(live && !m_sourceBanner->text().isEmpty());
     m_nodeDetails->setLiveState(live, m_pingManager->nodeStatuses(),
                                 m_pingManager->responseTimes());
     refreshMutes(); // a timed mute ends by itself
@@ -235,6 +285,11 @@ void LiveMonitoring::layoutOverlays(const QRect& freeArea)
     // An open history lies over the banners.
     if (m_history->showAlertHistory())
         m_history->raise();
+    // The source's message sits at the top left, apart from the alert banners.
+    const int sourceWidth = std::min(360, freeArea.width() - 2 * margin);
+    m_sourceBanner->setGeometry(freeArea.left() + margin, freeArea.top() + margin, sourceWidth,
+                                m_sourceBanner->heightForWidth(sourceWidth));
+    m_sourceBanner->raise();
 }
 
 } // namespace velmora

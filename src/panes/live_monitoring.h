@@ -11,8 +11,10 @@
 #include "monitor/ping_status.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QRect>
 
+class QLabel;
 class QVBoxLayout;
 class QWidget;
 
@@ -27,6 +29,8 @@ class LivePane;
 enum class LiveOption;
 class NodeDetails;
 class PingManager;
+class PrometheusSource;
+class StatusSourceRow;
 class ProjectSession;
 class ViewState;
 
@@ -47,6 +51,10 @@ public:
     AlertHistory* history() const { return m_history; }
     AlertMutes& mutes() { return m_mutes; }
     const AlertPolicy& alertPolicy() const { return m_policy; }
+    StatusSourceRow* statusSourceRow() const { return m_statusSourceRow; }
+    PrometheusSource* prometheusSource() const { return m_prometheus; }
+    // The one message over the canvas while the Prometheus server cannot be reached.
+    QLabel* sourceBanner() const { return m_sourceBanner; }
 
     // The live part of the mode switch, run after the view's mode is set: stop the view
     // animation, reset the alert bookkeeping, ask for notification permission when going live,
@@ -70,6 +78,9 @@ private:
     void startOrStopPinging();
     void onPublished();
     void refreshPanes();
+    // With "Prometheus" as status source: starts reading it instead of pinging; false otherwise.
+    bool startFromPrometheus();
+    void setUpStatusSource(QWidget* overlayParent);
 
     ProjectSession* m_session;
     ViewState* m_view;
@@ -91,6 +102,10 @@ private:
     void refreshMutes();
     AlertPolicy m_policy;
     AlertMutes m_mutes;
+    StatusSourceRow* m_statusSourceRow = nullptr;
+    PrometheusSource* m_prometheus = nullptr;
+    QLabel* m_sourceBanner = nullptr;
+    QString m_sourceError; // why the last Prometheus start failed
 };
 
 } // namespace velmora

@@ -331,6 +331,12 @@ QString LivePane::noticeText() const
     return m_notice->text();
 }
 
+void LivePane::addOptionRow(QWidget* row)
+{
+    row->setParent(m_optionsBox);
+    m_optionsBox->layout()->addWidget(row);
+}
+
 void LivePane::setShowLiveOptions(bool shown)
 {
     m_showLiveOptions = shown;

@@ -78,6 +78,8 @@ public:
     // A line under the counts saying why nothing is pinged (empty hides it).
     void setNotice(const QString& text);
     QString noticeText() const;
+    // Appends a row of another option, owned by the caller's logic, to Live Mode Options.
+    void addOptionRow(QWidget* row);
 
     bool showLiveOptions() const { return m_showLiveOptions; }
     void setShowLiveOptions(bool shown);

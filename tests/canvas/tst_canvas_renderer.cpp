@@ -183,7 +183,8 @@ private slots:
         QCOMPARE(pulseIntensity(PingStatus::unknown, 0.3), 0.7);
     }
 
-    // Search matches get an amber outline, the root node a crown above it.
+    // Search matches get an amber outline, the root node a crown above it, stale nodes a grey
+    // outline.
     void nodeMarks_data()
     {
         QTest::addColumn<QString>("mark");
@@ -204,6 +205,11 @@ private slots:
         const QColor slash(242, 77, 77);
         QTest::newRow("muted") << u"muted"_s << topRightOfBox << slash << 40 << true;
         QTest::newRow("not muted") << u"other muted"_s << topRightOfBox << slash << 40 << false;
+        // A status kept but not confirmed (its source is gone) is outlined grey, not green.
+        const QRect boxEdge(99, 125, 2, 30);
+        const QColor grey = QColor::fromRgbF(0.5f, 0.5f, 0.5f);
+        QTest::newRow("stale") << u"stale"_s << boxEdge << grey << 30 << true;
+        QTest::newRow("confirmed") << u"confirmed"_s << boxEdge << grey << 30 << false;
     }
     void nodeMarks()
     {
@@ -216,8 +222,11 @@ private slots:
         project.nodes = {makeNode(1, 100, 100), makeNode(2, 100, 240)};
         RenderFrame frame = frameFor(project);
         frame.appMode = AppMode::live; // no grid
-        frame.liveGlowEnabled = false;
-        frame.searchText = mark == u"empty"_s ? QString() : u"x"_s;
+        const bool status = mark == u"stale"_s || mark == u"confirmed"_s;
+        frame.liveGlowEnabled = status;
+        frame.nodeStatuses = {{1, PingStatus::online}};
+        frame.staleNodes = {mark == u"stale"_s ? 1 : 2};
+        frame.searchText = mark == u"empty"_s || status ? QString() : u"x"_s;
         frame.searchMatches = {mark == u"miss"_s ? 2 : 1};
         frame.rootNodeId = mark == u"root"_s ? 1 : 2;
         frame.mutedNodes = {mark == u"muted"_s ? 1 : 2};

@@ -20,6 +20,7 @@
 #include "panes/live_monitoring.h"
 #include "panes/live_pane.h"
 #include "panes/node_details.h"
+#include "panes/status_source.h"
 
 #include <QLabel>
 #include <QLayout>
@@ -29,6 +30,7 @@
 #include <QSettings>
 #include <QSignalSpy>
 #include <QStandardPaths>
+#include <QTcpServer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -223,6 +225,35 @@ private slots:
         w.switchTo(AppMode::edit);
         QVERIFY(pane->isHidden() && pane->showLiveOptions());
         QVERIFY(alerts->previousStatuses().isEmpty());
+    }
+
+    // With Prometheus as the status source nothing is pinged; a server that cannot be reached
+    // gives one message over the canvas, and the nodes are kept (stale), never made offline.
+    void prometheusSourceUnreachable()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QTcpServer probe; // a loopback port nobody listens on once it is closed
+        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+        const QUrl url(u"http://127.0.0.1:%1"_s.arg(probe.serverPort()));
+        probe.close();
+        StatusSourceChoice{true, {url, {}, {}, {}}}.save();
+        const auto restore = qScopeGuard([] { StatusSourceChoice{}.save(); });
+        Window w;
+        QCOMPARE(w.live->statusSourceRow()->valueText(), u"Prometheus"_s);
+        w.pingManager.feedAddressStatus(u"127.0.0.1"_s, PingStatus::online, 1.0); // not monitored
+        QSignalSpy changes(w.live->prometheusSource(), &PrometheusSource::sourceStateChanged);
+        w.switchTo(AppMode::live);
+        QTRY_VERIFY(!w.live->sourceBanner()->isHidden());
+        QVERIFY2(w.live->sourceBanner()->text().contains(u"cannot be reached"_s),
+                 qPrintable(w.live->sourceBanner()->text()));
+        QTest::qWait(1500); // three more questions, no new message
+        QCOMPARE(changes.count(), 1);
+        QCOMPARE(w.live->prometheusSource()->staleNodeIds(), QSet<qint64>{1});
+        QCOMPARE(w.pingManager.pingerCount(), 0);
+        QCOMPARE(w.pingManager.nodeStatuses().value(1), PingStatus::unknown);
+        w.switchTo(AppMode::edit);
+        QVERIFY(w.live->sourceBanner()->isHidden());
+        QVERIFY(w.live->prometheusSource()->staleNodeIds().isEmpty());
     }
 
     void loopbackNodeCountsOnline()
