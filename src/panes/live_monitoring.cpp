@@ -100,6 +100,7 @@ LiveMonitoring::LiveMonitoring(ProjectSession* session, ViewState* view, PingMan
     connect(m_history, &AlertHistory::showAlertHistoryChanged, this,
             [this] { layoutOverlays(m_freeArea); });
     connect(m_alerts, &AlertCenter::alertsChanged, this, [this] { layoutOverlays(m_freeArea); });
+    setUpStatusSource(overlayParent); // before anything below refreshes the panes
 
     {
         QSettings settings;
@@ -116,7 +117,6 @@ LiveMonitoring::LiveMonitoring(ProjectSession* session, ViewState* view, PingMan
                               [this] { refreshPanes(); });
     });
     connect(m_livePane, &LivePane::statusCountClicked, this, &LiveMonitoring::selectNodesCounted);
-    setUpStatusSource(overlayParent);
     refreshPanes();
 }
 
