@@ -2,6 +2,8 @@
 // velmora-cli monitor FILE [--interval SECONDS] [--duration SECONDS] [--json]: pings the
 // project's nodes as live mode does and prints every status change at each publication.
 
+#include "history/history_recorder.h"
+
 #include "cli/command_registry.h"
 #include "model/editing_types.h"
 #include "model/project_file.h"
@@ -49,6 +51,9 @@ int runMonitor(const QStringList& arguments)
     const QCommandLineOption durationOption(u"duration"_s, QString(), u"SECONDS"_s);
     const QCommandLineOption jsonOption(u"json"_s);
     parser.addOptions({intervalOption, durationOption, jsonOption});
+    const QCommandLineOption noHistoryOption(u"no-history"_s);
+    const QCommandLineOption historyDbOption(u"history-db"_s, QString(), u"PATH"_s);
+    parser.addOptions({noHistoryOption, historyDbOption});
     if (const Expected<void, int> parsed = parseCommandLine(parser, name, arguments); !parsed)
         return parsed.error();
     if (parser.positionalArguments().size() != 1)
@@ -125,6 +130,19 @@ int runMonitor(const QStringList& arguments)
         out.flush();
     });
 
+    // Recorded by default; what cannot be recorded is said once and monitoring goes on.
+    std::unique_ptr<HistoryRecorder> recorder;
+    if (!parser.isSet(noHistoryOption)) {
+        recorder = std::make_unique<HistoryRecorder>(parser.isSet(historyDbOption)
+                                                         ? parser.value(historyDbOption)
+                                                         : HistoryStore::defaultPath());
+        recorder->attach(&manager);
+        QObject::connect(recorder.get(), &HistoryRecorder::recordingFailed, &manager,
+                         [](const QString& message) {
+                             QTextStream(stderr)
+                                 << "velmora-cli " << name << ": " << message << Qt::endl;
+                         });
+    }
     manager.startMonitoring(nodes);
     if (exitCode != exitOk)
         return exitCode;
@@ -143,6 +161,8 @@ int runMonitor(const QStringList& arguments)
                            &QCoreApplication::quit);
     QCoreApplication::exec();
     manager.stopMonitoring();
+    if (recorder)
+        recorder->finish(); // so that `history` right after sees the whole run
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
     return exitOk;
@@ -151,11 +171,13 @@ int runMonitor(const QStringList& arguments)
 const CommandRegistrar registrar(Command{
     name,
     QT_TRANSLATE_NOOP("velmora::cli",
-                      "monitor FILE [--interval SECONDS] [--duration SECONDS] [--json]"),
-    QT_TRANSLATE_NOOP("velmora::cli",
-                      "Ping the project's nodes and print each status change (one JSON object a "
-                      "line with\n--json); runs until --duration has passed or until "
-                      "interrupted."),
+                      "monitor FILE [--interval SECONDS] [--duration SECONDS] [--json] "
+                      "[--no-history] [--history-db PATH]"),
+    QT_TRANSLATE_NOOP(
+        "velmora::cli",
+        "Ping the project's nodes and print each status change (one JSON object a "
+        "line with\n--json); runs until --duration has passed or until "
+        "interrupted.\nRecords latency and availability history unless --no-history."),
     false, runMonitor, true});
 
 } // namespace
