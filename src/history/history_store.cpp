@@ -120,9 +120,14 @@ bool isCorruption(const QSqlError& error)
 
 const char* const schema[] = {
     "CREATE TABLE addresses(id INTEGER PRIMARY KEY, address TEXT NOT NULL UNIQUE)",
-    // One row per address and hour holding that hour's minutes as 15-byte cells.
-    "CREATE TABLE minute_blocks(address_id INTEGER NOT NULL, hour INTEGER NOT NULL, "
-    "cells BLOB NOT NULL, PRIMARY KEY(address_id, hour)) WITHOUT ROWID",
+    // The minutes of hours that have ended: one row per hour and address holding the minutes as
+    // 15-byte cells, written once when the hour ends and in key order, so pages stay full.
+    "CREATE TABLE minute_blocks(hour INTEGER NOT NULL, address_id INTEGER NOT NULL, "
+    "cells BLOB NOT NULL, PRIMARY KEY(hour, address_id)) WITHOUT ROWID",
+    "CREATE INDEX minute_blocks_by_address ON minute_blocks(address_id, hour)",
+    // The minutes of the hour in progress, one cell a row.
+    "CREATE TABLE recent_minutes(address_id INTEGER NOT NULL, minute INTEGER NOT NULL, "
+    "cell BLOB NOT NULL, PRIMARY KEY(address_id, minute)) WITHOUT ROWID",
     "CREATE TABLE hours(address_id INTEGER NOT NULL, hour INTEGER NOT NULL, sent INTEGER, "
     "replies INTEGER, min_ms REAL, mean_ms REAL, max_ms REAL, p50_ms REAL, p95_ms REAL, "
     "PRIMARY KEY(address_id, hour)) WITHOUT ROWID",
@@ -249,7 +254,10 @@ Expected<void> HistoryStore::prepare(bool readOnly)
     }
     if (readOnly)
         return {};
-    if (!query.exec(u"PRAGMA journal_mode=WAL"_s) || !query.exec(u"PRAGMA synchronous=NORMAL"_s))
+    // WAL: readers (the window, `history`) never wait for the writer. The log is cut back to
+    // 4 MB after each checkpoint, so it does not stay at its largest size.
+    if (!query.exec(u"PRAGMA journal_mode=WAL"_s) || !query.exec(u"PRAGMA synchronous=NORMAL"_s) ||
+        !query.exec(u"PRAGMA journal_size_limit=4194304"_s))
         return damaged(query.lastError());
     if (version == 0) {
         if (!query.exec(u"SELECT count(*) FROM sqlite_master"_s) || !query.next())
@@ -291,6 +299,80 @@ std::optional<qint64> HistoryStore::addressId(const QString& key, bool create)
     return id;
 }
 
+Expected<void> HistoryStore::mergeIntoBlock(qint64 id, qint64 hour,
+                                            const QList<LatencyAggregate>& minutes)
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlQuery read(db), put(db);
+    read.prepare(u"SELECT cells FROM minute_blocks WHERE hour = ? AND address_id = ?"_s);
+    read.addBindValue(hour);
+    read.addBindValue(id);
+    if (!read.exec())
+        return sqlError(m_path, read.lastError());
+    QList<LatencyAggregate> cells =
+        read.next() ? decodeSlots(hour, read.value(0).toByteArray()) : QList<LatencyAggregate>();
+    read.finish();
+    for (const LatencyAggregate& minute : minutes) {
+        auto same = std::find_if(cells.begin(), cells.end(),
+                                 [&](const auto& c) { return c.start == minute.start; });
+        if (same == cells.end())
+            cells.append(minute);
+        else
+            *same = merge({*same, minute}, minute.start);
+    }
+    QByteArray blob;
+    blob.reserve(cells.size() * slotSize);
+    for (const LatencyAggregate& cell : std::as_const(cells))
+        blob += encodeSlot(cell);
+    put.prepare(u"INSERT OR REPLACE INTO minute_blocks(hour, address_id, cells) VALUES(?, ?, ?)"_s);
+    put.addBindValue(hour);
+    put.addBindValue(id);
+    put.addBindValue(blob);
+    if (!put.exec())
+        return sqlError(m_path, put.lastError());
+    return {};
+}
+
+// The minutes of hours before `nowHour` move from recent_minutes into their hour's block.
+Expected<void> HistoryStore::sealHours(qint64 nowHour)
+{
+    if (nowHour <= m_sealedBeforeHour)
+        return {};
+    QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+    QSqlQuery old(db);
+    old.prepare(u"SELECT address_id, minute, cell FROM recent_minutes WHERE minute < ? "
+                "ORDER BY minute / 60, address_id, minute"_s);
+    old.addBindValue(nowHour * 60);
+    if (!old.exec())
+        return sqlError(m_path, old.lastError());
+    std::pair<qint64, qint64> block{-1, -1}; // id, hour
+    QList<LatencyAggregate> cells;
+    auto sealBlock = [&]() -> Expected<void> {
+        if (cells.isEmpty())
+            return {};
+        return mergeIntoBlock(block.first, block.second, std::exchange(cells, {}));
+    };
+    while (old.next()) {
+        const qint64 id = old.value(0).toLongLong();
+        const qint64 minute = old.value(1).toLongLong();
+        if (std::pair(id, minute / 60) != block) {
+            if (const Expected<void> sealed = sealBlock(); !sealed)
+                return sealed;
+            block = {id, minute / 60};
+        }
+        cells += decodeSlots(minute / 60, old.value(2).toByteArray());
+    }
+    if (const Expected<void> sealed = sealBlock(); !sealed)
+        return sealed;
+    QSqlQuery drop(db);
+    drop.prepare(u"DELETE FROM recent_minutes WHERE minute < ?"_s);
+    drop.addBindValue(nowHour * 60);
+    if (!drop.exec())
+        return sqlError(m_path, drop.lastError());
+    m_sealedBeforeHour = nowHour;
+    return {};
+}
+
 Expected<void> HistoryStore::write(const QHash<QString, QList<LatencyAggregate>>& minutes,
                                    const QHash<QString, QList<StateChange>>& changes)
 {
@@ -299,48 +381,45 @@ Expected<void> HistoryStore::write(const QHash<QString, QList<LatencyAggregate>>
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     if (!db.transaction())
         return sqlError(m_path, db.lastError());
-    QSqlQuery read(db), put(db);
-    read.prepare(u"SELECT cells FROM minute_blocks WHERE address_id = ? AND hour = ?"_s);
-    put.prepare(u"INSERT OR REPLACE INTO minute_blocks(address_id, hour, cells) VALUES(?, ?, ?)"_s);
-    auto failed = [&](const QSqlQuery& query) {
-        const Error error = sqlError(m_path, query.lastError());
+    auto failed = [&](const Error& error) {
         db.rollback();
         m_ids.clear(); // ids made in the rolled-back transaction are gone
+        m_sealedBeforeHour = -1;
+        m_rolledUpBeforeHour = -1;
         return error;
     };
+    const qint64 nowMs = now();
+    const qint64 nowHour = nowMs / msPerHour;
+    QSqlQuery insert(db), read(db), update(db);
+    insert.prepare(u"INSERT OR IGNORE INTO recent_minutes(address_id, minute, cell) "
+                   "VALUES(?, ?, ?)"_s);
+    read.prepare(u"SELECT cell FROM recent_minutes WHERE address_id = ? AND minute = ?"_s);
+    update.prepare(u"UPDATE recent_minutes SET cell = ? WHERE address_id = ? AND minute = ?"_s);
     for (auto it = minutes.cbegin(); it != minutes.cend(); ++it) {
         const std::optional<qint64> id = addressId(HistoryStore::addressKey(it.key()), true);
         if (!id)
-            return failed(read);
-        QMap<qint64, QList<LatencyAggregate>> byHour;
-        for (const LatencyAggregate& minute : *it)
-            byHour[minute.start / 60].append(minute);
-        for (auto hour = byHour.cbegin(); hour != byHour.cend(); ++hour) {
+            return failed(Error{m_path + u": "_s + db.lastError().databaseText()});
+        for (const LatencyAggregate& minute : *it) {
+            insert.addBindValue(*id);
+            insert.addBindValue(minute.start);
+            insert.addBindValue(encodeSlot(minute));
+            if (!insert.exec())
+                return failed(sqlError(m_path, insert.lastError()));
+            if (insert.numRowsAffected() > 0)
+                continue;
+            // The minute is there already (flushed before it ended): merge.
             read.addBindValue(*id);
-            read.addBindValue(hour.key());
-            if (!read.exec())
-                return failed(read);
-            QList<LatencyAggregate> cells =
-                read.next() ? decodeSlots(hour.key(), read.value(0).toByteArray())
-                            : QList<LatencyAggregate>();
+            read.addBindValue(minute.start);
+            if (!read.exec() || !read.next())
+                return failed(sqlError(m_path, read.lastError()));
+            const QList<LatencyAggregate> stored =
+                decodeSlots(minute.start / 60, read.value(0).toByteArray());
             read.finish();
-            for (const LatencyAggregate& minute : *hour) {
-                auto same = std::find_if(cells.begin(), cells.end(),
-                                         [&](const auto& s) { return s.start == minute.start; });
-                if (same == cells.end())
-                    cells.append(minute);
-                else
-                    *same = merge({*same, minute}, minute.start);
-            }
-            QByteArray blob;
-            blob.reserve(cells.size() * slotSize);
-            for (const LatencyAggregate& slot : std::as_const(cells))
-                blob += encodeSlot(slot);
-            put.addBindValue(*id);
-            put.addBindValue(hour.key());
-            put.addBindValue(blob);
-            if (!put.exec())
-                return failed(put);
+            update.addBindValue(encodeSlot(merge(stored + QList{minute}, minute.start)));
+            update.addBindValue(*id);
+            update.addBindValue(minute.start);
+            if (!update.exec())
+                return failed(sqlError(m_path, update.lastError()));
         }
     }
     QSqlQuery change(db);
@@ -348,26 +427,21 @@ Expected<void> HistoryStore::write(const QHash<QString, QList<LatencyAggregate>>
     for (auto it = changes.cbegin(); it != changes.cend(); ++it) {
         const std::optional<qint64> id = addressId(HistoryStore::addressKey(it.key()), true);
         if (!id)
-            return failed(change);
+            return failed(sqlError(m_path, change.lastError()));
         for (const StateChange& c : *it) {
             change.addBindValue(*id);
             change.addBindValue(c.timeMs);
             change.addBindValue(int(c.state));
             if (!change.exec())
-                return failed(change);
+                return failed(sqlError(m_path, change.lastError()));
         }
     }
-    if (const Expected<void> rolled = rollup(now()); !rolled) {
-        db.rollback();
-        m_ids.clear();
-        return rolled;
-    }
-    if (!db.commit()) {
-        const Error error = sqlError(m_path, db.lastError());
-        db.rollback();
-        m_ids.clear();
-        return error;
-    }
+    if (const Expected<void> sealed = sealHours(nowHour); !sealed)
+        return failed(sealed.error());
+    if (const Expected<void> rolled = rollup(nowMs); !rolled)
+        return failed(rolled.error());
+    if (!db.commit())
+        return failed(sqlError(m_path, db.lastError()));
     return {};
 }
 
@@ -380,7 +454,8 @@ Expected<void> HistoryStore::rollup(qint64 nowMs)
         return {};
     QSqlDatabase db = QSqlDatabase::database(m_connection, false);
     QSqlQuery old(db), put(db), existing(db);
-    old.prepare(u"SELECT address_id, hour, cells FROM minute_blocks WHERE hour < ?"_s);
+    old.prepare(u"SELECT address_id, hour, cells FROM minute_blocks WHERE hour < ? "
+                "ORDER BY hour, address_id"_s);
     old.addBindValue(cutoffHour);
     if (!old.exec())
         return sqlError(m_path, old.lastError());
@@ -441,11 +516,19 @@ Expected<QList<LatencyAggregate>> HistoryStore::minutes(const QString& address,
             decodeSlots(query.value(0).toLongLong(), query.value(1).toByteArray());
         std::sort(cells.begin(), cells.end(),
                   [](const auto& a, const auto& b) { return a.start < b.start; });
-        for (const LatencyAggregate& slot : std::as_const(cells)) {
-            if (slot.start >= sinceMinute)
-                result.append(slot);
+        for (const LatencyAggregate& cell : std::as_const(cells)) {
+            if (cell.start >= sinceMinute)
+                result.append(cell);
         }
     }
+    query.prepare(u"SELECT r.minute, r.cell FROM recent_minutes r JOIN addresses a ON "
+                  "a.id = r.address_id WHERE a.address = ? AND r.minute >= ? ORDER BY r.minute"_s);
+    query.addBindValue(addressKey(address));
+    query.addBindValue(sinceMinute);
+    if (!query.exec())
+        return sqlError(m_path, query.lastError());
+    while (query.next())
+        result += decodeSlots(query.value(0).toLongLong() / 60, query.value(1).toByteArray());
     return result;
 }
 

@@ -98,6 +98,8 @@ private:
     static Expected<std::unique_ptr<HistoryStore>> open(const QString& path, bool readOnly,
                                                         Clock clock);
     Expected<void> prepare(bool readOnly);
+    Expected<void> mergeIntoBlock(qint64 id, qint64 hour, const QList<LatencyAggregate>& minutes);
+    Expected<void> sealHours(qint64 nowHour);
     Expected<void> rollup(qint64 nowMs);
     std::optional<qint64> addressId(const QString& key, bool create);
     qint64 now() const;
@@ -108,6 +110,7 @@ private:
     QString m_readOnlyReason;
     QString m_movedAside;
     QHash<QString, qint64> m_ids;
+    qint64 m_sealedBeforeHour = -1;
     qint64 m_rolledUpBeforeHour = -1;
 };
 
