@@ -5,6 +5,8 @@
 // alert banners and the alert history. The window creates one and calls applyMode() in its
 // mode switch, and layoutOverlays() when it lays out.
 
+#include "history/history_reader.h"
+
 #include "canvas/hit_test.h"
 
 #include <QObject>
@@ -20,6 +22,7 @@ class AlertCenter;
 class AlertHistory;
 class CanvasWidget;
 class DesktopNotifier;
+class HistoryRecorder;
 class LivePane;
 class NodeDetails;
 class PingManager;
@@ -41,6 +44,7 @@ public:
     NodeDetails* nodeDetails() const { return m_nodeDetails; }
     AlertBanners* banners() const { return m_banners; }
     AlertHistory* history() const { return m_history; }
+    HistoryRecorder* historyRecorder() const { return m_recorder; }
 
     // The live part of the mode switch, run after the view's mode is set: stop the view
     // animation, reset the alert bookkeeping, ask for notification permission when going live,
@@ -64,6 +68,8 @@ private:
     void startOrStopPinging();
     void onPublished();
     void refreshPanes();
+    void connectHistory();
+    QString nodeToolTip(qint64 nodeId);
 
     ProjectSession* m_session;
     ViewState* m_view;
@@ -77,6 +83,8 @@ private:
     AlertHistory* m_history;
     QRect m_freeArea;
     QString m_warnedMessage; // the monitoring warning already given
+    HistoryRecorder* m_recorder = nullptr;
+    HistoryReader m_historyReader;
 };
 
 } // namespace velmora

@@ -18,6 +18,8 @@ class QPushButton;
 
 namespace velmora {
 
+class HistoryReader;
+class NodeHistoryView;
 class ProjectSession;
 
 // "Online", "Offline", "Slow", "Unknown".
@@ -35,6 +37,9 @@ public:
     void setLiveState(bool isLive, const QHash<qint64, PingStatus>& statuses,
                       const QHash<qint64, double>& responseTimes);
     void refresh();
+    // Adds the history block (sparkline, loss, availability, outages) shown in live mode.
+    void setHistoryReader(HistoryReader* reader);
+    NodeHistoryView* historyView() const { return m_historyView; }
 
     std::optional<qint64> shownNodeId() const { return m_nodeId; }
     // The value of the row with this label ("Name:", "Hops:", ...); none while the row is absent.
@@ -66,6 +71,7 @@ private:
     Row m_name, m_type, m_ip, m_cables, m_direct, m_network, m_hops, m_status, m_response;
     QPushButton* m_rootButton;
     QPushButton* m_zoomButton;
+    NodeHistoryView* m_historyView = nullptr;
 };
 
 } // namespace velmora
