@@ -122,7 +122,7 @@ void NodeHistoryView::paintEvent(QPaintEvent*)
     for (const auto& [minute, ms] : std::as_const(m_points)) {
         const QPointF p(box.left() + box.width() * double(minute - m_firstMinute) / 60.0,
                         box.bottom() - box.height() * ms / top);
-        if (path.isEmpty())
+        if (path.elementCount() == 0)
             path.moveTo(p);
         else
             path.lineTo(p);
