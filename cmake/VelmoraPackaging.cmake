@@ -57,9 +57,10 @@ thumbnailer that gives project files their icon in file managers.
 ")
 # Library dependencies come from dpkg-shlibdeps (needs the `file` tool). Beyond them: setcap from
 # libcap2-bin, which the postinst uses to let live mode ping without root, and Qt's TIFF and WebP
-# plugins, which Qt loads at run time: map images are stored in projects as TIFF.
+# plugins, which Qt loads at run time: map images are stored in projects as TIFF. Qt SQL's SQLite
+# driver is a plugin too: the latency history is an SQLite file.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libcap2-bin, qt6-image-formats-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libcap2-bin, qt6-image-formats-plugins, libqt6sql6-sqlite")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "shared-mime-info, desktop-file-utils, hicolor-icon-theme")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
     "${velmora_data}/debian/postinst;${velmora_data}/debian/postrm")

@@ -3,6 +3,7 @@
 
 #include "canvas/canvas_context_menu.h"
 #include "canvas/canvas_interaction.h"
+#include "canvas/hit_test.h"
 #include "canvas/view_state.h"
 #include "model/project_session.h"
 #include "model/search.h"
@@ -15,6 +16,7 @@
 #include <QPainter>
 #include <QPinchGesture>
 #include <QTimer>
+#include <QToolTip>
 
 #include <cmath>
 #include <memory>
@@ -147,6 +149,17 @@ bool CanvasWidget::event(QEvent* event)
     if (event->type() == QEvent::NativeGesture || event->type() == QEvent::Gesture) {
         if (handlePinch(event))
             return true;
+    }
+    if (event->type() == QEvent::ToolTip && m_nodeToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const ProjectData& project = m_session->project();
+        const auto hit = nodeAt(help->pos(), project, m_view->transform());
+        const QString text = hit ? m_nodeToolTip(project.nodes[*hit].id) : QString();
+        if (text.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), text, this);
+        return true;
     }
     return QWidget::event(event);
 }

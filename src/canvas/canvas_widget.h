@@ -43,6 +43,11 @@ public:
         m_openCustomType = std::move(open);
     }
 
+    // A node's tooltip text (none for an empty text); the canvas asks it on hover.
+    void setNodeToolTipSource(std::function<QString(qint64 nodeId)> source)
+    {
+        m_nodeToolTip = std::move(source);
+    }
     void setNodeStatuses(const QHash<qint64, PingStatus>& statuses);
     // Nodes whose alerts are muted carry a small mark in live mode.
     void setMutedNodes(const QSet<qint64>& nodeIds);
@@ -85,6 +90,7 @@ private:
     ViewState* m_view;
     CanvasInteraction* m_interaction;
     std::function<void()> m_openCustomType;
+    std::function<QString(qint64)> m_nodeToolTip;
     CanvasRenderer m_renderer;
     QHash<qint64, PingStatus> m_statuses;
     QSet<qint64> m_mutedNodes;

@@ -2,6 +2,8 @@
 // velmora-cli monitor FILE [--interval SECONDS] [--duration SECONDS] [--json]: pings the
 // project's nodes as live mode does and prints every status change at each publication.
 
+#include "history/history_recorder.h"
+
 #include "cli/command_registry.h"
 #include "cli/monitor_sources.h"
 #include "model/editing_types.h"
@@ -52,6 +54,9 @@ int runMonitor(const QStringList& arguments)
     parser.addOptions({intervalOption, durationOption, jsonOption});
     MonitorSources sources;
     sources.addOptions(parser);
+    const QCommandLineOption noHistoryOption(u"no-history"_s);
+    const QCommandLineOption historyDbOption(u"history-db"_s, QString(), u"PATH"_s);
+    parser.addOptions({noHistoryOption, historyDbOption});
     if (const Expected<void, int> parsed = parseCommandLine(parser, name, arguments); !parsed)
         return parsed.error();
     if (parser.positionalArguments().size() != 1)
@@ -128,6 +133,19 @@ int runMonitor(const QStringList& arguments)
         out.flush();
     });
 
+    // Recorded by default; what cannot be recorded is said once and monitoring goes on.
+    std::unique_ptr<HistoryRecorder> recorder;
+    if (!parser.isSet(noHistoryOption)) {
+        recorder = std::make_unique<HistoryRecorder>(parser.isSet(historyDbOption)
+                                                         ? parser.value(historyDbOption)
+                                                         : HistoryStore::defaultPath());
+        recorder->attach(&manager);
+        QObject::connect(recorder.get(), &HistoryRecorder::recordingFailed, &manager,
+                         [](const QString& message) {
+                             QTextStream(stderr)
+                                 << "velmora-cli " << name << ": " << message << Qt::endl;
+                         });
+    }
     if (const Expected<void, int> started = sources.start(parser, manager, nodes, json); !started)
         return started.error();
     if (!sources.replacesPinging())
@@ -149,6 +167,8 @@ int runMonitor(const QStringList& arguments)
                            &QCoreApplication::quit);
     QCoreApplication::exec();
     manager.stopMonitoring();
+    if (recorder)
+        recorder->finish(); // so that `history` right after sees the whole run
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
     return exitOk;
@@ -158,14 +178,16 @@ const CommandRegistrar registrar(Command{
     name,
     QT_TRANSLATE_NOOP("velmora::cli",
                       "monitor FILE [--interval SECONDS] [--duration SECONDS] [--json]\n"
+                      "        [--no-history] [--history-db PATH]\n"
                       "        [--metrics HOST:PORT] [--source icmp|prometheus]\n"
                       "        [--prometheus-url URL] [--selector S]"),
     QT_TRANSLATE_NOOP("velmora::cli",
                       "Ping the project's nodes and print each status change (one JSON object a "
                       "line with\n--json); runs until --duration has passed or until "
-                      "interrupted. --metrics serves\nthe statuses to Prometheus on GET "
-                      "/metrics (loopback unless HOST is given); --source\nprometheus reads "
-                      "them from a Prometheus server instead of pinging."),
+                      "interrupted. Records latency and\navailability history unless "
+                      "--no-history. --metrics serves the statuses to Prometheus\non GET "
+                      "/metrics (loopback unless HOST is given); --source prometheus reads\nthem "
+                      "from a Prometheus server instead of pinging."),
     false, runMonitor, true});
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "monitor/ping_engine.h"
 #include "monitor/pinger.h"
 
+#include <QDateTime>
 #include <QTimer>
 
 #include <atomic>
@@ -29,6 +30,7 @@ struct PingManagerCore {
     QSet<qint64> hasBeenOnline;
     QHash<qint64, Update> pendingUpdates; // a later update for a node replaces an earlier one
     std::atomic<qint64> totalPingsReceived{0};
+    PingOutcomes pendingOutcomes; // every outcome, for pingOutcomes()
 
     void handleResponse(const PingResponse& response, const QString& address, quint64 run)
     {
@@ -39,6 +41,9 @@ struct PingManagerCore {
         const auto it = ipToNodeIds.constFind(address);
         if (it == ipToNodeIds.constEnd())
             return;
+        pendingOutcomes[address].append(
+            {QDateTime::currentMSecsSinceEpoch(),
+             response.error ? std::nullopt : std::optional(response.duration * 1000.0)});
         if (!response.error) {
             const double latency = response.duration * 1000.0;
             const PingStatus status = PingManager::classifyLatency(latency);
@@ -244,8 +249,20 @@ void PingManager::feedAddressStatus(const QString& address, PingStatus status,
         m_core->pendingUpdates.insert(id, PingManagerCore::Update{status, latencyMs});
 }
 
+void PingManager::publishOutcomes()
+{
+    PingOutcomes outcomes;
+    {
+        std::lock_guard lock(m_core->mutex);
+        outcomes.swap(m_core->pendingOutcomes);
+    }
+    if (!outcomes.isEmpty())
+        emit pingOutcomes(outcomes);
+}
+
 void PingManager::publish()
 {
+    publishOutcomes();
     QHash<qint64, PingManagerCore::Update> updates;
     {
         std::lock_guard lock(m_core->mutex);
@@ -276,6 +293,7 @@ void PingManager::stopMonitoring()
         std::lock_guard lock(m_core->mutex);
         ++m_core->generation;
     }
+    publishOutcomes();
     for (const std::shared_ptr<Pinger>& pinger : std::as_const(m_pingers))
         pinger->stop(true);
     m_pingers.clear();

@@ -5,6 +5,7 @@
 // cable statuses, and publishes statuses and latencies on the main thread twice a second.
 
 #include "model/editing_types.h"
+#include "monitor/ping_outcome.h"
 #include "monitor/ping_status.h"
 
 #include <QElapsedTimer>
@@ -109,11 +110,15 @@ signals:
     void published();
     // Once per startMonitoring when no ICMP socket can be opened; says what to run to allow it.
     void monitoringError(const QString& message);
+    // Every request outcome since the previous emission, per address; at each publication and
+    // when monitoring stops, so a recorder sees every request of a run.
+    void pingOutcomes(const velmora::PingOutcomes& outcomes);
 
 private:
     void startDuePingers();
     void startPinger(const QString& address);
     void publish();
+    void publishOutcomes();
 
     std::shared_ptr<PingManagerCore> m_core;
     QHash<qint64, PingStatus> m_nodeStatuses;

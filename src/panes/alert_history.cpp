@@ -6,6 +6,7 @@
 #include "panes/pane_style.h"
 
 #include <QHBoxLayout>
+#include <QEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
@@ -151,9 +152,23 @@ void AlertHistory::refresh()
         QWidget* row = makeAlertRow(alert, m_center->alertMessage(alert),
                                     historyTimeText(alert, now), nullptr);
         row->setObjectName(u"alertHistoryRow"_s);
+        if (!alert.nodeIds.isEmpty()) {
+            row->setProperty("nodeId", alert.nodeIds.first());
+            row->setCursor(Qt::PointingHandCursor);
+            row->installEventFilter(this);
+        }
         m_list->addWidget(row);
     }
     m_list->addStretch();
+}
+
+bool AlertHistory::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseButtonRelease && watched->property("nodeId").isValid()) {
+        emit alertNodeChosen(watched->property("nodeId").toLongLong());
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 QStringList AlertHistory::listedTexts() const

@@ -39,6 +39,11 @@ public:
 signals:
     // The panel opened or closed: the owner places the widget again.
     void showAlertHistoryChanged(bool shown);
+    // An entry was clicked: the (first) node it is about.
+    void alertNodeChosen(qint64 nodeId);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     AlertCenter* m_center;

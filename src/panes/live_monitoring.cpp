@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "panes/live_monitoring.h"
 
+#include "history/history_recorder.h"
+
 #include "canvas/cable_geometry.h"
 #include "canvas/canvas_context_menu.h"
 #include "canvas/canvas_widget.h"
@@ -15,6 +17,7 @@
 #include "panes/node_details.h"
 #include "panes/status_source.h"
 
+#include <QDateTime>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QSettings>
@@ -117,6 +120,7 @@ LiveMonitoring::LiveMonitoring(ProjectSession* session, ViewState* view, PingMan
                               [this] { refreshPanes(); });
     });
     connect(m_livePane, &LivePane::statusCountClicked, this, &LiveMonitoring::selectNodesCounted);
+    connectHistory();
     refreshPanes();
 }
 
@@ -208,6 +212,52 @@ bool LiveMonitoring::startFromPrometheus()
     return true;
 }
 
+// Live mode records every ping into the per-user history; the node details, the node tooltip
+// and the alert history's entries read it back.
+void LiveMonitoring::connectHistory()
+{
+    m_recorder = new HistoryRecorder(HistoryStore::defaultPath(), this);
+    m_recorder->attach(m_pingManager);
+    connect(m_recorder, &HistoryRecorder::recordingFailed, this,
+            &LiveMonitoring::monitoringWarning);
+    m_nodeDetails->setHistoryReader(&m_historyReader);
+    m_canvas->setNodeToolTipSource([this](qint64 id) { return nodeToolTip(id); });
+    connect(m_history, &AlertHistory::alertNodeChosen, this, [this](qint64 id) {
+        for (const Node& node : m_session->nodes()) {
+            if (node.id == id) {
+                m_session->setSelection({id}, {}, std::nullopt);
+                m_view->zoomToNode(toNodeData(node));
+                return;
+            }
+        }
+    });
+}
+
+QString LiveMonitoring::nodeToolTip(qint64 nodeId)
+{
+    if (m_view->appMode() != AppMode::live)
+        return {};
+    for (const Node& node : m_session->nodes()) {
+        if (node.id != nodeId)
+            continue;
+        QStringList lines{
+            node.name,
+            tr("Status: %1")
+                .arg(statusText(m_pingManager->nodeStatuses().value(nodeId, PingStatus::unknown)))};
+        if (const auto it = m_pingManager->responseTimes().constFind(nodeId);
+            it != m_pingManager->responseTimes().cend())
+            lines.append(tr("Last latency: %1").arg(responseTimeText(*it)));
+        if (PingManager::isMonitorableAddress(node.ip.trimmed())) {
+            const std::optional<HistorySummary> hour =
+                m_historyReader.summary(node.ip, QDateTime::currentMSecsSinceEpoch() - 3'600'000);
+            if (hour && hour->lossPercent())
+                lines.append(tr("Loss (last hour): %1%").arg(*hour->lossPercent(), 0, 'f', 1));
+        }
+        return lines.join(u'\n');
+    }
+    return {};
+}
+
 void LiveMonitoring::applyMode(AppMode mode)
 {
     m_view->stopAnimation();
@@ -227,6 +277,7 @@ void LiveMonitoring::startOrStopPinging()
         m_prometheus->stop();
         m_pingManager->stopMonitoring();
         m_canvas->stopPulse();
+        m_recorder->finish(); // ends the open outages of what was monitored
     }
 }
 

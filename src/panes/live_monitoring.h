@@ -5,6 +5,8 @@
 // alert banners and the alert history. The window creates one and calls applyMode() in its
 // mode switch, and layoutOverlays() when it lays out.
 
+#include "history/history_reader.h"
+
 #include "canvas/hit_test.h"
 #include "monitor/alert_mutes.h"
 #include "monitor/alert_settings.h"
@@ -25,6 +27,7 @@ class AlertCenter;
 class AlertHistory;
 class CanvasWidget;
 class DesktopNotifier;
+class HistoryRecorder;
 class LivePane;
 enum class LiveOption;
 class NodeDetails;
@@ -55,6 +58,7 @@ public:
     PrometheusSource* prometheusSource() const { return m_prometheus; }
     // The one message over the canvas while the Prometheus server cannot be reached.
     QLabel* sourceBanner() const { return m_sourceBanner; }
+    HistoryRecorder* historyRecorder() const { return m_recorder; }
 
     // The live part of the mode switch, run after the view's mode is set: stop the view
     // animation, reset the alert bookkeeping, ask for notification permission when going live,
@@ -81,6 +85,8 @@ private:
     // With "Prometheus" as status source: starts reading it instead of pinging; false otherwise.
     bool startFromPrometheus();
     void setUpStatusSource(QWidget* overlayParent);
+    void connectHistory();
+    QString nodeToolTip(qint64 nodeId);
 
     ProjectSession* m_session;
     ViewState* m_view;
@@ -106,6 +112,8 @@ private:
     PrometheusSource* m_prometheus = nullptr;
     QLabel* m_sourceBanner = nullptr;
     QString m_sourceError; // why the last Prometheus start failed
+    HistoryRecorder* m_recorder = nullptr;
+    HistoryReader m_historyReader;
 };
 
 } // namespace velmora

@@ -7,6 +7,7 @@
 #include "model/topology.h"
 #include "monitor/alert_mutes.h"
 #include "monitor/ping_manager.h"
+#include "panes/node_history_view.h"
 #include "panes/pane_style.h"
 
 #include <QHBoxLayout>
@@ -235,6 +236,20 @@ void NodeDetails::refresh()
 
     m_rootButton->setText(isRoot ? tr("Clear Root") : tr("Set as Root"));
     refreshAlertRows(node, status);
+    if (m_historyView) {
+        const bool showHistory = m_isLive && PingManager::isMonitorableAddress(node.ip.trimmed());
+        m_historyView->setVisible(showHistory);
+        if (showHistory)
+            m_historyView->showAddress(node.ip);
+    }
+}
+
+void NodeDetails::setHistoryReader(HistoryReader* reader)
+{
+    m_historyView = new NodeHistoryView(reader, this);
+    auto* box = static_cast<QVBoxLayout*>(layout());
+    box->insertWidget(box->count() - 1, m_historyView); // above the buttons
+    refresh();
 }
 
 void NodeDetails::refreshAlertRows(const Node& node, PingStatus status)

@@ -18,6 +18,8 @@ class QPushButton;
 
 namespace velmora {
 
+class HistoryReader;
+class NodeHistoryView;
 class ProjectSession;
 
 // "Online", "Offline", "Slow", "Unknown".
@@ -42,6 +44,9 @@ public:
     void refresh();
     // Where the "Mute Alerts" button reads and keeps mutes (none: no button). Must outlive us.
     void setMutes(AlertMutes* mutes) { m_mutes = mutes; }
+    // Adds the history block (sparkline, loss, availability, outages) shown in live mode.
+    void setHistoryReader(HistoryReader* reader);
+    NodeHistoryView* historyView() const { return m_historyView; }
 
     std::optional<qint64> shownNodeId() const { return m_nodeId; }
     // The value of the row with this label ("Name:", "Hops:", ...); none while the row is absent.
@@ -80,6 +85,7 @@ private:
     AlertMutes* m_mutes = nullptr;
     Row m_reason, m_muted;
     QPushButton* m_muteButton = nullptr;
+    NodeHistoryView* m_historyView = nullptr;
 };
 
 } // namespace velmora

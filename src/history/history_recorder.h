@@ -1,0 +1,51 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// HistoryRecorder: turns a ping manager's request outcomes into history. Outcomes go to one
+// writer thread, which keeps the current minute of each address in memory and writes finished
+// minutes and up/down changes in one transaction as minutes end. A database that cannot be
+// opened or written is reported once (recordingFailed) and monitoring goes on without it.
+
+#include "history/history_store.h"
+
+#include "monitor/ping_outcome.h"
+
+#include <QObject>
+#include <QThread>
+
+namespace velmora {
+
+class PingManager;
+class HistoryWriter;
+
+class HistoryRecorder final : public QObject {
+    Q_OBJECT
+public:
+    // Opens `path` on the writer thread; HistoryStore::Clock as in the store (tests inject one).
+    explicit HistoryRecorder(const QString& path, QObject* parent = nullptr,
+                             HistoryStore::Clock clock = {});
+    ~HistoryRecorder() override; // finishes, then stops the thread
+
+    // Records every outcome `manager` reports from now on.
+    void attach(PingManager* manager);
+    void record(const PingOutcomes& outcomes);
+    // Writes everything recorded so far, the minute in progress included, and waits for it.
+    void flush();
+    // As flush, and marks every address as no longer monitored, which ends its open outage.
+    void finish();
+
+    // "History is not being recorded: <reason>", or empty while recording works.
+    QString failureMessage() const;
+
+signals:
+    // Once per recorder, the first time the database cannot be opened or written.
+    void recordingFailed(const QString& message);
+
+private:
+    void reportFailure();
+
+    QThread m_thread;
+    bool m_failureReported = false;
+    HistoryWriter* m_writer = nullptr;
+};
+
+} // namespace velmora
