@@ -13,6 +13,7 @@
 #include "panes/node_details.h"
 
 #include <QGuiApplication>
+#include <QSettings>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -69,6 +70,9 @@ LiveMonitoring::LiveMonitoring(ProjectSession* session, ViewState* view, PingMan
             break;
         case LiveOption::autoZoomOutage:
             m_alerts->setAutoZoomToOutage(!m_alerts->autoZoomToOutage());
+            break;
+        case LiveOption::keepMonitoringWhenClosed:
+            setKeepMonitoringWhenClosed(!keepMonitoringWhenClosed());
             break;
         }
         refreshPanes();
@@ -134,6 +138,7 @@ void LiveMonitoring::refreshPanes()
     options.alertsEnabled = m_alerts->alertsEnabled();
     options.systemNotificationsEnabled = m_alerts->systemNotificationsEnabled();
     options.autoZoomToOutage = m_alerts->autoZoomToOutage();
+    options.keepMonitoringWhenClosed = keepMonitoringWhenClosed();
     m_livePane->setOptions(options);
     QString notice = m_pingManager->monitoringErrorMessage();
     if (!options.liveGlowEnabled)
@@ -161,6 +166,20 @@ void LiveMonitoring::layoutOverlays(const QRect& freeArea)
     // An open history lies over the banners.
     if (m_history->showAlertHistory())
         m_history->raise();
+}
+
+namespace {
+const QString keepMonitoringKey = QStringLiteral("live/keepMonitoringWhenClosed");
+} // namespace
+
+bool LiveMonitoring::keepMonitoringWhenClosed()
+{
+    return QSettings().value(keepMonitoringKey, false).toBool();
+}
+
+void LiveMonitoring::setKeepMonitoringWhenClosed(bool on)
+{
+    QSettings().setValue(keepMonitoringKey, on);
 }
 
 } // namespace velmora

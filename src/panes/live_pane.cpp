@@ -34,12 +34,15 @@ QString optionTitle(LiveOption option)
         return LivePane::tr("Background Alerts");
     case LiveOption::autoZoomOutage:
         return LivePane::tr("Auto-Zoom Outage");
+    case LiveOption::keepMonitoringWhenClosed:
+        return LivePane::tr("Keep monitoring when the window is closed");
     }
     return {};
 }
 
 constexpr LiveOption allOptions[] = {LiveOption::liveGlow, LiveOption::inAppAlerts,
-                                     LiveOption::backgroundAlerts, LiveOption::autoZoomOutage};
+                                     LiveOption::backgroundAlerts, LiveOption::autoZoomOutage,
+                                     LiveOption::keepMonitoringWhenClosed};
 constexpr PingStatus allStatuses[] = {PingStatus::online, PingStatus::offline, PingStatus::slow,
                                       PingStatus::unknown};
 
@@ -121,6 +124,8 @@ bool LiveOptions::value(LiveOption option) const
         return systemNotificationsEnabled;
     case LiveOption::autoZoomOutage:
         return autoZoomToOutage;
+    case LiveOption::keepMonitoringWhenClosed:
+        return keepMonitoringWhenClosed;
     }
     return false;
 }
@@ -225,6 +230,7 @@ LivePane::LivePane(QWidget* parent)
         rowLayout->setContentsMargins(0, 2, 0, 2);
         auto* name = new QLabel(optionTitle(option), button);
         name->setObjectName(u"liveOptionName"_s);
+        name->setWordWrap(true); // the longer titles take two lines in the narrow pane
         auto* badge = new QLabel(button);
         badge->setObjectName(u"optionBadge"_s);
         for (QLabel* label : {name, badge})

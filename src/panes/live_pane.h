@@ -38,13 +38,21 @@ QString bandText(PingIntervalPreset preset);
 // "Normal (3s) – 25-75 nodes".
 QString presetMenuText(PingIntervalPreset preset);
 
-enum class LiveOption { liveGlow, inAppAlerts, backgroundAlerts, autoZoomOutage };
+enum class LiveOption {
+    liveGlow,
+    inAppAlerts,
+    backgroundAlerts,
+    autoZoomOutage,
+    keepMonitoringWhenClosed,
+};
 
 struct LiveOptions {
     bool liveGlowEnabled = true;
     bool alertsEnabled = true;
     bool systemNotificationsEnabled = true;
     bool autoZoomToOutage = true;
+    // Closing a live window hides it to the tray and monitoring goes on (off by default).
+    bool keepMonitoringWhenClosed = false;
 
     bool value(LiveOption option) const;
 };
