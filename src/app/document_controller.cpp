@@ -103,8 +103,10 @@ MainWindow* DocumentController::addWindow(VelmoraDocument* document)
     m_windows.append(window);
     connect(window->contentView()->liveMonitoring()->notifier(), &DesktopNotifier::diagnostic, this,
             [this](const QString& line) { m_diagnostic(line); });
-    connect(window, &QObject::destroyed, this, [this] {
-        m_windows.removeIf([](const QPointer<MainWindow>& w) { return w.isNull(); });
+    connect(window, &QObject::destroyed, this, [this, window] {
+        // A widget says it is destroyed before its guards are cleared.
+        m_windows.removeIf(
+            [window](const QPointer<MainWindow>& w) { return w.isNull() || w.data() == window; });
         m_tray->refresh();
     });
     ContentView* view = window->contentView();
