@@ -37,8 +37,12 @@ LiveMonitoring::LiveMonitoring(ProjectSession* session, ViewState* view, PingMan
     m_alerts->setCableSource([this] { return m_session->cables(); });
     m_alerts->setRootSource([this] { return m_session->rootNodeId(); });
     m_alerts->setStatusSource([this] { return m_pingManager->nodeStatuses(); });
-    m_alerts->setApplicationActiveSource(
-        [] { return QGuiApplication::applicationState() == Qt::ApplicationActive; });
+    // A window hidden while it keeps monitoring shows no banners: its alerts go to the desktop
+    // even while another Velmora window is active.
+    m_alerts->setApplicationActiveSource([this] {
+        return QGuiApplication::applicationState() == Qt::ApplicationActive &&
+               m_canvas->isVisible();
+    });
     m_alerts->setSelectNode([this](qint64 id) { m_session->setSelection({id}, {}, std::nullopt); });
     connect(m_alerts, &AlertCenter::zoomToOutageRequested, this,
             [this](const Node& node) { m_view->zoomToNode(toNodeData(node)); });
