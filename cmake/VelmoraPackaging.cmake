@@ -26,14 +26,19 @@ install(FILES "${velmora_data}/icons/application-x-velmora-project.svg"
 install(FILES "${velmora_data}/Velmora_AppIcon.png" DESTINATION "${VELMORA_DATA_SUBDIR}")
 install(DIRECTORY "${PROJECT_SOURCE_DIR}/examples/"
     DESTINATION "${VELMORA_DATA_SUBDIR}/examples" FILES_MATCHING PATTERN "*.velmora")
-install(FILES "${PROJECT_SOURCE_DIR}/README.md" "${velmora_data}/debian/copyright"
+install(FILES "${PROJECT_SOURCE_DIR}/README.md" "${PROJECT_BINARY_DIR}/debian/copyright"
     DESTINATION "${CMAKE_INSTALL_DATADIR}/doc/velmora")
+# The copyright file names where the source lives.
+configure_file("${velmora_data}/debian/copyright.in" "${PROJECT_BINARY_DIR}/debian/copyright" @ONLY)
+install(FILES "${velmora_data}/velmora.metainfo.xml" DESTINATION "${CMAKE_INSTALL_DATADIR}/metainfo")
+include(VelmoraManPages)
 
 # Debian package.
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME velmora)
-set(CPACK_PACKAGE_VENDOR "Velmora developers")
-set(CPACK_PACKAGE_CONTACT "Velmora developers <velmora@example.org>")
+set(CPACK_PACKAGE_VENDOR "Velmora Project")
+set(CPACK_PACKAGE_CONTACT "Velmora Project <${VELMORA_ISSUES_URL}>")
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${PROJECT_HOMEPAGE_URL}")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "draw a small IP network and watch it live")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

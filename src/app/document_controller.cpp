@@ -2,9 +2,12 @@
 #include "app/document_controller.h"
 
 #include "app/content_view.h"
+#include "app/live_tray.h"
 #include "app/main_window.h"
 #include "app/velmora_document.h"
+#include "canvas/view_state.h"
 #include "monitor/desktop_notifier.h"
+#include "monitor/ping_manager.h"
 #include "panes/live_monitoring.h"
 
 #include <QApplication>
@@ -37,7 +40,8 @@ DocumentController::DocumentController(QString settingsFile, QObject* parent)
       m_dialogs(std::make_unique<StandardDialogs>()), m_diagnostic([](const QString& line) {
           QTextStream out(stdout);
           out << line << Qt::endl;
-      })
+      }),
+      m_tray(new LiveTray(this))
 {
 }
 
@@ -99,9 +103,16 @@ MainWindow* DocumentController::addWindow(VelmoraDocument* document)
     m_windows.append(window);
     connect(window->contentView()->liveMonitoring()->notifier(), &DesktopNotifier::diagnostic, this,
             [this](const QString& line) { m_diagnostic(line); });
-    connect(window, &QObject::destroyed, this, [this] {
-        m_windows.removeIf([](const QPointer<MainWindow>& w) { return w.isNull(); });
+    connect(window, &QObject::destroyed, this, [this, window] {
+        // A widget says it is destroyed before its guards are cleared.
+        m_windows.removeIf(
+            [window](const QPointer<MainWindow>& w) { return w.isNull() || w.data() == window; });
+        m_tray->refresh();
     });
+    ContentView* view = window->contentView();
+    connect(view->pingManager(), &PingManager::published, m_tray, &LiveTray::refresh);
+    connect(view, &ContentView::modeSwitched, m_tray, &LiveTray::refresh);
+    connect(window, &MainWindow::backgroundChanged, m_tray, &LiveTray::refresh);
     window->show();
     window->raise();
     window->activateWindow();
@@ -237,7 +248,7 @@ QList<MainWindow*> DocumentController::windows() const
     QList<MainWindow*> result;
     for (const QPointer<MainWindow>& window : m_windows) {
         // A closed window lingers until its deferred deletion; it no longer counts as open.
-        if (window && window->isVisible())
+        if (window && (window->isVisible() || window->isInBackground()))
             result.append(window.data());
     }
     return result;
@@ -252,6 +263,13 @@ MainWindow* DocumentController::windowForFile(const QString& path) const
             return window;
     }
     return nullptr;
+}
+
+bool DocumentController::keepsMonitoringWhenClosed(MainWindow* window) const
+{
+    return m_tray->isAvailable() &&
+           window->contentView()->viewState()->appMode() == AppMode::live &&
+           LiveMonitoring::keepMonitoringWhenClosed();
 }
 
 std::unique_ptr<QSettings> DocumentController::settings() const

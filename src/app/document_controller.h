@@ -18,6 +18,7 @@ class QSettings;
 
 namespace velmora {
 
+class LiveTray;
 class MainWindow;
 
 class DocumentController final : public QObject {
@@ -60,6 +61,7 @@ public:
     // that fails) stops the quit and closes nothing.
     bool quit();
 
+    // Open windows, those monitoring in the background included.
     QList<MainWindow*> windows() const;
     MainWindow* windowForFile(const QString& path) const;
 
@@ -67,6 +69,12 @@ public:
     QStringList recentFiles() const;
     void clearRecentFiles();
     void noteRecentFile(const QString& path);
+
+    // The tray icon of the live windows.
+    LiveTray* tray() const { return m_tray; }
+    // Closing this window hides it and monitoring goes on: it is live, the desktop has a tray
+    // and "Keep monitoring when the window is closed" is on.
+    bool keepsMonitoringWhenClosed(MainWindow* window) const;
 
 signals:
     void recentFilesChanged();
@@ -82,6 +90,7 @@ private:
     std::unique_ptr<UserDialogs> m_dialogs;
     std::function<void(const QString&)> m_diagnostic;
     QList<QPointer<MainWindow>> m_windows;
+    LiveTray* m_tray;
 };
 
 } // namespace velmora

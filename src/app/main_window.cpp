@@ -3,10 +3,14 @@
 
 #include "app/content_view.h"
 #include "app/document_controller.h"
+#include "app/map_export_flow.h"
 #include "app/velmora_document.h"
+#include "app/view_help_menus.h"
+#include "canvas/canvas_widget.h"
 #include "model/project_session.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
@@ -64,6 +68,8 @@ void MainWindow::createMenus()
     addAction(file, tr("Save As…"), u"actionSaveAs"_s,
               QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S),
               [this] { m_controller->saveAs(this); });
+    addAction(file, tr("Export Map…"), u"actionExportMap"_s, QKeySequence(Qt::CTRL | Qt::Key_E),
+              [this] { exportMap(); });
     file->addSeparator();
     addAction(file, tr("Close"), u"actionClose"_s, QKeySequence(Qt::CTRL | Qt::Key_W),
               [this] { close(); });
@@ -79,6 +85,17 @@ void MainWindow::createMenus()
     edit->addActions({commands.copy, commands.paste});
     edit->addSeparator();
     edit->addAction(commands.selectAll);
+
+    createViewAndHelpMenus(menuBar(), m_contentView);
+}
+
+void MainWindow::exportMap()
+{
+    const QString base = m_document->isUntitled()
+                             ? QDir::home().filePath(m_document->displayName())
+                             : QFileInfo(m_document->filePath()).path() + u'/' +
+                                   QFileInfo(m_document->filePath()).completeBaseName();
+    runMapExportFlow(this, *m_contentView->canvas(), m_controller->dialogs(), base + u".png"_s);
 }
 
 void MainWindow::rebuildRecentMenu()
@@ -117,6 +134,13 @@ void MainWindow::closeConfirmed()
 
 void MainWindow::closeEvent(QCloseEvent* event)
 {
+    if (!m_closeConfirmed && m_controller->keepsMonitoringWhenClosed(this)) {
+        event->ignore();
+        hide();
+        m_inBackground = true;
+        emit backgroundChanged();
+        return;
+    }
     if (m_closeConfirmed || m_controller->confirmClose(this)) {
         m_closeConfirmed = true;
         event->accept();
@@ -128,6 +152,10 @@ void MainWindow::closeEvent(QCloseEvent* event)
 void MainWindow::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
+    if (m_inBackground) {
+        m_inBackground = false;
+        emit backgroundChanged();
+    }
     if (m_shownOnce)
         return;
     m_shownOnce = true;

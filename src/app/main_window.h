@@ -33,6 +33,13 @@ public:
     // Closes without asking about unsaved changes (the caller has asked already).
     void closeConfirmed();
 
+    // Closed while monitoring with "Keep monitoring when the window is closed" on: hidden, still
+    // open and monitoring, until shown again or closed by Quit.
+    bool isInBackground() const { return m_inBackground; }
+
+signals:
+    void backgroundChanged();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -42,6 +49,7 @@ private:
     void updateTitle();
     void rebuildRecentMenu();
     void fitToScreen();
+    void exportMap();
 
     VelmoraDocument* m_document;
     DocumentController* m_controller;
@@ -49,6 +57,7 @@ private:
     QMenu* m_recentMenu = nullptr;
     bool m_shownOnce = false;
     bool m_closeConfirmed = false;
+    bool m_inBackground = false;
 };
 
 } // namespace velmora

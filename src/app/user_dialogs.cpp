@@ -55,4 +55,23 @@ QString StandardDialogs::askSavePath(QWidget* window, const QString& suggestedPa
     return dialog.selectedFiles().constFirst();
 }
 
+QString StandardDialogs::askExportPath(QWidget* window, const QString& suggestedPath)
+{
+    // The chosen filter gives a name typed without an extension its format.
+    const QStringList filters{tr("PNG image (*.png)"), tr("SVG drawing (*.svg)"),
+                              tr("PDF document (*.pdf)")};
+    const QStringList suffixes{u"png"_s, u"svg"_s, u"pdf"_s};
+    QFileDialog dialog(window, tr("Export Map"), suggestedPath);
+    dialog.setNameFilters(filters);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(suffixes.constFirst());
+    QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString& filter) {
+        dialog.setDefaultSuffix(suffixes.value(filters.indexOf(filter), suffixes.constFirst()));
+    });
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
 } // namespace velmora

@@ -24,6 +24,8 @@ public:
     virtual QString askOpenPath(QWidget* window) = 0;
     // Where to save; empty when the user cancels.
     virtual QString askSavePath(QWidget* window, const QString& suggestedPath) = 0;
+    // Where to export the map (a .png, .svg or .pdf name); empty when the user cancels.
+    virtual QString askExportPath(QWidget* window, const QString& suggestedPath) = 0;
 };
 
 // QMessageBox and QFileDialog.
@@ -34,6 +36,7 @@ public:
     void showError(QWidget* window, const QString& title, const QString& message) override;
     QString askOpenPath(QWidget* window) override;
     QString askSavePath(QWidget* window, const QString& suggestedPath) override;
+    QString askExportPath(QWidget* window, const QString& suggestedPath) override;
 };
 
 // The file-dialog filter of project files.

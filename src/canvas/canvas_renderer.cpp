@@ -38,6 +38,16 @@ constexpr double referencePixelSize = 100.0;
 
 const QString crown = QString::fromUtf8("\xF0\x9F\x91\x91"); // U+1F451
 
+// Images, widgets and pixmaps; never an SVG generator or a PDF writer.
+bool isRasterDevice(const QPainter& painter)
+{
+    const QPaintDevice* device = painter.device();
+    if (!device)
+        return false;
+    const int type = device->devType();
+    return type == QInternal::Image || type == QInternal::Widget || type == QInternal::Pixmap;
+}
+
 QPen strokePen(const QColor& color, double width, Qt::PenCapStyle cap = Qt::RoundCap,
                Qt::PenJoinStyle join = Qt::RoundJoin)
 {
@@ -267,7 +277,8 @@ bool CanvasRenderer::drawOnWorker(QPainter& painter, QSizeF size, const FrameCon
     const QPaintDevice* device = painter.device();
     // Only where a copy of the image is exactly what direct drawing would give: an unscaled
     // device of the frame's size under an untransformed, opaque source-over painter.
-    if (!device || device->devicePixelRatioF() != 1.0 ||
+    // Vector devices (SVG, PDF) are drawn directly, so their boxes and texts stay vectors.
+    if (!device || !isRasterDevice(painter) || device->devicePixelRatioF() != 1.0 ||
         size != QSizeF(device->width(), device->height()) || size.isEmpty() ||
         !painter.transform().isIdentity() || painter.opacity() != 1.0 ||
         painter.compositionMode() != QPainter::CompositionMode_SourceOver ||
@@ -399,7 +410,7 @@ void CanvasRenderer::drawGrid(QPainter& painter, QSizeF size, const ViewTransfor
         m_gridColumn.fill(colour);
     }
     // Scaled (high-density) devices do not take the plain blending path; they keep the fill.
-    const bool blit = painter.transform().isIdentity() &&
+    const bool blit = isRasterDevice(painter) && painter.transform().isIdentity() &&
                       (!painter.device() || painter.device()->devicePixelRatioF() == 1.0);
     double startX = std::fmod(view.pan.x(), s);
     if (startX < 0)

@@ -1,17 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// velmora-cli render FILE OUT.png [--size WxH] [--live]: draws the project as the canvas does,
-// with its stored view (framed to the image when the stored pan is exactly (0, 0)).
+// velmora-cli render FILE OUT.(png|svg|pdf) [--size WxH] [--live]: draws the project as the
+// canvas does, with its stored view (framed to the image when the stored pan is exactly (0, 0)),
+// into a PNG image or a vector SVG or PDF chosen by OUT's extension.
 
 #include "canvas/canvas_renderer.h"
+#include "canvas/map_export.h"
 #include "canvas/map_image.h"
 #include "canvas/view_framing.h"
 #include "cli/command_registry.h"
 #include "model/project_file.h"
 #include "model/project_session.h"
 
-#include <QBuffer>
-#include <QImage>
-#include <QPainter>
+#include <QFileInfo>
 #include <QRegularExpression>
 
 #include <cmath>
@@ -35,7 +35,7 @@ int runRender(const QStringList& arguments)
         return parsed.error();
     const QStringList files = parser.positionalArguments();
     if (files.size() != 2)
-        return usageError(name, Cli::tr("expected FILE and OUT.png"));
+        return usageError(name, Cli::tr("expected FILE and OUT.png, OUT.svg or OUT.pdf"));
     QSize size(1600, 1000);
     if (parser.isSet(sizeOption)) {
         const QString value = parser.value(sizeOption);
@@ -51,6 +51,9 @@ int runRender(const QStringList& arguments)
     const bool live = parser.isSet(liveOption);
     const QString& file = files.at(0);
     const QString& out = files.at(1);
+    if (!exportFormatFor(out))
+        return usageError(name, Cli::tr("unknown output type \"%1\" (use %2)")
+                                    .arg(QFileInfo(out).suffix(), exportFormatList()));
 
     const Expected<ProjectData> read = readProjectFile(file);
     if (!read)
@@ -86,19 +89,7 @@ int runRender(const QStringList& arguments)
     frame.mapOpacity = stored.mapOpacity;
     frame.mapSaturation = stored.mapSaturation;
 
-    QImage image(size, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::black);
-    {
-        QPainter painter(&image);
-        CanvasRenderer renderer;
-        renderer.drawCanvas(painter, size, frame);
-    }
-    QByteArray png;
-    QBuffer buffer(&png);
-    buffer.open(QIODevice::WriteOnly);
-    if (!image.convertToFormat(QImage::Format_RGB32).save(&buffer, "PNG"))
-        return fail(out, Cli::tr("the image could not be encoded as PNG"));
-    const Expected<void> written = writeFileAtomically(out, png);
+    const Expected<void> written = writeCanvasExport(out, size, frame);
     if (!written)
         return fail(out, written.error().message);
     return exitOk;
@@ -106,11 +97,12 @@ int runRender(const QStringList& arguments)
 
 const CommandRegistrar registrar(Command{
     name,
-    QT_TRANSLATE_NOOP("velmora::cli", "render FILE OUT.png [--size WxH] [--live]"),
+    QT_TRANSLATE_NOOP("velmora::cli", "render FILE OUT.(png|svg|pdf) [--size WxH] [--live]"),
     QT_TRANSLATE_NOOP("velmora::cli",
-                      "Draw the project into a PNG image (default 1600x1000) with its stored "
-                      "view, framed\nwhen the stored pan is (0, 0); --live draws every node in "
-                      "live style, status unknown."),
+                      "Draw the project into a PNG image or an SVG or PDF drawing (by OUT's "
+                      "extension;\ndefault 1600x1000) with its stored view, framed when the "
+                      "stored pan is (0, 0);\n--live draws every node in live style, status "
+                      "unknown."),
     true,
     runRender,
 });

@@ -44,8 +44,12 @@ LiveMonitoring::LiveMonitoring(ProjectSession* session, ViewState* view, PingMan
     m_alerts->setCableSource([this] { return m_session->cables(); });
     m_alerts->setRootSource([this] { return m_session->rootNodeId(); });
     m_alerts->setStatusSource([this] { return m_pingManager->nodeStatuses(); });
-    m_alerts->setApplicationActiveSource(
-        [] { return QGuiApplication::applicationState() == Qt::ApplicationActive; });
+    // A window hidden while it keeps monitoring shows no banners: its alerts go to the desktop
+    // even while another Velmora window is active.
+    m_alerts->setApplicationActiveSource([this] {
+        return QGuiApplication::applicationState() == Qt::ApplicationActive &&
+               m_canvas->isVisible();
+    });
     m_alerts->setSelectNode([this](qint64 id) { m_session->setSelection({id}, {}, std::nullopt); });
     connect(m_alerts, &AlertCenter::zoomToOutageRequested, this,
             [this](const Node& node) { m_view->zoomToNode(toNodeData(node)); });
@@ -82,6 +86,9 @@ LiveMonitoring::LiveMonitoring(ProjectSession* session, ViewState* view, PingMan
         case LiveOption::groupAlerts:
         case LiveOption::countNeverAnswered:
             toggleAlertPolicy(option);
+            break;
+        case LiveOption::keepMonitoringWhenClosed:
+            setKeepMonitoringWhenClosed(!keepMonitoringWhenClosed());
             break;
         }
         refreshPanes();
@@ -305,6 +312,7 @@ void LiveMonitoring::refreshPanes()
     options.offlineAfter = m_policy.offlineAfter;
     options.groupAlerts = m_policy.groupAlerts;
     options.countNeverAnsweredAsOffline = m_policy.countNeverAnsweredAsOffline;
+    options.keepMonitoringWhenClosed = keepMonitoringWhenClosed();
     m_livePane->setOptions(options);
     QString notice = m_pingManager->monitoringErrorMessage();
     if (!m_sourceError.isEmpty())
@@ -341,6 +349,20 @@ void LiveMonitoring::layoutOverlays(const QRect& freeArea)
     m_sourceBanner->setGeometry(freeArea.left() + margin, freeArea.top() + margin, sourceWidth,
                                 m_sourceBanner->heightForWidth(sourceWidth));
     m_sourceBanner->raise();
+}
+
+namespace {
+const QString keepMonitoringKey = QStringLiteral("live/keepMonitoringWhenClosed");
+} // namespace
+
+bool LiveMonitoring::keepMonitoringWhenClosed()
+{
+    return QSettings().value(keepMonitoringKey, false).toBool();
+}
+
+void LiveMonitoring::setKeepMonitoringWhenClosed(bool on)
+{
+    QSettings().setValue(keepMonitoringKey, on);
 }
 
 } // namespace velmora

@@ -69,6 +69,10 @@ public:
     // and the banner stack below it.
     void layoutOverlays(const QRect& freeArea);
 
+    // "Keep monitoring when the window is closed", for the whole application (QSettings).
+    static bool keepMonitoringWhenClosed();
+    static void setKeepMonitoringWhenClosed(bool on);
+
 signals:
     // The user activated one of our desktop notifications.
     void activationRequested();

@@ -40,14 +40,17 @@ QString optionTitle(LiveOption option)
         return LivePane::tr("Group alerts behind a failed node");
     case LiveOption::countNeverAnswered:
         return LivePane::tr("Count never-answered as offline");
+    case LiveOption::keepMonitoringWhenClosed:
+        return LivePane::tr("Keep monitoring when the window is closed");
     }
     return {};
 }
 
-constexpr LiveOption allOptions[] = {LiveOption::liveGlow,          LiveOption::inAppAlerts,
-                                     LiveOption::backgroundAlerts,  LiveOption::autoZoomOutage,
-                                     LiveOption::offlineAfter,      LiveOption::groupAlerts,
-                                     LiveOption::countNeverAnswered};
+constexpr LiveOption allOptions[] = {
+    LiveOption::liveGlow,           LiveOption::inAppAlerts,
+    LiveOption::backgroundAlerts,   LiveOption::autoZoomOutage,
+    LiveOption::offlineAfter,       LiveOption::groupAlerts,
+    LiveOption::countNeverAnswered, LiveOption::keepMonitoringWhenClosed};
 constexpr PingStatus allStatuses[] = {PingStatus::online, PingStatus::offline, PingStatus::slow,
                                       PingStatus::unknown};
 
@@ -135,6 +138,8 @@ bool LiveOptions::value(LiveOption option) const
         return groupAlerts;
     case LiveOption::countNeverAnswered:
         return countNeverAnsweredAsOffline;
+    case LiveOption::keepMonitoringWhenClosed:
+        return keepMonitoringWhenClosed;
     }
     return false;
 }
@@ -249,6 +254,7 @@ LivePane::LivePane(QWidget* parent)
         rowLayout->setContentsMargins(0, 2, 0, 2);
         auto* name = new QLabel(optionTitle(option), button);
         name->setObjectName(u"liveOptionName"_s);
+        name->setWordWrap(true); // the longer titles take two lines in the narrow pane
         auto* badge = new QLabel(button);
         badge->setObjectName(u"optionBadge"_s);
         for (QLabel* label : {name, badge})

@@ -46,6 +46,7 @@ enum class LiveOption {
     offlineAfter,
     groupAlerts,
     countNeverAnswered,
+    keepMonitoringWhenClosed,
 };
 
 struct LiveOptions {
@@ -57,6 +58,8 @@ struct LiveOptions {
     int offlineAfter = 1; // failed pings before a node is offline: 1, 2, 3 or 5
     bool groupAlerts = false;
     bool countNeverAnsweredAsOffline = false;
+    // Closing a live window hides it to the tray and monitoring goes on (off by default).
+    bool keepMonitoringWhenClosed = false;
 
     // Whether the option differs from "off" (offlineAfter: more than one failed ping).
     bool value(LiveOption option) const;

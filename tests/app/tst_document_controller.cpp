@@ -1,15 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Windows and documents together: what opens at launch, open/save/close/quit with the
-// unsaved-changes prompts, the modified state, the recent list, and the Edit menu's routing to
-// the active window and to focused text fields.
+// unsaved-changes prompts, the modified state, the recent list, the Edit menu's routing to
+// the active window and to focused text fields, the View and Help menus, map export, and live
+// windows kept monitoring in the background with their tray icon.
 
 #include "support/fake_dialogs.h"
 #include "support/files.h"
+#include "support/pixels.h"
 
 #include "app/content_view.h"
 #include "app/document_controller.h"
+#include "app/live_tray.h"
 #include "app/main_window.h"
 #include "app/velmora_document.h"
+#include "app/view_help_menus.h"
+#include "canvas/canvas_interaction.h"
+#include "canvas/canvas_renderer.h"
+#include "canvas/view_state.h"
 #include "model/project_codec.h"
 #include "model/project_session.h"
 #include "monitor/desktop_notifier.h"
@@ -21,8 +28,13 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
+#include <QSettings>
 #include <QSignalSpy>
+#include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -33,6 +45,9 @@ using namespace velmora;
 using velmora::test::readFile;
 
 Q_DECLARE_METATYPE(velmora::ViewSettings)
+Q_DECLARE_METATYPE(velmora::LiveCounts)
+Q_DECLARE_METATYPE(velmora::PingStatus)
+Q_DECLARE_METATYPE(velmora::AppMode)
 
 namespace {
 
@@ -80,6 +95,7 @@ private slots:
     void init()
     {
         m_dir = std::make_unique<QTemporaryDir>();
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, m_dir->path());
         m_controller = std::make_unique<DocumentController>(path(u"settings.ini"_s));
         auto dialogs = std::make_unique<FakeDialogs>();
         m_dialogs = dialogs.get();
@@ -462,6 +478,178 @@ private slots:
         QCOMPARE(b->document()->projectData().nodes.size(), 2);
         action(b, "actionSelectAll")->trigger();
         QCOMPARE(edit->selectedText(), edit->text());
+    }
+
+    // The menu bar a Linux user expects; the Edit menu keeps exactly its five commands.
+    void menuBarLayout()
+    {
+        MainWindow* window = m_controller->newDocument();
+        QStringList menus;
+        QStringList edit;
+        for (const QAction* menu : window->menuBar()->actions()) {
+            menus.append(menu->text());
+            if (menu->text() == u"&Edit"_s) {
+                for (const QAction* item : menu->menu()->actions())
+                    edit.append(item->text());
+            }
+        }
+        QCOMPARE(menus, (QStringList{u"&File"_s, u"&Edit"_s, u"&View"_s, u"&Help"_s}));
+        QCOMPARE(edit, (QStringList{
+                           u"Undo"_s, u"Redo"_s, {}, u"Copy"_s, u"Paste"_s, {}, u"Select All"_s}));
+        // Every key of the window is listed once; About names the version, licence and tracker.
+        const QStringList keys = shortcutLines(window);
+        for (const QString& line : {u"Export Map…: Ctrl+E"_s, u"Live Mode: Ctrl+2"_s,
+                                    u"Fit to Screen: Ctrl+0"_s, u"Search Nodes…: Ctrl+F"_s})
+            QVERIFY2(keys.count(line) == 1, qPrintable(keys.join(u'\n')));
+        QCoreApplication::setApplicationVersion(u"9.8.7"_s);
+        const QString about = aboutText();
+        QVERIFY(about.contains(u"9.8.7"_s) && about.contains(u"General Public License"_s) &&
+                about.contains(u"/issues"_s));
+        action(window, "actionKeyboardShortcuts")->trigger();
+        QTRY_VERIFY(window->findChild<QMessageBox*>(u"keyboardShortcuts"_s));
+    }
+
+    // Each View menu item is in the menu, runs from its key and does what its button does.
+    void viewMenu_data()
+    {
+        QTest::addColumn<QString>("item");
+        QTest::addColumn<QKeySequence>("key");
+        QTest::newRow("live mode") << u"actionLiveMode"_s << QKeySequence(u"Ctrl+2"_s);
+        QTest::newRow("edit mode") << u"actionEditMode"_s << QKeySequence(u"Ctrl+1"_s);
+        QTest::newRow("zoom in") << u"actionZoomIn"_s << QKeySequence(u"Ctrl+="_s);
+        QTest::newRow("zoom out") << u"actionZoomOut"_s << QKeySequence(u"Ctrl+-"_s);
+        QTest::newRow("fit") << u"actionFitToScreen"_s << QKeySequence(u"Ctrl+0"_s);
+        QTest::newRow("search") << u"actionFind"_s << QKeySequence(u"Ctrl+F"_s);
+    }
+    void viewMenu()
+    {
+        QFETCH(QString, item);
+        QFETCH(QKeySequence, key);
+        MainWindow* window = m_controller->newDocument();
+        window->document()->setProjectData(projectWithNodes(3));
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        ContentView* view = window->contentView();
+        ViewState* state = view->viewState();
+        auto* menu = window->findChild<QMenu*>(u"menuView"_s);
+        QAction* command = window->findChild<QAction*>(item);
+        QVERIFY(menu->actions().contains(command));
+        // Start live for "edit mode", off-centre for "fit", so each key has something to do.
+        if (item == u"actionEditMode"_s)
+            view->switchMode(AppMode::live);
+        state->setView(1.0, QPointF(-900, -900));
+        const double zoom = state->zoom();
+        view->setFocus();
+        QTest::keySequence(window, key);
+        if (item == u"actionLiveMode"_s || item == u"actionEditMode"_s) {
+            const AppMode wanted = item == u"actionLiveMode"_s ? AppMode::live : AppMode::edit;
+            QCOMPARE(state->appMode(), wanted);
+            QVERIFY(command->isChecked());
+            // The pair follows the mode however it is switched.
+            view->switchMode(wanted == AppMode::live ? AppMode::edit : AppMode::live);
+            QVERIFY(!command->isChecked());
+        } else if (item == u"actionFind"_s) {
+            QVERIFY(view->interaction()->showSearchBar());
+        } else if (item == u"actionFitToScreen"_s) {
+            QTRY_VERIFY(state->transform().pan != QPointF(-900, -900));
+        } else {
+            QTRY_VERIFY((state->zoom() > zoom) == (item == u"actionZoomIn"_s) &&
+                        state->zoom() != zoom);
+        }
+    }
+
+    // File › Export Map… frames the whole content with the margin, without the selection's
+    // darkening; a file that cannot be written is reported.
+    void exportMap()
+    {
+        MainWindow* window = m_controller->newDocument();
+        ProjectData project = projectWithNodes(2);
+        project.nodes[0].x = 0;
+        project.nodes[1].x = 1000;
+        project.nodes[1].y = 500;
+        window->document()->setProjectData(project);
+        window->session()->setSelectedNodes({1});
+        m_dialogs->exportPaths = {path(u"map.png"_s), path(u"missing/map.pdf"_s)};
+        action(window, "actionExportMap")->trigger();
+        const QImage image(path(u"map.png"_s));
+        // Nodes are 180 x 80 with 24 units of glow room around, and 40 units of margin.
+        QCOMPARE(image.size(), QSize(1000 + 180 + 2 * 24 + 2 * 40, 500 + 80 + 2 * 24 + 2 * 40));
+        QVERIFY(test::colorsNear(image.pixelColor(2, 2), QColor(10, 10, 10), 1)); // not darkened
+        for (const QPoint corner : {QPoint(64, 64), QPoint(1064, 564)})
+            QVERIFY(test::colorsNear(image.pixelColor(corner + QPoint(8, 70)),
+                                     QColor::fromRgbF(0.15f, 0.15f, 0.15f), 6));
+        QVERIFY(m_dialogs->errorTitles.isEmpty());
+        action(window, "actionExportMap")->trigger();
+        QCOMPARE(m_dialogs->errorTitles.size(), 1);
+    }
+
+    void trayLookFromCounts_data()
+    {
+        QTest::addColumn<LiveCounts>("counts");
+        QTest::addColumn<PingStatus>("worst");
+        QTest::newRow("all online") << LiveCounts{3, 0, 0, 0} << PingStatus::online;
+        QTest::newRow("one slow") << LiveCounts{3, 0, 1, 0} << PingStatus::slow;
+        QTest::newRow("one offline") << LiveCounts{3, 1, 1, 0} << PingStatus::offline;
+        QTest::newRow("one unknown") << LiveCounts{3, 0, 0, 1} << PingStatus::unknown;
+        QTest::newRow("no nodes") << LiveCounts{} << PingStatus::unknown;
+    }
+    void trayLookFromCounts()
+    {
+        QFETCH(LiveCounts, counts);
+        QFETCH(PingStatus, worst);
+        const TrayLook look = trayLook(counts);
+        QCOMPARE(look.worst, worst);
+        QCOMPARE(look.color, toColor(statusColor(worst)));
+        QCOMPARE(look.toolTip,
+                 u"Velmora: %1 online, %2 slow, %3 offline, %4 unknown"_s.arg(counts.online)
+                     .arg(counts.slow)
+                     .arg(counts.offline)
+                     .arg(counts.unknown));
+    }
+
+    // Closing a live window with "Keep monitoring when the window is closed" on hides it where
+    // the desktop has a tray; Quit still asks about its changes and closes it.
+    void closingKeepsLiveWindowInBackground_data()
+    {
+        QTest::addColumn<bool>("setting");
+        QTest::addColumn<bool>("tray");
+        QTest::addColumn<AppMode>("mode");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("setting on, live") << true << true << AppMode::live << true;
+        QTest::newRow("setting off") << false << true << AppMode::live << false;
+        QTest::newRow("no tray") << true << false << AppMode::live << false;
+        QTest::newRow("edit mode") << true << true << AppMode::edit << false;
+    }
+    void closingKeepsLiveWindowInBackground()
+    {
+        QFETCH(bool, setting);
+        QFETCH(bool, tray);
+        QFETCH(AppMode, mode);
+        QFETCH(bool, kept);
+        m_controller->tray()->setAvailable(tray);
+        MainWindow* window = m_controller->newDocument();
+        window->contentView()->switchMode(AppMode::live);
+        LivePane* pane = window->contentView()->liveMonitoring()->livePane();
+        QCOMPARE(pane->optionBadgeText(LiveOption::keepMonitoringWhenClosed), u"OFF"_s);
+        if (setting)
+            pane->optionButton(LiveOption::keepMonitoringWhenClosed)->click();
+        QCOMPARE(LiveMonitoring::keepMonitoringWhenClosed(), setting);
+        window->contentView()->switchMode(mode);
+        QCOMPARE(m_controller->tray()->icon() && m_controller->tray()->icon()->isVisible(),
+                 tray && mode == AppMode::live);
+        renameProject(window, u"Changed"_s);
+        m_dialogs->saveChoices = {SaveChoice::discard};
+        window->close();
+        QCOMPARE(m_dialogs->askedToSave.size(), kept ? 0 : 1);
+        QCOMPARE(window->isInBackground(), kept);
+        QCOMPARE(m_controller->windows().size(), kept ? 1 : 0);
+        QCOMPARE(QGuiApplication::quitOnLastWindowClosed(), !kept);
+        if (!kept)
+            return;
+        m_dialogs->saveChoices = {SaveChoice::discard};
+        QVERIFY(m_controller->quit());
+        QCOMPARE(m_dialogs->askedToSave.size(), 1);
+        QTRY_VERIFY(m_controller->windows().isEmpty());
+        QVERIFY(QGuiApplication::quitOnLastWindowClosed());
     }
 
 private:

@@ -6,6 +6,7 @@
 #include "support/process.h"
 
 #include "model/project_codec.h"
+#include "model/project_file.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -16,6 +17,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QXmlStreamReader>
 
 #include <unistd.h>
 
@@ -179,31 +181,69 @@ private slots:
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files).size(), 2); // no temporary file left
     }
 
-    // The demo project as the canvas draws it, in edit and live style.
+    // The demo project as the canvas draws it, in edit and live style, as a PNG image and as
+    // SVG and PDF drawings whose node names are real text.
     void render_data()
     {
         QTest::addColumn<QStringList>("options");
         QTest::addColumn<QSize>("size");
-        QTest::newRow("default size") << QStringList() << QSize(1600, 1000);
-        QTest::newRow("given size") << QStringList{u"--size"_s, u"640x480"_s} << QSize(640, 480);
-        QTest::newRow("live") << QStringList{u"--live"_s, u"--size=300x200"_s} << QSize(300, 200);
+        QTest::addColumn<QString>("out");
+        QTest::newRow("default size") << QStringList() << QSize(1600, 1000) << u"demo.png"_s;
+        QTest::newRow("given size")
+            << QStringList{u"--size"_s, u"640x480"_s} << QSize(640, 480) << u"demo.PNG"_s;
+        QTest::newRow("live") << QStringList{u"--live"_s, u"--size=300x200"_s} << QSize(300, 200)
+                              << u"demo.png"_s;
+        QTest::newRow("svg") << QStringList{u"--live"_s} << QSize() << u"demo.svg"_s;
+        QTest::newRow("pdf") << QStringList() << QSize() << u"demo.pdf"_s;
     }
 
     void render()
     {
         QFETCH(QStringList, options);
         QFETCH(QSize, size);
+        QFETCH(QString, out);
         QTemporaryDir dir;
-        const QString out = dir.filePath(u"demo.png"_s);
+        out = dir.filePath(out);
         QCOMPARE(runCli(QStringList{u"render"_s, velmoraDemo(), out} + options).exitCode, 0);
-        const QImage image(out);
-        QCOMPARE(image.size(), size);
-        QSet<QRgb> colours; // a blank image has one
-        for (int y = 0; y < image.height(); y += 7) {
-            for (int x = 0; x < image.width(); x += 7)
-                colours.insert(image.pixel(x, y));
+        const Expected<ProjectData> demo = readProjectFile(velmoraDemo());
+        QStringList names;
+        for (const NodeData& node : demo->nodes)
+            names.append(node.name);
+        QStringList texts; // the drawing's texts
+        if (out.endsWith(u".svg"_s)) {
+            QFile file(out);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QXmlStreamReader xml(&file);
+            while (!xml.atEnd()) {
+                if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == u"text"_s)
+                    texts.append(xml.readElementText().trimmed());
+            }
+            QVERIFY2(!xml.hasError(), qPrintable(xml.errorString()));
+        } else if (out.endsWith(u".pdf"_s)) {
+            const ProcessResult text = runProgram(u"pdftotext"_s, {out, u"-"_s});
+            QVERIFY2(text.exitCode == 0, "pdftotext (Debian poppler-utils) must run");
+            // Names side by side on the page may share a line of the extracted text, which
+            // spells ligatures ("ﬃ") as one character.
+            texts = QString::fromUtf8(text.out)
+                        .normalized(QString::NormalizationForm_KC)
+                        .simplified()
+                        .split(u' ');
+            for (const QString& name : std::as_const(names))
+                QVERIFY2(texts.join(u' ').contains(name.simplified()), qPrintable(name));
+            return;
+        } else {
+            const QImage image(out);
+            QCOMPARE(image.size(), size);
+            QSet<QRgb> colours; // a blank image has one
+            for (int y = 0; y < image.height(); y += 7) {
+                for (int x = 0; x < image.width(); x += 7)
+                    colours.insert(image.pixel(x, y));
+            }
+            QVERIFY(colours.size() > 20);
+            return;
         }
-        QVERIFY(colours.size() > 20);
+        for (const QString& name : std::as_const(names))
+            QVERIFY2(texts.contains(name.trimmed()), qPrintable(name)); // one text element each
     }
 
     // Help on standard output with status 0; bad usage on standard error, saying why and how the
@@ -226,6 +266,7 @@ private slots:
         row("normalize one file", u"normalize a"_s);
         row("render without output", u"render "_s + demo);
         row("render bad size", u"render %1 x.png --size=0x10"_s.arg(demo));
+        row("render unknown type", u"render %1 x.jpg"_s.arg(demo));
         row("export without project", u"export-csv"_s);
         row("import without mode", u"import-csv p c -o x"_s);
         row("import bad mode", u"import-csv p c --mode merge -o x"_s);
@@ -251,6 +292,8 @@ private slots:
             const QString first = arguments.value(0).remove(QRegularExpression(u"^-+"_s));
             QVERIFY2(run.errText().contains(first) && run.err.contains("sage: "),
                      run.err.constData());
+            if (arguments.contains(u"x.jpg"_s)) // the formats there are
+                QVERIFY(run.errText().contains(u"png, svg or pdf"_s));
         } else if (arguments.size() > 1) {
             QVERIFY(run.out.startsWith("Usage: velmora-cli normalize IN OUT\n"));
         } else {

@@ -9,14 +9,20 @@
 
 #include "support/builders.h"
 #include "support/dbus_fixture.h"
+#include "support/fake_dialogs.h"
+#include "support/files.h"
 #include "support/netns.h"
 #include "support/pixels.h"
 
 #include "app/content_view.h"
+#include "app/document_controller.h"
+#include "app/live_tray.h"
+#include "app/main_window.h"
 #include "canvas/cable_geometry.h"
 #include "canvas/canvas_widget.h"
 #include "canvas/splash_overlay.h"
 #include "canvas/view_state.h"
+#include "model/project_codec.h"
 #include "model/project_session.h"
 #include "monitor/alert_center.h"
 #include "monitor/ping_manager.h"
@@ -300,6 +306,36 @@ private slots:
                  downName + u" Online \u2014 5 nodes behind it reachable again"_s);
         QTRY_COMPARE_WITH_TIMEOUT(m_fake.calls.size(), notifiedBefore + 2, 3000);
         w.view.switchMode(AppMode::edit);
+    }
+
+    // With "Keep monitoring when the window is closed" on, closing the live window hides it:
+    // the process goes on pinging, alerting and notifying, and the tray shows the outage.
+    void closedWindowKeepsMonitoring()
+    {
+        QVERIFY(setDownHost("replace"));
+        QTemporaryDir dir;
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir.path());
+        LiveMonitoring::setKeepMonitoringWhenClosed(true);
+        const QString file = dir.filePath(u"outage.velmora"_s);
+        QVERIFY(writeFile(file, *encodeProject(project())));
+        DocumentController controller(dir.filePath(u"settings.ini"_s));
+        controller.setDialogs(std::make_unique<FakeDialogs>());
+        controller.tray()->setAvailable(true); // a stand-in for the desktop's tray host
+        MainWindow* window = *controller.openDocument(file);
+        PingManager* pings = window->contentView()->pingManager();
+        pings->setPingInterval(1.0);
+        window->contentView()->switchMode(AppMode::live);
+        QTRY_COMPARE_WITH_TIMEOUT(statusOf(pings, downNodeId), PingStatus::online, 10000);
+
+        QVERIFY(!window->close());
+        QVERIFY(window->isHidden() && window->isInBackground());
+        const qsizetype notifiedBefore = m_fake.calls.size();
+        QVERIFY(setDownHost("del"));
+        QTRY_VERIFY_WITH_TIMEOUT(m_fake.calls.size() > notifiedBefore, 10000);
+        QCOMPARE(m_fake.calls.last().summary, downName + u" Offline"_s);
+        QVERIFY(pings->isMonitoring());
+        QCOMPARE(controller.tray()->look().worst, PingStatus::offline);
+        QVERIFY(setDownHost("add"));
     }
 
     // Last: once a window has been shown on the offscreen platform, the application stays

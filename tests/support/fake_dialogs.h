@@ -15,6 +15,7 @@ public:
     QList<SaveChoice> saveChoices; // consumed in order; cancel when empty
     QStringList savePaths;         // consumed in order; empty (cancelled) when none left
     QStringList openPaths;
+    QStringList exportPaths; // consumed in order; empty (cancelled) when none left
     QStringList askedToSave; // document names
     QStringList errorTitles;
     QStringList errorMessages;
@@ -36,6 +37,10 @@ public:
     QString askSavePath(QWidget*, const QString&) override
     {
         return savePaths.isEmpty() ? QString() : savePaths.takeFirst();
+    }
+    QString askExportPath(QWidget*, const QString&) override
+    {
+        return exportPaths.isEmpty() ? QString() : exportPaths.takeFirst();
     }
 };
 
