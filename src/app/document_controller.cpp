@@ -101,7 +101,13 @@ MainWindow* DocumentController::addWindow(VelmoraDocument* document)
             [this](const QString& line) { m_diagnostic(line); });
     connect(window, &QObject::destroyed, this, [this] {
         m_windows.removeIf([](const QPointer<MainWindow>& w) { return w.isNull(); });
+        // Queued: the closing window is still among the receivers while it is destroyed.
+        QMetaObject::invokeMethod(this, &DocumentController::openFilesChanged,
+                                  Qt::QueuedConnection);
     });
+    connect(document, &VelmoraDocument::filePathChanged, this,
+            &DocumentController::openFilesChanged);
+    emit openFilesChanged();
     window->show();
     window->raise();
     window->activateWindow();
@@ -192,7 +198,7 @@ bool DocumentController::saveAs(MainWindow* window)
             tr("It is open in another window. Close that window first."));
         return false;
     }
-    const Expected<void> saved = document->saveAs(path);
+    const Expected<void> saved = document->saveAsNamingUntitled(path);
     if (!saved) {
         m_dialogs->showError(
             window, tr("The document “%1” could not be saved.").arg(QFileInfo(path).fileName()),
@@ -259,6 +265,16 @@ std::unique_ptr<QSettings> DocumentController::settings() const
     if (m_settingsFile.isEmpty())
         return std::make_unique<QSettings>();
     return std::make_unique<QSettings>(m_settingsFile, QSettings::IniFormat);
+}
+
+QStringList DocumentController::openFiles() const
+{
+    QStringList files;
+    for (const QPointer<MainWindow>& window : m_windows) {
+        if (window && !window->document()->isUntitled())
+            files.append(window->document()->filePath());
+    }
+    return files;
 }
 
 QStringList DocumentController::recentFiles() const

@@ -61,6 +61,8 @@ public:
     bool quit();
 
     QList<MainWindow*> windows() const;
+    // The files of the open windows (untitled ones left out).
+    QStringList openFiles() const;
     MainWindow* windowForFile(const QString& path) const;
 
     // Most recent first.
@@ -70,6 +72,8 @@ public:
 
 signals:
     void recentFilesChanged();
+    // A window opened or closed, or a window's file changed: titles may need the folder.
+    void openFilesChanged();
     void launchFinished();
 
 private:
