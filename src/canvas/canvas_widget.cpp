@@ -3,6 +3,7 @@
 
 #include "canvas/canvas_context_menu.h"
 #include "canvas/canvas_interaction.h"
+#include "canvas/hit_test.h"
 #include "canvas/view_state.h"
 #include "model/project_session.h"
 #include "model/search.h"
@@ -15,6 +16,8 @@
 #include <QPainter>
 #include <QPinchGesture>
 #include <QTimer>
+#include <QToolTip>
+#include <QWheelEvent>
 
 #include <cmath>
 #include <memory>
@@ -131,6 +134,26 @@ bool CanvasWidget::event(QEvent* event)
     if (event->type() == QEvent::NativeGesture || event->type() == QEvent::Gesture) {
         if (handlePinch(event))
             return true;
+    }
+    if (event->type() == QEvent::ToolTip) {
+        // The full name and type of the node under the pointer: the box shows them cut to its
+        // width.
+        auto* help = static_cast<QHelpEvent*>(event);
+        const ProjectData& project = m_view->session()->project();
+        const std::optional<qsizetype> hit = nodeAt(help->pos(), project, m_view->transform());
+        if (hit) {
+            const NodeData& node = project.nodes.at(*hit);
+            QToolTip::showText(help->globalPos(), node.name + u'\n' + node.type, this);
+        } else {
+            QToolTip::hideText();
+        }
+        return true;
+    }
+    if (event->type() == QEvent::Wheel) {
+        const auto* wheel = static_cast<QWheelEvent*>(event);
+        m_view->wheel(wheel->angleDelta(), wheel->pixelDelta(), wheel->modifiers(),
+                      wheel->position());
+        return true;
     }
     return QWidget::event(event);
 }
