@@ -260,9 +260,10 @@ bool ContentView::eventFilter(QObject* watched, QEvent* event)
 void ContentView::renameSelectedNode()
 {
     const QSet<qint64>& selected = m_session->selectedNodes();
-    NodesPane* nodes = m_right->nodesPane();
-    if (m_view->appMode() != AppMode::edit || selected.size() != 1 || !nodes->isVisible())
+    if (m_view->appMode() != AppMode::edit || selected.size() != 1)
         return;
+    m_layout->setNodesPaneCollapsed(false); // the name cell must be on screen
+    NodesPane* nodes = m_right->nodesPane();
     nodes->startEditing(*selected.cbegin(), NodeField::name);
     if (QLineEdit* editor = nodes->editor())
         editor->setFocus();

@@ -271,7 +271,14 @@ private slots:
         QCOMPARE(session->selectedNodes().size(), 2);
         QCOMPARE(at(1), QPointF(300, 100)); // the arrows were the table's
 
-        nodes->startEditing(2, NodeField::name);
+        // F2 opens the name cell, bringing a collapsed nodes pane back first.
+        w.view.paneLayout()->setNodesPaneCollapsed(true);
+        session->setSelectedNodes({2});
+        w.view.canvas()->setFocus();
+        QTest::keyClick(w.view.canvas(), Qt::Key_F2);
+        QVERIFY(!w.view.paneLayout()->nodesPaneCollapsed());
+        QCOMPARE(nodes->editingNodeId(), std::optional<qint64>(2));
+        QCOMPARE(QApplication::focusWidget(), nodes->editor());
         nodes->editor()->setText(u"Core"_s);
         QTest::keyClick(nodes->editor(), Qt::Key_Tab);
         QCOMPARE(session->project().nodes.at(1).name, u"Core"_s);
