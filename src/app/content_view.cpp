@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/content_view.h"
 
+#include "canvas/cable_geometry.h"
 #include "canvas/canvas_interaction.h"
 #include "canvas/canvas_widget.h"
 #include "canvas/splash_overlay.h"
@@ -101,6 +102,11 @@ ContentView::ContentView(ProjectDocument* document, QWidget* parent)
     NodesPane* nodesPane = m_right->nodesPane();
     connect(nodesPane, &NodesPane::exportRequested, this, &ContentView::exportNodes);
     connect(nodesPane, &NodesPane::importRequested, this, &ContentView::importNodes);
+    // New nodes appear in the middle of what the user sees.
+    nodesPane->setAddPosition([this] {
+        return m_view->transform().toCanvas(m_view->visibleCentre()) -
+               QPointF(nodeWidth, nodeHeight) / 2.0;
+    });
     connect(interaction, &CanvasInteraction::canvasClicked, nodesPane, &NodesPane::commitEdit);
     // Live mode: node details and the live section in the left pane, alerts over the canvas.
     m_live = new LiveMonitoring(m_session, m_view, m_pingManager, m_canvas, this,
@@ -201,7 +207,29 @@ void ContentView::createActions()
             [this] { m_view->zoomIn(); }),
         add(tr("Zoom Out"), u"actionZoomOut"_s, keys(QKeySequence::ZoomOut), view,
             [this] { m_view->zoomOut(); }),
+        add(tr("Fit to Screen"), u"actionFitToScreen"_s, {Qt::CTRL | Qt::Key_0}, view,
+            [this] { m_view->fitToScreen(m_view->viewSize()); }),
+        add(tr("Rename"), u"actionRename"_s, {Qt::Key_F2}, view, [this] { renameSelectedNode(); }),
     };
+    // Arrow keys nudge the selected nodes by 1 unit, with Shift by 10.
+    const struct {
+        Qt::Key key;
+        QPointF step;
+    } arrows[] = {{Qt::Key_Left, {-1, 0}},
+                  {Qt::Key_Right, {1, 0}},
+                  {Qt::Key_Up, {0, -1}},
+                  {Qt::Key_Down, {0, 1}}};
+    for (const auto& arrow : arrows) {
+        for (const double distance : {1.0, 10.0}) {
+            const QKeySequence key(distance > 1 ? Qt::SHIFT | arrow.key
+                                                : QKeyCombination(arrow.key));
+            m_canvasActions.append(add(tr("Move Selection"), u"actionNudge"_s, {key}, view,
+                                       [this, step = arrow.step * distance] {
+                                           if (m_view->appMode() == AppMode::edit)
+                                               m_nudge.nudge(*m_session, step);
+                                       }));
+        }
+    }
 }
 
 bool ContentView::eventFilter(QObject* watched, QEvent* event)
@@ -227,6 +255,18 @@ bool ContentView::eventFilter(QObject* watched, QEvent* event)
         return true;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+void ContentView::renameSelectedNode()
+{
+    const QSet<qint64>& selected = m_session->selectedNodes();
+    if (m_view->appMode() != AppMode::edit || selected.size() != 1)
+        return;
+    m_layout->setNodesPaneCollapsed(false); // the name cell must be on screen
+    NodesPane* nodes = m_right->nodesPane();
+    nodes->startEditing(*selected.cbegin(), NodeField::name);
+    if (QLineEdit* editor = nodes->editor())
+        editor->setFocus();
 }
 
 void ContentView::windowShown()

@@ -8,6 +8,7 @@
 
 #include "canvas/hit_test.h"
 #include "csv/csv_import.h"
+#include "model/node_table.h"
 #include "model/project_document.h"
 #include "model/project_session.h"
 
@@ -88,6 +89,8 @@ private:
     // the nodes 0.1 s later).
     void exportNodes();
     void importNodes();
+    // F2: edits the name of the one selected node in the nodes pane.
+    void renameSelectedNode();
 
     ProjectDocument* m_document;
     ProjectSession* m_session;
@@ -105,6 +108,7 @@ private:
     ControlsCard* m_controls;
     // The import sheet's mode and skip option, kept for the life of the window.
     CSVImportOptions m_csvOptions;
+    NudgeBurst m_nudge;
     // Slides the side panes to new places on a mode switch and on collapsing or expanding all.
     PaneSlide* m_paneSlide;
     EditActions m_editActions{};

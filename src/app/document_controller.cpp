@@ -108,11 +108,17 @@ MainWindow* DocumentController::addWindow(VelmoraDocument* document)
         m_windows.removeIf(
             [window](const QPointer<MainWindow>& w) { return w.isNull() || w.data() == window; });
         m_tray->refresh();
+        // Queued: the closing window is still among the receivers while it is destroyed.
+        QMetaObject::invokeMethod(this, &DocumentController::openFilesChanged,
+                                  Qt::QueuedConnection);
     });
     ContentView* view = window->contentView();
     connect(view->pingManager(), &PingManager::published, m_tray, &LiveTray::refresh);
     connect(view, &ContentView::modeSwitched, m_tray, &LiveTray::refresh);
     connect(window, &MainWindow::backgroundChanged, m_tray, &LiveTray::refresh);
+    connect(document, &VelmoraDocument::filePathChanged, this,
+            &DocumentController::openFilesChanged);
+    emit openFilesChanged();
     window->show();
     window->raise();
     window->activateWindow();
@@ -203,7 +209,7 @@ bool DocumentController::saveAs(MainWindow* window)
             tr("It is open in another window. Close that window first."));
         return false;
     }
-    const Expected<void> saved = document->saveAs(path);
+    const Expected<void> saved = document->saveAsNamingUntitled(path);
     if (!saved) {
         m_dialogs->showError(
             window, tr("The document “%1” could not be saved.").arg(QFileInfo(path).fileName()),
@@ -277,6 +283,16 @@ std::unique_ptr<QSettings> DocumentController::settings() const
     if (m_settingsFile.isEmpty())
         return std::make_unique<QSettings>();
     return std::make_unique<QSettings>(m_settingsFile, QSettings::IniFormat);
+}
+
+QStringList DocumentController::openFiles() const
+{
+    QStringList files;
+    for (const QPointer<MainWindow>& window : m_windows) {
+        if (window && !window->document()->isUntitled())
+            files.append(window->document()->filePath());
+    }
+    return files;
 }
 
 QStringList DocumentController::recentFiles() const

@@ -63,6 +63,8 @@ public:
 
     // Open windows, those monitoring in the background included.
     QList<MainWindow*> windows() const;
+    // The files of the open windows (untitled ones left out).
+    QStringList openFiles() const;
     MainWindow* windowForFile(const QString& path) const;
 
     // Most recent first.
@@ -78,6 +80,8 @@ public:
 
 signals:
     void recentFilesChanged();
+    // A window opened or closed, or a window's file changed: titles may need the folder.
+    void openFilesChanged();
     void launchFinished();
 
 private:

@@ -4,6 +4,7 @@
 
 #include "app/document_controller.h"
 #include "monitor/process_capabilities.h"
+#include "panes/pane_style.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -26,6 +27,7 @@ int main(int argc, char* argv[])
     QApplication::setOrganizationName(u"Velmora"_s);
     QApplication::setApplicationVersion(QStringLiteral(VELMORA_VERSION));
     QGuiApplication::setDesktopFileName(u"velmora"_s);
+    velmora::applyApplicationPalette(); // dialogs match the dark window
     // The installed theme icon wins; the built-in pictures serve an uninstalled build.
     QIcon builtInIcon;
     for (int size : {16, 32, 48, 64, 128, 256, 512})

@@ -3,6 +3,7 @@
 
 #include "app/content_view.h"
 #include "app/document_controller.h"
+#include "app/file_labels.h"
 #include "app/map_export_flow.h"
 #include "app/velmora_document.h"
 #include "app/view_help_menus.h"
@@ -35,6 +36,7 @@ MainWindow::MainWindow(VelmoraDocument* document, DocumentController* controller
     connect(m_document, &VelmoraDocument::filePathChanged, this, &MainWindow::updateTitle);
     connect(m_controller, &DocumentController::recentFilesChanged, this,
             &MainWindow::rebuildRecentMenu);
+    connect(m_controller, &DocumentController::openFilesChanged, this, &MainWindow::updateTitle);
 }
 
 ProjectSession* MainWindow::session() const
@@ -103,7 +105,7 @@ void MainWindow::rebuildRecentMenu()
     m_recentMenu->clear();
     const QStringList recent = m_controller->recentFiles();
     for (const QString& path : recent) {
-        QString label = QFileInfo(path).fileName();
+        QString label = distinctFileLabel(path, recent);
         label.replace(u'&', u"&&"_s);
         QAction* action = m_recentMenu->addAction(label);
         action->setData(path);
@@ -122,7 +124,10 @@ void MainWindow::rebuildRecentMenu()
 void MainWindow::updateTitle()
 {
     // "[*]" is where Qt shows the modified marker; one in the file name is doubled to show as is.
-    setWindowTitle(m_document->displayName().replace(u"[*]"_s, u"[*][*]"_s) + u"[*] — Velmora"_s);
+    QString name = m_document->isUntitled()
+                       ? m_document->displayName()
+                       : distinctFileLabel(m_document->filePath(), m_controller->openFiles());
+    setWindowTitle(name.replace(u"[*]"_s, u"[*][*]"_s) + u"[*] — Velmora"_s);
     setWindowModified(m_document->isModified());
 }
 

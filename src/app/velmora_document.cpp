@@ -64,6 +64,18 @@ Expected<void> VelmoraDocument::saveAs(const QString& path)
     return {};
 }
 
+Expected<void> VelmoraDocument::saveAsNamingUntitled(const QString& path)
+{
+    const QString name = projectData().projectName;
+    if (name != ProjectData{}.projectName)
+        return saveAs(path);
+    modify([&path](ProjectData& p) { p.projectName = QFileInfo(path).completeBaseName(); });
+    const Expected<void> saved = saveAs(path);
+    if (!saved) // nothing was written: the project keeps its name
+        modify([&name](ProjectData& p) { p.projectName = name; });
+    return saved;
+}
+
 void VelmoraDocument::updateModified()
 {
     const bool modified = !sameIgnoringZoomAndPan(projectData(), m_savedProject);

@@ -40,6 +40,9 @@ public:
     // takes `path` as its file and is no longer modified; on failure nothing changes.
     Expected<void> saveAs(const QString& path);
     Expected<void> save() { return saveAs(m_filePath); }
+    // Save As from the user: a project still named "Untitled" takes the file's base name
+    // ("site.velmora" names it "site"), so it is not listed as "Untitled" for ever.
+    Expected<void> saveAsNamingUntitled(const QString& path);
 
 signals:
     void modifiedChanged(bool modified);

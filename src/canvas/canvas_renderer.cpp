@@ -581,6 +581,23 @@ void CanvasRenderer::drawCentredText(QPainter& painter, int fontKind, double pix
     painter.drawText(QPointF(centre.x() - *it * factor * 0.5, baseline), text);
 }
 
+const QString& CanvasRenderer::fittedLabel(int fontKind, const QString& text, double unitPixelSize)
+{
+    // Text and box scale together with zoom and node scale, so the cut is made once at the
+    // reference size: the box's width less a margin each side, in reference font units.
+    constexpr double sideMargin = 8.0;
+    QHash<QString, QString>& cache = m_fittedLabels[fontKind];
+    auto it = cache.constFind(text);
+    if (it == cache.cend()) {
+        if (cache.size() > 50000)
+            cache.clear();
+        const double width = (nodeWidth - 2 * sideMargin) * referencePixelSize / unitPixelSize;
+        it = cache.insert(text,
+                          QFontMetricsF(m_fonts[fontKind]).elidedText(text, Qt::ElideRight, width));
+    }
+    return *it;
+}
+
 void CanvasRenderer::drawHandle(QPainter& painter, const QRectF& handle, bool active)
 {
     painter.save();
@@ -658,10 +675,10 @@ void CanvasRenderer::drawNode(QPainter& painter, const FrameContext& context, co
         strokeRoundedRect(painter, box, r, toColor(searchHighlightColor, 0.6), 6 * z);
 
     const double cx = box.left() + w / 2;
-    drawCentredText(painter, nameFont, 14 * scale * z, QPointF(cx, box.top() + h * 0.25), node.name,
-                    Qt::white);
-    drawCentredText(painter, typeFont, 10 * scale * z, QPointF(cx, box.top() + h * 0.5), node.type,
-                    toColor(t, 0.8));
+    drawCentredText(painter, nameFont, 14 * scale * z, QPointF(cx, box.top() + h * 0.25),
+                    fittedLabel(nameFont, node.name, 14), Qt::white);
+    drawCentredText(painter, typeFont, 10 * scale * z, QPointF(cx, box.top() + h * 0.5),
+                    fittedLabel(typeFont, node.type, 10), toColor(t, 0.8));
     drawCentredText(painter, addressFont, 11 * scale * z, QPointF(cx, box.top() + h * 0.75),
                     node.ip, toColor(addressColor));
     if (frame.rootNodeId && *frame.rootNodeId == node.id)

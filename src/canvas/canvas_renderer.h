@@ -88,6 +88,9 @@ private:
     void drawCentredText(QPainter& painter, int fontKind, double pixelSize, QPointF centre,
                          const QString& text, const QColor& color);
     void drawHandle(QPainter& painter, const QRectF& handle, bool active);
+    // A node's name or type cut to the box's width with "…" (drawn at `unitPixelSize` per unit
+    // of node scale); the full text shows in node details and the hover tooltip.
+    const QString& fittedLabel(int fontKind, const QString& text, double unitPixelSize);
 
     MapImageCache m_mapCache;
     QImage m_frameImage; // the frame drawn on a pool thread
@@ -102,6 +105,7 @@ private:
     QList<int> m_gridBandColumns;
     QFont m_fonts[4]; // name, type, address, crown
     QHash<QString, double> m_advanceCache[4];
+    QHash<QString, QString> m_fittedLabels[2]; // name and type fonts: text -> elided text
     double m_baselineShift[4] = {};
     QHash<qint64, QFont> m_sizedFonts;
     qint64 m_currentFontKey = -1;

@@ -17,6 +17,7 @@
 #include <QPinchGesture>
 #include <QTimer>
 #include <QToolTip>
+#include <QWheelEvent>
 
 #include <cmath>
 #include <memory>
@@ -150,15 +151,30 @@ bool CanvasWidget::event(QEvent* event)
         if (handlePinch(event))
             return true;
     }
-    if (event->type() == QEvent::ToolTip && m_nodeToolTip) {
+    if (event->type() == QEvent::ToolTip) {
+        // Live mode's own text (status, latency, loss) where it gives one; otherwise the full
+        // name and type of the node under the pointer, which the box shows cut to its width.
         const auto* help = static_cast<QHelpEvent*>(event);
         const ProjectData& project = m_session->project();
-        const auto hit = nodeAt(help->pos(), project, m_view->transform());
-        const QString text = hit ? m_nodeToolTip(project.nodes[*hit].id) : QString();
+        const std::optional<qsizetype> hit = nodeAt(help->pos(), project, m_view->transform());
+        QString text;
+        if (hit) {
+            const NodeData& node = project.nodes.at(*hit);
+            if (m_nodeToolTip)
+                text = m_nodeToolTip(node.id);
+            if (text.isEmpty())
+                text = node.name + u'\n' + node.type;
+        }
         if (text.isEmpty())
             QToolTip::hideText();
         else
             QToolTip::showText(help->globalPos(), text, this);
+        return true;
+    }
+    if (event->type() == QEvent::Wheel) {
+        const auto* wheel = static_cast<QWheelEvent*>(event);
+        m_view->wheel(wheel->angleDelta(), wheel->pixelDelta(), wheel->modifiers(),
+                      wheel->position());
         return true;
     }
     return QWidget::event(event);

@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "canvas/map_layer.h"
 
+#include "canvas/map_file.h"
 #include "canvas/view_state.h"
 #include "model/project_session.h"
 
 #include <QBuffer>
+#include <QCoreApplication>
 #include <QImage>
-#include <QImageReader>
 #include <QImageWriter>
 
 namespace velmora {
@@ -25,16 +26,15 @@ QByteArray encodeMapImage(const QImage& image)
     return bytes;
 }
 
-bool loadMapImage(ProjectSession& session, ViewState& view, const QString& path)
+Expected<void> loadMapImage(ProjectSession& session, ViewState& view, const QString& path)
 {
-    QImageReader reader(path);
-    reader.setAutoTransform(true);
-    const QImage image = reader.read();
-    if (image.isNull() || image.width() <= 0 || image.height() <= 0)
-        return false;
-    const QByteArray tiff = encodeMapImage(image);
+    const Expected<QImage> image = readFloorPlan(path);
+    if (!image)
+        return image.error();
+    const QByteArray tiff = encodeMapImage(*image);
     if (tiff.isEmpty())
-        return false;
+        return Error{QCoreApplication::translate("velmora::MapFile",
+                                                 "the image could not be stored as TIFF")};
     session.pushUndoSnapshot();
     view.scheduleContentFraming();
     session.document()->modify([&](ProjectData& project) {
@@ -45,7 +45,7 @@ bool loadMapImage(ProjectSession& session, ViewState& view, const QString& path)
         map.scale = 1.0;
         project.map = map;
     });
-    return true;
+    return {};
 }
 
 void clearMapImage(ProjectSession& session)

@@ -56,11 +56,20 @@ Framing fitFraming(const ProjectData& project, QSize mapPixelSize, QSizeF canvas
     const double hFree = freeHeight(canvasSize);
     if (project.hasMapImage() && !mapPixelSize.isEmpty()) {
         const double scale = effectiveMapScale(project.map->scale);
-        const double w = mapPixelSize.width() * scale;
-        const double h = mapPixelSize.height() * scale;
+        // The map, grown to take in every node lying (even partly) outside it, so that nodes
+        // off the floor plan are not framed out of reach.
+        QRectF box(project.map->positionX, project.map->positionY, mapPixelSize.width() * scale,
+                   mapPixelSize.height() * scale);
+        const QRectF map = box;
+        for (const NodeData& node : project.nodes) {
+            const QRectF rect(node.x, node.y, nodeWidth, nodeHeight);
+            if (std::isfinite(node.x) && std::isfinite(node.y) && !map.contains(rect))
+                box = box.united(rect);
+        }
+        const double w = box.width();
+        const double h = box.height();
         const double z = usableZoom(std::min(std::min(wFree / w, hFree / h), 1.0) * 0.9);
-        const QPointF centre(project.map->positionX + w * 0.5, project.map->positionY + h * 0.5);
-        return {z, centringPan(centre, z, canvasSize, panes)};
+        return {z, centringPan(box.center(), z, canvasSize, panes)};
     }
     if (!project.nodes.isEmpty()) {
         double minX = std::numeric_limits<double>::infinity();

@@ -38,7 +38,8 @@ struct Framing {
 // The pan that puts canvas point `centre` in the middle of the free area at zoom `zoom`.
 QPointF centringPan(QPointF centre, double zoom, QSizeF canvasSize, PaneWidths panes);
 
-// fitToScreen: the map image when there is one (pixel size times its scale), else the node
+// fitToScreen: the map image when there is one (pixel size times its scale), together with
+// every node lying outside it, else the node
 // bounding box without node scale, else zoom 1 at pan (0, 0). Not clamped to the zoom limits.
 // `mapPixelSize` is the decoded image size; an image that does not decode (empty size) is
 // framed as if there were no map.

@@ -95,16 +95,54 @@ void ViewState::setView(double zoom, QPointF pan)
 
 void ViewState::zoomIn()
 {
-    const double z = std::min(m_zoom * zoomStep, maxZoom);
-    m_zoomStart = z;
-    setZoomPan(z, m_pan);
+    zoomAbout(m_zoom * zoomStep, visibleCentre());
 }
 
 void ViewState::zoomOut()
 {
-    const double z = std::max(m_zoom / zoomStep, minZoom);
+    zoomAbout(m_zoom / zoomStep, visibleCentre());
+}
+
+void ViewState::zoomAbout(double zoom, QPointF anchor)
+{
+    stopAnimation();
+    const double z = std::clamp(zoom, minZoom, maxZoom);
+    const QPointF pan = anchor - (anchor - m_pan) * (z / m_zoom);
     m_zoomStart = z;
-    setZoomPan(z, m_pan);
+    m_dragStart = pan;
+    setZoomPan(z, pan);
+}
+
+QPointF ViewState::visibleCentre() const
+{
+    // The canvas point the framing functions centre lands here at any zoom; take it at zoom 1.
+    return centringPan(QPointF(0, 0), 1.0, m_viewSize, m_paneWidths);
+}
+
+void ViewState::panBy(QPointF delta)
+{
+    stopAnimation();
+    m_dragStart = m_pan + delta;
+    setZoomPan(m_zoom, m_dragStart);
+}
+
+void ViewState::wheel(QPoint angleDelta, QPoint pixelDelta, Qt::KeyboardModifiers modifiers,
+                      QPointF pointer)
+{
+    constexpr double notch = 120.0;          // angle units of one wheel click
+    constexpr double panPerNotch = gridSize; // screen units one click pans
+    const bool shift = modifiers.testFlag(Qt::ShiftModifier);
+    if (shift || angleDelta.x() != 0 || (angleDelta.isNull() && pixelDelta.x() != 0)) {
+        QPointF delta =
+            !pixelDelta.isNull() ? QPointF(pixelDelta) : QPointF(angleDelta) / notch * panPerNotch;
+        // Shift turns a vertical wheel into a horizontal pan.
+        if (shift && delta.x() == 0)
+            delta = QPointF(delta.y(), 0);
+        panBy(delta);
+        return;
+    }
+    if (angleDelta.y() != 0)
+        zoomAbout(m_zoom * std::pow(zoomStep, angleDelta.y() / notch), pointer);
 }
 
 void ViewState::pinch(double magnification)

@@ -51,8 +51,22 @@ public:
     // Sets zoom and pan at once (and their start values), e.g. a reset.
     void setView(double zoom, QPointF pan);
 
+    // The buttons and Ctrl+= / Ctrl+-: one zoom step about the visible centre (the middle of the
+    // canvas between the panes), so the content there stays there.
     void zoomIn();
     void zoomOut();
+    // Sets the zoom (clamped to the limits) keeping the content under screen point `anchor`
+    // where it is; zoomStart and dragStart follow.
+    void zoomAbout(double zoom, QPointF anchor);
+    // The screen point in the middle of the canvas left free between the panes.
+    QPointF visibleCentre() const;
+    // Moves the pan by `delta` screen units; dragStart follows.
+    void panBy(QPointF delta);
+    // A mouse wheel or touchpad scroll (angle in eighths of a degree, pixels when the device
+    // gives them) at screen point `pointer`: vertical turns zoom about the pointer, one step per
+    // notch; Shift or a horizontal scroll pans instead.
+    void wheel(QPoint angleDelta, QPoint pixelDelta, Qt::KeyboardModifiers modifiers,
+               QPointF pointer);
     void pinch(double magnification); // zoom = clamp(magnification x zoomStart)
     void endPinch();                  // zoomStart = zoom
 

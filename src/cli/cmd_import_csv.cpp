@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// velmora-cli import-csv PROJECT CSV --mode replace|append [--keep-duplicates] -o OUT: the
+// velmora-cli import-csv PROJECT CSV --mode replace|append [--keep-duplicates]
+// [--name-column C] [--type-column C] [--ip-column C] -o OUT: the
 // application's CSV import without the window: same reading, skip rules and grid layout.
 
 #include "cli/command_registry.h"
@@ -23,7 +24,10 @@ int runImportCSV(const QStringList& arguments)
     const QCommandLineOption modeOption(u"mode"_s, QString(), u"MODE"_s);
     const QCommandLineOption keepOption(u"keep-duplicates"_s);
     const QCommandLineOption outOption(QStringList{u"o"_s, u"output"_s}, QString(), u"OUT"_s);
-    parser.addOptions({modeOption, keepOption, outOption});
+    const QCommandLineOption nameColumn(u"name-column"_s, QString(), u"COLUMN"_s);
+    const QCommandLineOption typeColumn(u"type-column"_s, QString(), u"COLUMN"_s);
+    const QCommandLineOption ipColumn(u"ip-column"_s, QString(), u"COLUMN"_s);
+    parser.addOptions({modeOption, keepOption, outOption, nameColumn, typeColumn, ipColumn});
     if (const Expected<void, int> parsed = parseCommandLine(parser, name, arguments); !parsed)
         return parsed.error();
     const QStringList files = parser.positionalArguments();
@@ -44,11 +48,27 @@ int runImportCSV(const QStringList& arguments)
     if (!project)
         return fail(projectPath, project.error().message);
 
+    // Columns named on the command line replace the detected ones; they are resolved against
+    // the file as it reads without them.
+    std::optional<CSVColumnChoice> choice;
+    if (parser.isSet(nameColumn) || parser.isSet(typeColumn) || parser.isSet(ipColumn)) {
+        const Expected<CSVRows> detected = parseCSVRows(csvPath);
+        if (!detected)
+            return fail(csvPath, detected.error().message);
+        const Expected<CSVColumnChoice> resolved =
+            resolveCSVColumns(*detected, {parser.value(nameColumn), parser.value(typeColumn),
+                                          parser.value(ipColumn)});
+        if (!resolved)
+            return fail(csvPath, resolved.error().message);
+        choice = *resolved;
+    }
+
     ProjectDocument document(std::move(project).value());
     ProjectSession session(&document);
     session.ensureTypeColors();
     session.loadTypeColors();
-    const CSVImportResult result = importCSV(session, csvPath, *mode, !parser.isSet(keepOption));
+    const CSVImportResult result =
+        importCSV(session, csvPath, *mode, !parser.isSet(keepOption), choice);
     if (!result) // a refusal is the project's: its identifiers ran out
         return fail(result.error().isRefused ? projectPath : csvPath, result.error().message);
 
@@ -70,11 +90,13 @@ int runImportCSV(const QStringList& arguments)
 const CommandRegistrar registrar(Command{
     name,
     QT_TRANSLATE_NOOP("velmora::cli",
-                      "import-csv PROJECT CSV --mode replace|append [--keep-duplicates] -o OUT"),
+                      "import-csv PROJECT CSV --mode replace|append [--keep-duplicates] "
+                      "[--name-column C] [--type-column C] [--ip-column C] -o OUT"),
     QT_TRANSLATE_NOOP("velmora::cli",
                       "Import the nodes of CSV into PROJECT as the application does and write the "
                       "result to\nOUT (replaced atomically). Rows whose address is already taken "
-                      "are skipped unless\n--keep-duplicates is given."),
+                      "are skipped unless\n--keep-duplicates is given. A column option takes the "
+                      "column's header text or its\n1-based index instead of the detected column."),
     false,
     runImportCSV,
 });

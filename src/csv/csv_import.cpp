@@ -105,6 +105,15 @@ std::optional<QString> duplicateWarning(const CSVPreviewData& preview, CSVImport
     return std::nullopt;
 }
 
+QString csvSeparatorName(QChar separator)
+{
+    if (separator == u';')
+        return Texts::tr("semicolon");
+    if (separator == u'\t')
+        return Texts::tr("tab");
+    return Texts::tr("comma");
+}
+
 double csvGridStartRow(const ProjectData& project, CSVImportMode mode)
 {
     if (mode == CSVImportMode::replace)
@@ -179,11 +188,11 @@ CSVImportCounts applyCSVRows(ProjectData& project, const CSVRows& rows, CSVImpor
 }
 
 CSVImportResult importCSV(ProjectSession& session, const QString& filePath, CSVImportMode mode,
-                          bool skipDuplicates)
+                          bool skipDuplicates, const std::optional<CSVColumnChoice>& choice)
 {
     // Read before the snapshot so that an import whose nodes cannot all get an identifier is
     // refused before it records anything.
-    const Expected<CSVRows> rows = parseCSVRows(filePath);
+    const Expected<CSVRows> rows = parseCSVRows(filePath, choice);
     if (rows) {
         const qsizetype adding = rowsToAdd(session.project(), *rows, mode, skipDuplicates).size();
         if (const Expected<void> room = ProjectSession::roomForIds(session.project(), adding, 0);

@@ -76,7 +76,12 @@ using CSVImportResult = Expected<CSVImportCounts, CSVImportError>;
 // selection. The view steps are the caller's: mark the content not ready before calling;
 // afterwards, when it applied in replace mode, return to zoom 1 and pan (0, 0); then 0.1 s
 // later fit the view to the nodes and mark the content ready again.
+// `choice` replaces the detected columns (the sheet's or the command line's column mapping).
 CSVImportResult importCSV(ProjectSession& session, const QString& filePath, CSVImportMode mode,
-                          bool skipDuplicates);
+                          bool skipDuplicates,
+                          const std::optional<CSVColumnChoice>& choice = std::nullopt);
+
+// How the sheet names the separator a file was read with: "comma", "semicolon" or "tab".
+QString csvSeparatorName(QChar separator);
 
 } // namespace velmora

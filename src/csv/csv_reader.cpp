@@ -19,6 +19,8 @@ namespace {
 constexpr QChar quoteChar = u'"';
 constexpr QChar commaChar = u',';
 constexpr QChar spaceChar = u' ';
+constexpr QChar semicolonChar = u';';
+constexpr QChar tabChar = u'\t';
 
 // Why a file yields nothing; the command line tells the user.
 struct Texts {
@@ -104,7 +106,7 @@ QStringList valuesOnSeveralLines(const QList<CSVCandidate>& candidates,
 
 } // namespace
 
-CSVRecord parseCSVRecord(QStringView text, qsizetype start)
+CSVRecord parseCSVRecord(QStringView text, qsizetype start, QChar separator)
 {
     LineClusters clusters(text);
     const qsizetype size = text.size();
@@ -149,7 +151,7 @@ CSVRecord parseCSVRecord(QStringView text, qsizetype start)
             }
             spans = inQuotes ? spans : cellBlank;
             inQuotes = !inQuotes;
-        } else if (single && c == commaChar && !inQuotes) {
+        } else if (single && c == separator && !inQuotes) {
             cells.append(cell);
             cell.clear();
             cellBlank = true;
@@ -165,17 +167,44 @@ CSVRecord parseCSVRecord(QStringView text, qsizetype start)
     return {cells, i};
 }
 
-QStringList parseCSVLine(QStringView line)
+QStringList parseCSVLine(QStringView line, QChar separator)
 {
-    return parseCSVRecord(line).cells;
+    return parseCSVRecord(line, 0, separator).cells;
 }
 
-std::optional<CSVColumnMap> detectCSVHeader(QStringView firstLine)
+QChar detectCSVSeparator(QStringView firstLine)
 {
-    QStringList cells = firstLine.toString().toLower().split(commaChar);
-    for (QString& cell : cells)
-        cell = cell.trimmed();
+    bool inQuotes = false;
+    std::optional<QChar> other;
+    for (const QChar c : firstLine) {
+        if (isCSVLineBreak(c.unicode()))
+            break;
+        if (c == quoteChar)
+            inQuotes = !inQuotes;
+        else if (inQuotes)
+            continue;
+        else if (c == commaChar)
+            return commaChar;
+        else if (!other && (c == semicolonChar || c == tabChar))
+            other = c;
+    }
+    return other.value_or(commaChar);
+}
 
+QStringList csvHeaderCells(QStringView firstLine, QChar separator)
+{
+    QStringList cells = firstLine.toString().split(separator);
+    for (QString& cell : cells) {
+        cell = cell.trimmed();
+        if (cell.size() >= 2 && cell.front() == quoteChar && cell.back() == quoteChar)
+            cell = cell.sliced(1, cell.size() - 2).replace(u"\"\""_s, u"\""_s).trimmed();
+    }
+    return cells;
+}
+
+std::optional<CSVColumnMap> detectCSVHeader(QStringView firstLine, QChar separator)
+{
+    const QStringList cells = csvHeaderCells(firstLine.toString().toLower(), separator);
     bool isHeader = false;
     for (const QString& cell : cells) {
         for (const QString& name : headerNames())
@@ -191,7 +220,8 @@ std::optional<CSVColumnMap> detectCSVHeader(QStringView firstLine)
     return map;
 }
 
-Expected<CSVRows> parseCSVContent(const QByteArray& content)
+Expected<CSVRows> parseCSVContent(const QByteArray& content,
+                                  const std::optional<CSVColumnChoice>& choice)
 {
     // Stateless, so that a sequence cut off at the end of the file counts as invalid too.
     QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
@@ -199,49 +229,99 @@ Expected<CSVRows> parseCSVContent(const QByteArray& content)
     if (decoder.hasError())
         return Error{Texts::tr("not valid UTF-8 text")};
 
-    // The records, one a line unless a quoted cell spans line breaks; empty lines between them
-    // are dropped.
+    // The records, one a line unless a quoted cell spans line breaks; empty lines and lines of
+    // only whitespace between them are dropped.
     const QStringView all(text);
+    const auto nextContentLine = [&](qsizetype from) {
+        qsizetype lineStart = from;
+        for (qsizetype i = from; i < all.size(); ++i) {
+            if (isCSVLineBreak(all[i].unicode()))
+                lineStart = i + 1;
+            else if (!all[i].isSpace())
+                return lineStart;
+        }
+        return all.size();
+    };
+    CSVRows rows;
     qsizetype start = 0;
     CSVRecord record;
     const auto nextRecord = [&] {
-        start = record.end;
-        while (start < all.size() && isCSVLineBreak(all[start].unicode()))
-            ++start;
+        start = nextContentLine(record.end);
         if (start >= all.size())
             return false;
-        record = parseCSVRecord(all, start);
+        record = parseCSVRecord(all, start, rows.separator);
         return true;
     };
 
-    if (!nextRecord())
+    start = nextContentLine(0);
+    if (start >= all.size())
         return Error{Texts::tr("no non-empty line")};
+    rows.separator = detectCSVSeparator(all.sliced(start));
+    nextRecord();
+    for (const QString& cell : std::as_const(record.cells))
+        rows.firstLineCells.append(cell.trimmed());
 
-    CSVRows rows;
-    CSVColumnMap columns{0, 1, 2};
-    bool more = true;
-    if (const std::optional<CSVColumnMap> header =
-            detectCSVHeader(all.sliced(start, record.end - start))) {
+    rows.columns = CSVColumnMap{0, 1, 2};
+    if (choice) {
+        rows.hasHeader = choice->firstLineIsHeader;
+        rows.columns = choice->columns;
+    } else if (const std::optional<CSVColumnMap> header =
+                   detectCSVHeader(all.sliced(start, record.end - start), rows.separator)) {
         rows.hasHeader = true;
-        columns = *header;
-        more = nextRecord();
+        rows.columns = *header;
     }
+    bool more = !rows.hasHeader || nextRecord();
     // The trimmed cell of a column, or nothing when there is no such column or the line is short.
     const auto cell = [&](std::optional<qsizetype> index) -> std::optional<QString> {
-        if (!index || *index >= record.cells.size())
+        if (!index || *index < 0 || *index >= record.cells.size())
             return std::nullopt;
         return record.cells.at(*index).trimmed();
     };
     for (qsizetype position = 1; more; more = nextRecord(), ++position) {
-        rows.candidates.append(
-            CSVCandidate{cell(columns.nameIndex).value_or(u"Node "_s + QString::number(position)),
-                         cell(columns.typeIndex).value_or(csvDefaultType),
-                         cell(columns.ipIndex).value_or(csvDefaultAddress)});
+        rows.candidates.append(CSVCandidate{
+            cell(rows.columns.nameIndex).value_or(u"Node "_s + QString::number(position)),
+            cell(rows.columns.typeIndex).value_or(csvDefaultType),
+            cell(rows.columns.ipIndex).value_or(csvDefaultAddress)});
     }
     return rows;
 }
 
-Expected<CSVRows> parseCSVRows(const QString& filePath)
+Expected<CSVColumnChoice> resolveCSVColumns(const CSVRows& detected, const CSVColumnNames& names)
+{
+    CSVColumnChoice choice{detected.columns, detected.hasHeader};
+    const auto resolve = [&](const QString& text,
+                             std::optional<qsizetype>& index) -> Expected<void> {
+        const QString wanted = text.trimmed();
+        if (wanted.isEmpty())
+            return {};
+        bool isNumber = false;
+        const qlonglong number = wanted.toLongLong(&isNumber);
+        if (isNumber) {
+            if (number < 1)
+                return Error{Texts::tr("column %1: columns are counted from 1").arg(wanted)};
+            index = qsizetype(number - 1);
+            return {};
+        }
+        for (qsizetype i = 0; i < detected.firstLineCells.size(); ++i) {
+            if (detected.firstLineCells.at(i).compare(wanted, Qt::CaseInsensitive) == 0) {
+                index = i;
+                choice.firstLineIsHeader = true;
+                return {};
+            }
+        }
+        return Error{Texts::tr("no column named \"%1\" in the first line").arg(wanted)};
+    };
+    for (const auto& [text, index] : {std::pair{&names.name, &choice.columns.nameIndex},
+                                      std::pair{&names.type, &choice.columns.typeIndex},
+                                      std::pair{&names.ip, &choice.columns.ipIndex}}) {
+        if (const Expected<void> resolved = resolve(*text, *index); !resolved)
+            return resolved.error();
+    }
+    return choice;
+}
+
+Expected<CSVRows> parseCSVRows(const QString& filePath,
+                               const std::optional<CSVColumnChoice>& choice)
 {
     if (filePath.isEmpty())
         return Error{Texts::tr("no file given")};
@@ -251,7 +331,7 @@ Expected<CSVRows> parseCSVRows(const QString& filePath)
     const QByteArray content = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return Error{file.errorString()};
-    return parseCSVContent(content);
+    return parseCSVContent(content, choice);
 }
 
 CSVPreviewData makeCSVPreview(const CSVRows& rows, const QString& filePath)
@@ -263,12 +343,17 @@ CSVPreviewData makeCSVPreview(const CSVRows& rows, const QString& filePath)
     preview.duplicateNames = valuesOnSeveralLines(rows.candidates, &CSVCandidate::name);
     preview.sampleNodes = rows.candidates;
     preview.url = filePath;
+    preview.separator = rows.separator;
+    preview.hasHeader = rows.hasHeader;
+    preview.columns = rows.columns;
+    preview.firstLineCells = rows.firstLineCells;
     return preview;
 }
 
-Expected<CSVPreviewData> parseCSVPreview(const QString& filePath)
+Expected<CSVPreviewData> parseCSVPreview(const QString& filePath,
+                                         const std::optional<CSVColumnChoice>& choice)
 {
-    const Expected<CSVRows> rows = parseCSVRows(filePath);
+    const Expected<CSVRows> rows = parseCSVRows(filePath, choice);
     if (!rows)
         return rows.error();
     return makeCSVPreview(*rows, filePath);

@@ -3,7 +3,10 @@
 
 #include "model/project_session.h"
 
+#include <QSet>
+
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <numeric>
 
@@ -140,29 +143,90 @@ QString singleLine(const QString& text)
     return line;
 }
 
-std::optional<qint64> addNode(ProjectSession& session)
+QString nextFreeAddress(const QList<NodeData>& nodes, qint64 id)
+{
+    // 192.168.1.101 ... .254, then 192.168.2.1 ... .254 and so on to 192.168.255.254: identifier
+    // k starts at position k - 1 (192.168.1.(k + 100) while that is valid) and the first address
+    // no node holds from there on is taken, wrapping round once.
+    constexpr qint64 firstSubnet = 154; // .101 ... .254
+    constexpr qint64 perSubnet = 254;
+    constexpr qint64 total = firstSubnet + 254 * perSubnet;
+    const auto address = [](qint64 position) {
+        if (position < firstSubnet)
+            return u"192.168.1.%1"_s.arg(position + 101);
+        const qint64 rest = position - firstSubnet;
+        return u"192.168.%1.%2"_s.arg(rest / perSubnet + 2).arg(rest % perSubnet + 1);
+    };
+    QSet<QString> used;
+    used.reserve(nodes.size());
+    for (const NodeData& node : nodes)
+        used.insert(node.ip);
+    const qint64 start = id >= 1 ? (id - 1) % total : 0;
+    for (qint64 step = 0; step < total; ++step) {
+        const QString candidate = address((start + step) % total);
+        if (!used.contains(candidate))
+            return candidate;
+    }
+    return address(start);
+}
+
+std::optional<qint64> addNode(ProjectSession& session, std::optional<QPointF> position)
 {
     if (!session.hasRoomForIds(1, 0))
         return std::nullopt;
     session.pushUndoSnapshot();
     qint64 id = 0;
-    session.document()->modify([&id](ProjectData& project) {
+    session.document()->modify([&id, position](ProjectData& project) {
         const double n = static_cast<double>(project.nodes.size());
         id = ProjectSession::allocateNodeId(project);
-        // Unsigned past the largest identifiers, where k + 100 no longer fits.
-        const QString host =
-            id >= 0 ? QString::number(quint64(id) + 100) : QString::number(id + 100);
-        project.nodes.append(NodeData{.id = id,
-                                      .name = u"New Node"_s,
-                                      .type = u"Device"_s,
-                                      .ip = u"192.168.1."_s + host,
-                                      .x = 200.0 + 50.0 * n,
-                                      .y = 200.0 + 30.0 * n,
-                                      .scale = 1.0});
+        NodeData node{.id = id, .name = u"New Node"_s, .type = u"Device"_s, .scale = 1.0};
+        if (position) {
+            node.ip = nextFreeAddress(project.nodes, id);
+            // Step past nodes already there, so that successive adds do not pile up.
+            QPointF at = *position;
+            const auto taken = [&project](QPointF p) {
+                return std::any_of(
+                    project.nodes.cbegin(), project.nodes.cend(), [p](const NodeData& other) {
+                        return std::abs(other.x - p.x()) < 1.0 && std::abs(other.y - p.y()) < 1.0;
+                    });
+            };
+            for (qsizetype tries = 0; tries <= project.nodes.size() && taken(at); ++tries)
+                at += QPointF(30, 30);
+            node.x = at.x();
+            node.y = at.y();
+        } else {
+            // Unsigned past the largest identifiers, where k + 100 no longer fits.
+            node.ip = u"192.168.1."_s +
+                      (id >= 0 ? QString::number(quint64(id) + 100) : QString::number(id + 100));
+            node.x = 200.0 + 50.0 * n;
+            node.y = 200.0 + 30.0 * n;
+        }
+        project.nodes.append(node);
     });
     session.ensureTypeColors();
     session.setSelectedNodes({id});
     return id;
+}
+
+void NudgeBurst::nudge(ProjectSession& session, QPointF delta)
+{
+    const QSet<qint64> selected = session.selectedNodes();
+    if (selected.isEmpty())
+        return;
+    const bool continues = m_last.isValid() && m_last.elapsed() < burstGapMs &&
+                           session.undoStack().size() == m_undoDepth;
+    if (!continues)
+        session.pushUndoSnapshot();
+    session.document()->modify([&](ProjectData& project) {
+        for (NodeData& node : project.nodes) {
+            if (selected.contains(node.id)) {
+                node.x += delta.x();
+                node.y += delta.y();
+            }
+        }
+    });
+    m_undoDepth = session.undoStack().size();
+    m_last.start();
 }
 
 bool commitNodeEdit(ProjectSession& session, qint64 nodeId, NodeField field, const QString& value)

@@ -357,17 +357,30 @@ void ProjectSession::duplicateSelectedNodes()
 // ---------------------------------------------------------------------------------------------
 // Type colours and layers
 
+namespace {
+
+// The colour for a new type: the first palette colour no type has; once all are taken, the
+// first of those taken least often, so the palette cycles. Colours already given never change.
+Rgb unusedPaletteColor(const QMap<QString, Rgb>& colors)
+{
+    std::array<qsizetype, colorPalette.size()> uses{};
+    for (const Rgb& color : colors) {
+        const auto* it = std::find(colorPalette.cbegin(), colorPalette.cend(), color);
+        if (it != colorPalette.cend())
+            ++uses[std::size_t(it - colorPalette.cbegin())];
+    }
+    return colorPalette[std::size_t(std::min_element(uses.cbegin(), uses.cend()) - uses.cbegin())];
+}
+
+} // namespace
+
 void ProjectSession::ensureTypeColors()
 {
     bool changed = false;
-    // The counter restarts at 0 on every call: the first new type of each call takes palette
-    // colour 0 even when an older type already has it.
-    qsizetype k = 0;
     for (const NodeData& node : project().nodes) {
         if (m_typeColorMap.contains(node.type))
             continue;
-        m_typeColorMap.insert(node.type, colorPalette.at(static_cast<std::size_t>(k % 10)));
-        ++k;
+        m_typeColorMap.insert(node.type, unusedPaletteColor(m_typeColorMap));
         changed = true;
     }
     QSet<QString> visible;
@@ -438,8 +451,7 @@ void ProjectSession::applyTypeToSelection(const QString& type)
         }
     });
     if (!m_typeColorMap.contains(type)) {
-        const qsizetype n = m_typeColorMap.size();
-        m_typeColorMap.insert(type, colorPalette.at(static_cast<std::size_t>(n % 10)));
+        m_typeColorMap.insert(type, unusedPaletteColor(m_typeColorMap));
         emit typesChanged();
     }
     saveTypeColors();

@@ -6,6 +6,7 @@
 #include "panes/pane_icons.h"
 #include "panes/pane_style.h"
 
+#include <QComboBox>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -96,6 +97,10 @@ CSVImportDialog::CSVImportDialog(CSVPreviewData preview, const ProjectDocument* 
         label(tr("Found %1").arg(countText(m_preview.totalRows, tr("device"))), u"csvFound"_s);
     found->setAlignment(Qt::AlignHCenter);
     column->addWidget(found);
+    auto* separator =
+        label(tr("Separator: %1").arg(csvSeparatorName(m_preview.separator)), u"csvSeparator"_s);
+    separator->setAlignment(Qt::AlignHCenter);
+    column->addWidget(separator);
     column->addSpacing(16);
     column->addWidget(line());
 
@@ -142,8 +147,9 @@ CSVImportDialog::CSVImportDialog(CSVPreviewData preview, const ProjectDocument* 
     skipColumn->addWidget(m_skipRow);
     column->addWidget(m_skipSection);
 
-    // Preview of the first rows.
+    // Columns, then a preview of the first rows.
     column->addWidget(line());
+    column->addWidget(columnSection());
     if (!m_preview.sampleNodes.isEmpty()) {
         column->addWidget(label(tr("Preview"), u"csvPreviewTitle"_s));
         auto* grid = new QGridLayout;
@@ -164,6 +170,7 @@ CSVImportDialog::CSVImportDialog(CSVPreviewData preview, const ProjectDocument* 
                 auto* cell = label(cells[c], u"csvCell"_s);
                 cell->setFixedWidth(widths[c]);
                 cell->setTextFormat(Qt::PlainText);
+                m_cells.append(cell);
                 grid->addWidget(cell, static_cast<int>(r) + 1, c);
             }
         }
@@ -187,6 +194,57 @@ CSVImportDialog::CSVImportDialog(CSVPreviewData preview, const ProjectDocument* 
 
     if (m_document)
         connect(m_document, &ProjectDocument::changed, this, &CSVImportDialog::refresh);
+    refresh();
+}
+
+QWidget* CSVImportDialog::columnSection()
+{
+    auto* section = new QWidget;
+    auto* grid = new QGridLayout(section);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->addWidget(label(tr("Columns"), u"csvPreviewTitle"_s), 0, 0, 1, 2);
+    // Item 0 is "no column"; then every column of the first line, by its header text when the
+    // first line is a header (one more for a detected column past the first line's end).
+    const CSVColumnMap& columns = m_preview.columns;
+    qsizetype count = m_preview.firstLineCells.size();
+    for (const std::optional<qsizetype>& index :
+         {columns.nameIndex, columns.typeIndex, columns.ipIndex})
+        count = std::max(count, index.value_or(-1) + 1);
+    const std::optional<qsizetype> detected[] = {columns.nameIndex, columns.typeIndex,
+                                                 columns.ipIndex};
+    const QString fieldNames[] = {tr("Name"), tr("Type"), tr("IP")};
+    for (int f = 0; f < 3; ++f) {
+        auto* box = new QComboBox;
+        box->setObjectName(u"csvColumnBox"_s);
+        box->addItem(u"\u2014"_s);
+        for (qsizetype i = 0; i < count; ++i) {
+            const bool named = m_preview.hasHeader && i < m_preview.firstLineCells.size();
+            box->addItem(named ? m_preview.firstLineCells.at(i) : tr("Column %1").arg(i + 1));
+        }
+        box->setCurrentIndex(detected[f] ? int(*detected[f]) + 1 : 0);
+        connect(box, &QComboBox::activated, this,
+                [this, f](int item) { chooseColumn(Field(f), item); });
+        m_columnBoxes[f] = box;
+        grid->addWidget(label(fieldNames[f], u"csvOption"_s), f + 1, 0);
+        grid->addWidget(box, f + 1, 1);
+    }
+    grid->setColumnStretch(1, 1);
+    return section;
+}
+
+void CSVImportDialog::chooseColumn(Field field, int item)
+{
+    CSVColumnMap columns = m_preview.columns;
+    std::optional<qsizetype>* const fields[] = {&columns.nameIndex, &columns.typeIndex,
+                                                &columns.ipIndex};
+    *fields[int(field)] = item > 0 ? std::optional<qsizetype>(item - 1) : std::nullopt;
+    m_columnBoxes[int(field)]->setCurrentIndex(item);
+    const CSVColumnChoice choice{columns, m_preview.hasHeader};
+    // A file that can no longer be read keeps the preview as it was; the import says so later.
+    if (Expected<CSVPreviewData> reread = parseCSVPreview(m_preview.url, choice)) {
+        m_preview = std::move(*reread);
+        m_choice = choice;
+    }
     refresh();
 }
 
@@ -227,6 +285,11 @@ void CSVImportDialog::refresh()
 
     m_skipSection->setVisible(hasDuplicates(m_preview, mode, project));
     setSymbol(m_skipSymbol, m_options->skipDuplicates, checkOn, checkOff);
+    for (qsizetype i = 0; i < m_cells.size() && i / 3 < m_preview.sampleNodes.size(); ++i) {
+        const CSVCandidate& candidate = m_preview.sampleNodes.at(i / 3);
+        const QString* cells[] = {&candidate.name, &candidate.type, &candidate.ip};
+        m_cells.at(i)->setText(*cells[i % 3]);
+    }
     const std::optional<QString> warning = duplicateWarning(m_preview, mode, project);
     m_warning->setText(warning.value_or(QString()));
     m_warning->setVisible(warning.has_value());
@@ -249,7 +312,7 @@ std::optional<CSVImportResult> runCSVImportFlow(QWidget* parent, ProjectSession&
         return std::nullopt;
     if (beforeImport)
         beforeImport();
-    return importCSV(session, path, options.mode, options.skipDuplicates);
+    return importCSV(session, path, options.mode, options.skipDuplicates, sheet.columnChoice());
 }
 
 void runCSVExportFlow(QWidget* parent, ProjectSession& session)

@@ -14,6 +14,7 @@
 #include <functional>
 #include <optional>
 
+class QComboBox;
 class QLabel;
 class QPushButton;
 
@@ -49,7 +50,16 @@ public:
     void chooseMode(CSVImportMode mode);
     void toggleSkipDuplicates();
 
+    // The fields whose column can be chosen, in the order of their drop-downs.
+    enum class Field { name, type, ip };
+    // Takes the column at `item` of the field's drop-down (item 0: no column) and reads the
+    // file again with it, so the preview shows what the import will do.
+    void chooseColumn(Field field, int item);
+    // The columns chosen by hand; nothing while the detected ones stand.
+    const std::optional<CSVColumnChoice>& columnChoice() const { return m_choice; }
+
     // Parts, for tests.
+    QComboBox* columnBox(Field field) const { return m_columnBoxes[int(field)]; }
     CSVSheetRow* modeRow(CSVImportMode mode) const;
     CSVSheetRow* skipRow() const { return m_skipRow; }
     QLabel* warningLabel() const { return m_warning; }
@@ -59,7 +69,12 @@ public:
 private:
     void refresh();
 
+    QWidget* columnSection();
+
     CSVPreviewData m_preview;
+    std::optional<CSVColumnChoice> m_choice;
+    QComboBox* m_columnBoxes[3] = {};
+    QList<QLabel*> m_cells; // the preview rows' cells, row by row
     const ProjectDocument* m_document;
     CSVImportOptions* m_options;
     CSVSheetRow* m_replaceRow = nullptr;

@@ -1,15 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "panes/map_layer_section.h"
 
+#include "canvas/map_file.h"
 #include "canvas/map_layer.h"
 #include "canvas/view_state.h"
 #include "model/project_session.h"
 #include "panes/pane_style.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSlider>
@@ -17,6 +20,8 @@
 #include <QVBoxLayout>
 
 #include <cmath>
+
+using namespace Qt::StringLiterals;
 
 namespace velmora {
 
@@ -42,8 +47,9 @@ MapLayerSection::MapLayerSection(ProjectSession* session, ViewState* view, QWidg
       m_saturationValue(new QLabel(m_sliders))
 {
     m_chooseFile = [this] {
-        return QFileDialog::getOpenFileName(this, tr("Load Map Image"), QString(),
-                                            tr("Images (*.png *.jpg *.jpeg *.webp)"));
+        return QFileDialog::getOpenFileName(
+            this, tr("Load Map Image"), QString(),
+            tr("Images (%1)").arg(floorPlanFilePatterns().join(u' ')));
     };
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
@@ -96,8 +102,19 @@ MapLayerSection::MapLayerSection(ProjectSession* session, ViewState* view, QWidg
 void MapLayerSection::chooseAndLoadImage()
 {
     const QString path = m_chooseFile ? m_chooseFile() : QString();
-    if (!path.isEmpty())
-        loadMapImage(*m_session, *m_view, path);
+    if (path.isEmpty())
+        return;
+    // A file that cannot be read changes nothing; the user is told why without being blocked.
+    if (const Expected<void> loaded = loadMapImage(*m_session, *m_view, path); !loaded) {
+        auto* box =
+            new QMessageBox(QMessageBox::Warning, tr("Load Map Image"),
+                            tr("“%1” could not be used as a map.").arg(QFileInfo(path).fileName()),
+                            QMessageBox::Ok, window());
+        box->setObjectName(u"mapLoadError"_s);
+        box->setInformativeText(loaded.error().message);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+    }
 }
 
 void MapLayerSection::refresh()

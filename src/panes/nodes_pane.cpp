@@ -183,6 +183,7 @@ class CellEditorDelegate final : public QStyledItemDelegate {
 public:
     std::function<void(bool commit)> onFinish;
     std::function<void(const QString& text)> onTextEdited;
+    std::function<void(bool forward)> onTab; // commits and moves to the next or previous field
 
     using QStyledItemDelegate::QStyledItemDelegate;
 
@@ -239,6 +240,12 @@ public:
         case QEvent::ShortcutOverride: // Return and Escape belong to the field, not to shortcuts
         case QEvent::KeyPress: {
             const int key = static_cast<QKeyEvent*>(event)->key();
+            if (event->type() == QEvent::KeyPress &&
+                (key == Qt::Key_Tab || key == Qt::Key_Backtab) && onTab) {
+                event->accept();
+                onTab(key == Qt::Key_Tab);
+                return true;
+            }
             if (key != Qt::Key_Escape && key != Qt::Key_Return && key != Qt::Key_Enter)
                 return false;
             event->accept();
@@ -282,9 +289,33 @@ public:
     std::function<void(const QModelIndex&)> onDoubleClick;
     std::function<void(const QModelIndex&)> onButtonClick;
 
+    std::function<void(int step, Qt::KeyboardModifiers)> onArrow; // Up: -1, Down: +1
+
     explicit NodesTableView(QWidget* parent) : QTableView(parent) {}
 
 protected:
+    // Up and Down move the selection while the table has the focus; they are not canvas keys
+    // here.
+    bool event(QEvent* event) override
+    {
+        if (event->type() == QEvent::ShortcutOverride) {
+            const int key = static_cast<QKeyEvent*>(event)->key();
+            if (key == Qt::Key_Up || key == Qt::Key_Down) {
+                event->accept();
+                return true;
+            }
+        }
+        return QTableView::event(event);
+    }
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down) {
+            onArrow(event->key() == Qt::Key_Up ? -1 : 1, event->modifiers());
+            event->accept();
+            return;
+        }
+        QTableView::keyPressEvent(event);
+    }
     void mousePressEvent(QMouseEvent* event) override
     {
         const QModelIndex index = indexAt(event->position().toPoint());
@@ -394,7 +425,9 @@ void NodesPane::buildExpanded()
     m_importButton->setToolTip(tr("Import nodes from CSV file"));
     connect(m_importButton, &QPushButton::clicked, this, &NodesPane::importRequested);
     m_addButton = flatButton(tr("+ Add Node"), u"addNode"_s);
-    connect(m_addButton, &QPushButton::clicked, this, [this] { addNode(*m_session); });
+    connect(m_addButton, &QPushButton::clicked, this, [this] {
+        addNode(*m_session, m_addPosition ? std::optional(m_addPosition()) : std::nullopt);
+    });
     buttons->addWidget(m_exportButton);
     buttons->addWidget(m_importButton);
     buttons->addWidget(m_addButton);
@@ -439,7 +472,7 @@ void NodesPane::buildExpanded()
     m_table->setShowGrid(false);
     m_table->setWordWrap(false);
     m_table->setTextElideMode(Qt::ElideRight);
-    m_table->setFocusPolicy(Qt::NoFocus);
+    m_table->setFocusPolicy(Qt::StrongFocus);
     m_table->setTabKeyNavigation(false); // Tab leaves the field (and commits it)
     m_table->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     m_table->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -451,6 +484,10 @@ void NodesPane::buildExpanded()
     m_table->onPress = [this](const QModelIndex& index, Qt::KeyboardModifiers modifiers) {
         selectRow(m_model->rows().at(index.row()).id, modifiers);
     };
+    m_table->onArrow = [this](int step, Qt::KeyboardModifiers modifiers) {
+        moveSelection(step, modifiers);
+    };
+    m_delegate->onTab = [this](bool forward) { editNextField(forward); };
     m_table->onDoubleClick = [this](const QModelIndex& index) {
         startEditing(m_model->rows().at(index.row()).id, static_cast<NodeField>(index.column()));
     };
@@ -542,6 +579,41 @@ void NodesPane::selectRow(qint64 nodeId, Qt::KeyboardModifiers modifiers)
     for (const QModelIndex& index : selected)
         selection.insert(m_model->rows().at(index.row()).id);
     m_session->setSelectedNodes(std::move(selection));
+}
+
+void NodesPane::moveSelection(int step, Qt::KeyboardModifiers modifiers)
+{
+    // From the last selected row in table order (the top row before any selection).
+    int current = -1;
+    for (const QModelIndex& index : m_table->selectionModel()->selectedRows())
+        current = step > 0 ? std::max(current, index.row())
+                           : (current < 0 ? index.row() : std::min(current, index.row()));
+    const int row = std::clamp(current < 0 ? 0 : current + step, 0, m_model->rowCount() - 1);
+    if (row < 0)
+        return;
+    selectRow(m_model->rows().at(row).id, modifiers & Qt::ShiftModifier);
+    m_table->scrollTo(m_model->index(row, 0));
+}
+
+void NodesPane::editNextField(bool forward)
+{
+    if (!m_editingNodeId || !m_editingField)
+        return;
+    const qint64 id = *m_editingNodeId;
+    // Name, type, address, then the next row's name (backwards the other way round).
+    int column = columnOf(*m_editingField) + (forward ? 1 : -1);
+    int row = m_model->rowOf(id);
+    finishEditing(true);
+    row = m_model->rowOf(id) >= 0 ? m_model->rowOf(id) : row;
+    if (column > columnOf(NodeField::ip)) {
+        column = columnOf(NodeField::name);
+        ++row;
+    } else if (column < columnOf(NodeField::name)) {
+        column = columnOf(NodeField::ip);
+        --row;
+    }
+    if (row >= 0 && row < m_model->rowCount())
+        startEditing(m_model->rows().at(row).id, static_cast<NodeField>(column));
 }
 
 void NodesPane::startEditing(qint64 nodeId, NodeField field)

@@ -13,6 +13,7 @@
 #include <QString>
 #include <QWidget>
 
+#include <functional>
 #include <optional>
 
 class QLabel;
@@ -47,6 +48,9 @@ public:
     // Collapse state (view state, never saved).
     bool nodesPaneCollapsed() const { return m_collapsed; }
     void setNodesPaneCollapsed(bool collapsed);
+    // Where "+ Add Node" puts a node (canvas units, the box's top-left); the window gives the
+    // visible centre. Unset, the node goes where addNode() places it by itself.
+    void setAddPosition(std::function<QPointF()> position) { m_addPosition = std::move(position); }
 
     // Blue title while editing, green while live.
     void setLiveMode(bool live);
@@ -64,6 +68,10 @@ public:
     // In-place editing of one cell at a time; starting another edit drops the first uncommitted.
     // While the edited node is not listed (deleted, until an undo brings it back) there is no
     // field, and a commit does nothing.
+    // Up / Down in the table: selects the row above or below the selection (Shift adds).
+    void moveSelection(int step, Qt::KeyboardModifiers modifiers);
+    // Tab in a cell editor: commits and edits the next field (Shift+Tab: the previous one).
+    void editNextField(bool forward);
     std::optional<qint64> editingNodeId() const { return m_editingNodeId; }
     std::optional<NodeField> editingField() const { return m_editingField; }
     void startEditing(qint64 nodeId, NodeField field);
@@ -137,6 +145,7 @@ private:
     QList<NodeData> m_shownNodes; // the project's node list as last shown
     QSet<qint64> m_shownSelection;
     std::optional<qint64> m_pendingScrollId;
+    std::function<QPointF()> m_addPosition;
 };
 
 } // namespace velmora

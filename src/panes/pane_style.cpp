@@ -4,6 +4,7 @@
 #include "canvas/canvas_renderer.h"
 #include "monitor/ping_status.h"
 
+#include <QApplication>
 #include <QPalette>
 #include <QStyle>
 
@@ -243,7 +244,12 @@ void styleLabel(QLabel* label, const QColor& color, int fontSize, int weight)
 
 void applySheetLook(QWidget* sheet)
 {
-    QPalette palette = sheet->palette();
+    sheet->setPalette(darkPalette(sheet->palette()));
+    sheet->setAutoFillBackground(true);
+}
+
+QPalette darkPalette(QPalette palette)
+{
     palette.setColor(QPalette::Window, paneColor::sheet);
     palette.setColor(QPalette::WindowText, QColor(235, 235, 240));
     palette.setColor(QPalette::Base, QColor(38, 38, 38));
@@ -252,8 +258,27 @@ void applySheetLook(QWidget* sheet)
     palette.setColor(QPalette::PlaceholderText, QColor(140, 140, 145));
     palette.setColor(QPalette::Button, QColor(51, 51, 51));
     palette.setColor(QPalette::ButtonText, Qt::white);
-    sheet->setPalette(palette);
-    sheet->setAutoFillBackground(true);
+    palette.setColor(QPalette::Light, QColor(80, 80, 84));
+    palette.setColor(QPalette::Midlight, QColor(64, 64, 68));
+    palette.setColor(QPalette::Mid, QColor(45, 45, 48));
+    palette.setColor(QPalette::Dark, QColor(20, 20, 22));
+    palette.setColor(QPalette::Shadow, Qt::black);
+    palette.setColor(QPalette::Highlight, paneColor::editAccent);
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    palette.setColor(QPalette::ToolTipBase, QColor(45, 45, 48));
+    palette.setColor(QPalette::ToolTipText, Qt::white);
+    palette.setColor(QPalette::Link, paneColor::editAccent.lighter(130));
+    palette.setColor(QPalette::BrightText, Qt::white);
+    const QColor disabledText(120, 120, 125);
+    for (const QPalette::ColorRole role :
+         {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        palette.setColor(QPalette::Disabled, role, disabledText);
+    return palette;
+}
+
+void applyApplicationPalette()
+{
+    QApplication::setPalette(darkPalette(QApplication::palette()));
 }
 
 QString countText(qint64 count, const QString& noun)

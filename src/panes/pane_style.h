@@ -8,6 +8,7 @@
 
 #include <QColor>
 #include <QLabel>
+#include <QPalette>
 #include <QPushButton>
 #include <QString>
 
@@ -74,6 +75,10 @@ void styleLabel(QLabel* label, const QColor& color, int fontSize, int weight = 4
 // The dark look of a sheet, through its palette so that every part of it follows (an embedded
 // colour dialog included) whichever window it opens over.
 void applySheetLook(QWidget* sheet);
+// The application's dark colours over `palette`: sheets, and every dialog once applied to the
+// whole application (file, colour and message dialogs included).
+QPalette darkPalette(QPalette palette);
+void applyApplicationPalette();
 
 // "3 nodes", "1 node": the noun takes an s unless the count is exactly 1.
 QString countText(qint64 count, const QString& noun);

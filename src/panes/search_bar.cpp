@@ -67,6 +67,9 @@ SearchBar::SearchBar(ProjectSession* session, CanvasInteraction* interaction, QW
             [this] { m_session->setSearchText(QString()); });
     connect(m_selectAllButton, &QPushButton::clicked, interaction,
             &CanvasInteraction::selectSearchResults);
+    // Return in the field selects every match, as "Select All" does.
+    connect(m_field, &QLineEdit::returnPressed, interaction,
+            &CanvasInteraction::selectSearchResults);
     connect(m_zoomToButton, &QPushButton::clicked, interaction,
             &CanvasInteraction::zoomToSearchResults);
     connect(m_closeButton, &QToolButton::clicked, interaction, &CanvasInteraction::closeSearch);

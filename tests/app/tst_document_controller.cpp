@@ -280,6 +280,21 @@ private slots:
         QCOMPARE(untitled->windowTitle(), u"other.velmora[*] — Velmora"_s);
         QVERIFY(!untitled->isWindowModified());
 
+        // Two open files of one name show their folders, in the titles and in Open Recent.
+        QVERIFY(QDir(path(QString())).mkdir(u"sub"_s));
+        QVERIFY(writeProject(u"sub/site.velmora"_s, projectWithNodes(1)));
+        MainWindow* twin = m_controller->openFile(path(u"sub/site.velmora"_s));
+        const QString folder = QDir(path(QString())).dirName();
+        QCOMPARE(twin->windowTitle(), u"site.velmora — sub[*] — Velmora"_s);
+        QCOMPARE(window->windowTitle(), u"site.velmora — %1[*] — Velmora"_s.arg(folder));
+        auto* menu = twin->findChild<QMenu*>(u"menuOpenRecent"_s);
+        emit menu->aboutToShow();
+        QCOMPARE(menu->actions().at(0)->text(), u"site.velmora — sub"_s);
+        QCOMPARE(menu->actions().at(1)->text(), u"other.velmora"_s);
+        QCOMPARE(menu->actions().at(2)->text(), u"site.velmora — %1"_s.arg(folder));
+        twin->close();
+        QTRY_COMPARE(window->windowTitle(), u"site.velmora[*] — Velmora"_s);
+
         // A "[*]" in the file name is shown as it is, not taken for the modified marker.
         QVERIFY(writeProject(u"a[*]b.velmora"_s, projectWithNodes(1)));
         MainWindow* odd = m_controller->openFile(path(u"a[*]b.velmora"_s));
@@ -324,6 +339,15 @@ private slots:
         QCOMPARE(m_dialogs->errorMessages.size(), 1);
         QCOMPARE(projectNameIn(target), u"Fresh"_s);
         QVERIFY(!open->document()->isModified());
+
+        // A project still named "Untitled" takes the file's base name; a named one keeps it.
+        MainWindow* plain = m_controller->newDocument();
+        const QString site = path(u"p1.site.velmora"_s);
+        m_dialogs->savePaths = {site};
+        QVERIFY(m_controller->saveAs(plain));
+        QCOMPARE(projectNameIn(site), u"p1.site"_s);
+        QCOMPARE(plain->document()->projectData().projectName, u"p1.site"_s);
+        QVERIFY(!plain->document()->isModified());
     }
 
     // A save that fails (here: a number the file format cannot hold) leaves the file on disk as

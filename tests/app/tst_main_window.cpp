@@ -21,12 +21,14 @@
 #include "panes/mode_switch.h"
 #include "panes/nodes_pane.h"
 #include "panes/pane_layout_state.h"
+#include "panes/pane_style.h"
 #include "panes/right_column.h"
 #include "panes/search_bar.h"
 #include "panes/type_sheets.h"
 #include "panes/zoom_controls.h"
 
 #include <QApplication>
+#include <QColorDialog>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -34,13 +36,17 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 #include <QVariantAnimation>
+#include <QWheelEvent>
 
 #include <cmath>
 #include <limits>
+#include <memory>
 
 using namespace velmora;
 using namespace Qt::StringLiterals;
@@ -183,6 +189,9 @@ private slots:
         row("Escape in the search field", field, QKeySequence(Qt::Key_Escape), start);
         row("Ctrl+Z in the search field", field, QKeySequence(Qt::CTRL | Qt::Key_Z),
             u"4 nodes, 1 selected, zoom 100, search \"Node\""_s);
+        row("F2 renames", canvas, QKeySequence(Qt::Key_F2), start + u", editing"_s);
+        row("Return in the search field selects the matches", field, QKeySequence(Qt::Key_Return),
+            u"3 nodes, 3 selected, zoom 100, search \"Node\""_s);
         row("Escape in a cell editor", u"editor"_s, QKeySequence(Qt::Key_Escape), start);
         row("Delete in a cell editor", u"editor"_s, QKeySequence(Qt::Key_Delete),
             start + u", editing"_s);
@@ -228,6 +237,55 @@ private slots:
         if (nodes->editingNodeId())
             state += u", editing"_s;
         QCOMPARE(state, after);
+    }
+
+    // Arrow keys nudge the selection (one undo step per burst), the nodes table moves its
+    // selection with Up and Down, and Tab in a cell editor commits and edits the next field.
+    void keyboardEditing()
+    {
+        Window w;
+        QVERIFY(QTest::qWaitForWindowActive(&w.view));
+        ProjectSession* session = w.session();
+        session->setSelectedNodes({2});
+        w.view.canvas()->setFocus();
+        for (const QKeySequence& key : {QKeySequence(Qt::Key_Right), QKeySequence(Qt::Key_Right),
+                                        QKeySequence(Qt::SHIFT | Qt::Key_Down)})
+            QTest::keySequence(w.view.canvas(), key);
+        const auto at = [&](int i) {
+            const NodeData& n = session->project().nodes.at(i);
+            return QPointF(n.x, n.y);
+        };
+        QCOMPARE(at(1), QPointF(302, 110));
+        QCOMPARE(at(0), QPointF(0, 0));
+        QCOMPARE(session->undoStack().size(), 1);
+        session->undo();
+        QCOMPARE(at(1), QPointF(300, 100));
+
+        NodesPane* nodes = w.view.rightColumn()->nodesPane();
+        nodes->tableView()->setFocus();
+        QCOMPARE(QApplication::focusWidget(), nodes->tableView());
+        session->setSelectedNodes({nodes->nodeIdAtRow(0)});
+        QTest::keyClick(nodes->tableView(), Qt::Key_Down);
+        QCOMPARE(session->selectedNodes(), QSet<qint64>{nodes->nodeIdAtRow(1)});
+        QTest::keyClick(nodes->tableView(), Qt::Key_Down, Qt::ShiftModifier);
+        QCOMPARE(session->selectedNodes().size(), 2);
+        QCOMPARE(at(1), QPointF(300, 100)); // the arrows were the table's
+
+        // F2 opens the name cell, bringing a collapsed nodes pane back first.
+        w.view.paneLayout()->setNodesPaneCollapsed(true);
+        session->setSelectedNodes({2});
+        w.view.canvas()->setFocus();
+        QTest::keyClick(w.view.canvas(), Qt::Key_F2);
+        QVERIFY(!w.view.paneLayout()->nodesPaneCollapsed());
+        QCOMPARE(nodes->editingNodeId(), std::optional<qint64>(2));
+        QCOMPARE(QApplication::focusWidget(), nodes->editor());
+        nodes->editor()->setText(u"Core"_s);
+        QTest::keyClick(nodes->editor(), Qt::Key_Tab);
+        QCOMPARE(session->project().nodes.at(1).name, u"Core"_s);
+        QCOMPARE(nodes->editingNodeId(), std::optional<qint64>(2));
+        QCOMPARE(nodes->editingField(), std::optional(NodeField::type));
+        QTest::keyClick(nodes->editor(), Qt::Key_Backtab);
+        QCOMPARE(nodes->editingField(), std::optional(NodeField::name));
     }
 
     void collapseButtons()
@@ -301,6 +359,59 @@ private slots:
         QVERIFY(w.view.viewState()->isAnimatingView());
     }
 
+    // Zoom and framing seen in the canvas's pixels: where the node's dark body lies after "+"
+    // (about the centre between the panes, (605, 450)), after a wheel click (about the pointer)
+    // and after Ctrl+0 with a node off the map (map and node both framed).
+    void zoomAndFitPixels()
+    {
+        const QString longName = QString(90, u'W');
+        ProjectData project =
+            test::projectWith({NodeData{.id = 1, .name = longName, .type = u"Router"_s}});
+        QImage plan(200, 200, QImage::Format_RGB32);
+        plan.fill(QColor(0, 0, 255));
+        project.map = MapData{test::pngOf(plan), 0, 0, 1.0};
+        Window w(project);
+        QTRY_VERIFY_WITH_TIMEOUT(w.view.viewState()->isContentReady(), 1000);
+        const QColor body(38, 38, 38);
+        const auto bodyBox = [&] {
+            return test::boundsNear(w.view.canvas()->grab().toImage(), body, 2);
+        };
+        const auto near = [](QPointF a, QPointF b) { return QLineF(a, b).length() < 2.5; };
+        w.view.viewState()->setView(1.0, QPointF(515, 410)); // body centred on (605, 450)
+        QVERIFY(near(QRectF(bodyBox()).center(), QPointF(605, 450)));
+        // The name is cut in the box; the tooltip holds it whole.
+        QHelpEvent help(QEvent::ToolTip, QPoint(605, 450),
+                        w.view.canvas()->mapToGlobal(QPoint(605, 450)));
+        QApplication::sendEvent(w.view.canvas(), &help);
+        QCOMPARE(QToolTip::text(), longName + u"\nRouter"_s);
+
+        w.view.leftPane()->zoomControls()->zoomInButton()->click();
+        QRectF box = bodyBox();
+        QVERIFY2(near(box.center(), QPointF(605, 450)), qPrintable(QDebug::toString(box)));
+        QVERIFY(std::abs(box.width() - 180 * 1.25) < 6);
+
+        // Canvas point (22, 16) of the node lies under the pointer at (520, 420); it stays there.
+        QWheelEvent wheel(QPointF(520, 420), w.view.canvas()->mapToGlobal(QPointF(520, 420)),
+                          QPoint(), QPoint(0, 120), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                          false);
+        QApplication::sendEvent(w.view.canvas(), &wheel);
+        box = bodyBox();
+        const double z = 1.25 * 1.25;
+        QVERIFY2(near(box.topLeft(), QPointF(520 - 22 * z, 420 - 16 * z) + QPointF(2, 2)),
+                 qPrintable(QDebug::toString(box)));
+
+        // The node moves far off the map; Fit to Screen (Ctrl+0) frames both.
+        w.document.modify([](ProjectData& p) { p.nodes[0].x = 3000; });
+        w.view.canvas()->setFocus();
+        QTest::keySequence(w.view.canvas(), QKeySequence(Qt::CTRL | Qt::Key_0));
+        w.view.findChild<QVariantAnimation*>(u"viewAnimation"_s)->setCurrentTime(500);
+        const QImage frame = w.view.canvas()->grab().toImage();
+        const QRect free(220, 0, 1400 - 220 - 410, 900);
+        QVERIFY(free.contains(test::boundsNear(frame, body, 2)));
+        QVERIFY(free.contains(test::boundsNear(frame, QColor(0, 0, 255), 2)));
+        QVERIFY(!test::boundsNear(frame, QColor(0, 0, 255), 2).isEmpty());
+    }
+
     void mapLayerSection()
     {
         QTemporaryDir dir;
@@ -360,6 +471,44 @@ private slots:
         QVERIFY(layers->visibleCountLabel()->text().contains(u">2<"_s));
         layerRow(layers, u"AP"_s)->findChild<QPushButton*>(u"solo"_s)->click();
         QCOMPARE(w.session()->visibleTypes(), QSet<QString>{u"AP"_s});
+    }
+
+    // With the application's palette, the file, colour and message dialogs are dark with light
+    // text, like the window.
+    void dialogsUseTheDarkPalette_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("message") << u"message"_s;
+        QTest::newRow("file") << u"file"_s;
+        QTest::newRow("colour") << u"colour"_s;
+    }
+    void dialogsUseTheDarkPalette()
+    {
+        QFETCH(QString, kind);
+        const QPalette before = QApplication::palette();
+        applyApplicationPalette();
+        std::unique_ptr<QDialog> dialog;
+        if (kind == u"message") {
+            dialog = std::make_unique<QMessageBox>(QMessageBox::Warning, u"Velmora"_s,
+                                                   u"The document could not be saved."_s);
+        } else if (kind == u"file") {
+            auto* files = new QFileDialog;
+            files->setOption(QFileDialog::DontUseNativeDialog);
+            dialog.reset(files);
+        } else {
+            auto* colours = new QColorDialog;
+            colours->setOption(QColorDialog::DontUseNativeDialog);
+            dialog.reset(colours);
+        }
+        dialog->show();
+        QVERIFY(dialog->grab().toImage().pixelColor(2, 2).lightness() < 60);
+        QLabel* label = nullptr;
+        for (QLabel* l : dialog->findChildren<QLabel*>())
+            if (!label && l->isVisible() && l->text().size() > 3)
+                label = l;
+        QVERIFY(label);
+        QVERIFY2(textColour(label).lightness() > 180, qPrintable(label->text()));
+        QApplication::setPalette(before);
     }
 
     void colourPickerSheet()

@@ -305,6 +305,40 @@ private slots:
         QVERIFY(isBackground(render(frame).pixel(100, 10)));
     }
 
+    // A long name or type is cut to the box: nothing is drawn beside the box, at any zoom.
+    void longLabelsStayInTheBox_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<double>("zoom");
+        const QString longText = QString(90, u'W');
+        QTest::newRow("name") << longText << u"Router"_s << 1.0;
+        QTest::newRow("type") << u"A"_s << longText << 1.0;
+        QTest::newRow("name zoomed in") << longText << u"Router"_s << 1.6;
+    }
+    void longLabelsStayInTheBox()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, type);
+        QFETCH(double, zoom);
+        ProjectData project{.nodes = {makeNode(1, 110, 60, type)}};
+        project.nodes[0].name = name;
+        RenderFrame frame = frameFor(project);
+        frame.view = {zoom, QPointF(110 - 110 * zoom, 60 - 60 * zoom)};
+        const QImage image = render(frame);
+        int inside = 0;
+        int beside = 0;
+        for (int y = 64; y < 60 + int(nodeHeight * zoom) - 4; ++y) {
+            for (int x = 0; x < frameSize.width(); ++x) {
+                if (qGray(image.pixel(x, y)) < 70) // background, grid and body: not text
+                    continue;
+                (x > 104 && x < 116 + nodeWidth * zoom ? inside : beside) += 1;
+            }
+        }
+        QVERIFY(inside > 100);
+        QCOMPARE(beside, 0);
+    }
+
     // Numbers and bytes no drawing can use (hand-edited files) draw what they can, warn nothing.
     void degenerateNumbersDoNotBreakTheFrame()
     {

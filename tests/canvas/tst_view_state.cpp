@@ -7,6 +7,7 @@
 #include "canvas/view_state.h"
 #include "model/project_session.h"
 
+#include <QLineF>
 #include <QSignalSpy>
 #include <QTest>
 #include <QVariantAnimation>
@@ -82,8 +83,52 @@ private slots:
         zoomIn ? f.view.zoomIn() : f.view.zoomOut();
         QVERIFY(near(f.view.zoom(), expected));
         QCOMPARE(f.view.zoomStart(), f.view.zoom());
-        QCOMPARE(f.view.pan(), QPointF(12, -7)); // zoom scales about the canvas origin
+        // The content at the centre between the panes (605, 450) stays there.
+        const QPointF centre(605, 450);
+        const QPointF before = ViewTransform{start, QPointF(12, -7)}.toCanvas(centre);
+        QVERIFY(QLineF(f.view.transform().toCanvas(centre), before).length() < 1e-9);
+        QCOMPARE(f.view.dragStart(), f.view.pan());
         QVERIFY(near(f.document.projectData().viewSettings.zoom, expected));
+    }
+
+    void wheel_data()
+    {
+        QTest::addColumn<QPoint>("angle");
+        QTest::addColumn<QPoint>("pixels");
+        QTest::addColumn<bool>("shift");
+        QTest::addColumn<double>("zoom");
+        QTest::addColumn<QPointF>("pan");
+        // From zoom 1 at pan (0, 0), the pointer at (300, 200): zooming keeps it over the same
+        // content point, so pan = pointer x (1 - zoom).
+        QTest::newRow("one notch up")
+            << QPoint(0, 120) << QPoint() << false << 1.25 << QPointF(-75, -50);
+        QTest::newRow("one notch down")
+            << QPoint(0, -120) << QPoint() << false << 0.8 << QPointF(60, 40);
+        QTest::newRow("thirty notches stop at 3")
+            << QPoint(0, 3600) << QPoint() << false << 3.0 << QPointF(-600, -400);
+        QTest::newRow("thirty notches down stop at 0.2")
+            << QPoint(0, -3600) << QPoint() << false << 0.2 << QPointF(240, 160);
+        QTest::newRow("shift pans sideways")
+            << QPoint(0, -120) << QPoint() << true << 1.0 << QPointF(-50, 0);
+        QTest::newRow("horizontal wheel pans")
+            << QPoint(120, 0) << QPoint() << false << 1.0 << QPointF(50, 0);
+        QTest::newRow("touchpad pixels pan")
+            << QPoint(24, 6) << QPoint(10, 3) << false << 1.0 << QPointF(10, 3);
+    }
+    void wheel()
+    {
+        QFETCH(QPoint, angle);
+        QFETCH(QPoint, pixels);
+        QFETCH(bool, shift);
+        QFETCH(double, zoom);
+        QFETCH(QPointF, pan);
+        Fixture f;
+        f.view.setView(1.0, QPointF(0, 0));
+        f.view.wheel(angle, pixels, shift ? Qt::ShiftModifier : Qt::NoModifier, QPointF(300, 200));
+        QVERIFY(near(f.view.zoom(), zoom));
+        QVERIFY(QLineF(f.view.pan(), pan).length() < 1e-9);
+        QCOMPARE(f.view.zoomStart(), f.view.zoom());
+        QCOMPARE(f.view.dragStart(), f.view.pan());
     }
 
     void pinch()
@@ -256,12 +301,18 @@ private slots:
             << twoNodes << QSize() << QSizeF(1400, 900) << PaneWidths{220, 410} << z2
             << QPointF(605 - 590 * z2, 450 - 290 * z2);
 
-        // The map wins over nodes lying outside it: 800 x 600 at (100, 50), scale 1.
-        const ProjectData map = withMap(100, 50, 1.0, {node(5000, 5000)});
+        // The map, 800 x 600 at (100, 50), scale 1, framed alone while every node is on it.
+        const ProjectData map = withMap(100, 50, 1.0, {node(200, 200), node(720, 570)});
         const double zm = 770.0 / 800.0 * 0.9;
-        QTest::newRow("map wins over nodes")
+        QTest::newRow("map with its nodes on it")
             << map << QSize(800, 600) << QSizeF(1400, 900) << PaneWidths{220, 410} << zm
             << QPointF(605 - 500 * zm, 450 - 350 * zm);
+        // A node off the map: the union (100, 50)-(5180, 5080) is framed.
+        const double zu = 770.0 / 5080.0 * 0.9;
+        QTest::newRow("map and a node off it")
+            << withMap(100, 50, 1.0, {node(200, 200), node(5000, 5000)}) << QSize(800, 600)
+            << QSizeF(1400, 900) << PaneWidths{220, 410} << zu
+            << QPointF(605 - 2640 * zu, 450 - 2565 * zu);
 
         const double zs = std::min(770.0 / 1600.0, 820.0 / 1200.0) * 0.9;
         QTest::newRow("map scale applied")

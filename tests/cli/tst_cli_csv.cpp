@@ -121,6 +121,52 @@ private slots:
         QCOMPARE(result->projectName, u"Office"_s);
     }
 
+    // Files as other tools write them, and columns chosen by hand.
+    void importRealWorldFiles_data()
+    {
+        QTest::addColumn<QByteArray>("csv");
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QStringList>("nodes"); // name|type|ip
+        QTest::newRow("every header cell quoted")
+            << QByteArray("\"Name\",\"Type\",\"IP\"\r\n\"Router\",\"Gateway\",\"192.168.1.1\"\r\n")
+            << QStringList() << QStringList{u"Router|Gateway|192.168.1.1"_s};
+        QTest::newRow("semicolons")
+            << QByteArray("Name;Type;IP\nRouter;Gateway;192.168.1.1\nCore, 2;Switch;10.0.0.2\n")
+            << QStringList()
+            << QStringList{u"Router|Gateway|192.168.1.1"_s, u"Core, 2|Switch|10.0.0.2"_s};
+        QTest::newRow("whitespace-only line")
+            << QByteArray("name,ip\nA,10.0.0.1\n  \t \nB,10.0.0.2\n") << QStringList()
+            << QStringList{u"A|Device|10.0.0.1"_s, u"B|Device|10.0.0.2"_s};
+        QTest::newRow("mapped by header text")
+            << QByteArray("Hostname,IPv4,Device\nsw1,10.0.0.1,Switch\nr1,10.0.0.2,Router\n")
+            << QStringList{u"--ip-column"_s, u"IPv4"_s, u"--type-column=device"_s}
+            << QStringList{u"sw1|Switch|10.0.0.1"_s, u"r1|Router|10.0.0.2"_s};
+        QTest::newRow("mapped by index, no header")
+            << QByteArray("10.0.0.1,Switch,sw1\n")
+            << QStringList{u"--name-column=3"_s, u"--type-column=2"_s, u"--ip-column=1"_s}
+            << QStringList{u"sw1|Switch|10.0.0.1"_s};
+    }
+
+    void importRealWorldFiles()
+    {
+        QFETCH(QByteArray, csv);
+        QFETCH(QStringList, options);
+        QFETCH(QStringList, nodes);
+        const QString csvPath = m_dir.filePath(u"real.csv"_s);
+        QVERIFY(writeFile(csvPath, csv));
+        const QString out = m_dir.filePath(u"real.velmora"_s);
+        const ProcessResult run = runCli(
+            QStringList{u"import-csv"_s, m_project, csvPath, u"--mode=replace"_s, u"-o"_s, out} +
+            options);
+        QVERIFY2(run.exitCode == 0, run.err.constData());
+        const Expected<ProjectData> result = decodeProject(readFile(out));
+        QVERIFY(result);
+        QStringList got;
+        for (const NodeData& node : result->nodes)
+            got.append(node.name + u'|' + node.type + u'|' + node.ip);
+        QCOMPARE(got, nodes);
+    }
+
     // The file to blame is named: the CSV when it yields nothing, the project when its
     // identifiers run out.
     void importFailures_data()
@@ -128,14 +174,22 @@ private slots:
         QTest::addColumn<QByteArray>("csv"); // empty: the CSV file does not exist
         QTest::addColumn<qint64>("nextNodeId");
         QTest::addColumn<QByteArray>("message");
-        QTest::newRow("not utf-8")
-            << QByteArray("a,b,\xff\n") << qint64(3)
-            << QFile::encodeName(m_dir.filePath(u"in.csv"_s)) + ": not valid UTF-8 text";
+        QTest::addColumn<QStringList>("options");
+        const QByteArray csvName = QFile::encodeName(m_dir.filePath(u"in.csv"_s));
+        QTest::newRow("not utf-8") << QByteArray("a,b,\xff\n") << qint64(3)
+                                   << csvName + ": not valid UTF-8 text" << QStringList();
         QTest::newRow("identifiers used up")
             << QByteArray("name,ip\nA,10.0.0.7\nB,10.0.0.8\nC,10.0.0.2\n")
             << std::numeric_limits<qint64>::max() - 1
             << QFile::encodeName(m_dir.filePath(u"failing.velmora"_s)) +
-                   ": Cannot create 2 nodes: the project has only 1 node identifier left";
+                   ": Cannot create 2 nodes: the project has only 1 node identifier left"
+            << QStringList();
+        QTest::newRow("unknown column") << QByteArray("Hostname,IPv4\n") << qint64(3)
+                                        << csvName + ": no column named \"MAC\" in the first line"
+                                        << QStringList{u"--ip-column=MAC"_s};
+        QTest::newRow("column 0") << QByteArray("a,b\n") << qint64(3)
+                                  << csvName + ": column 0: columns are counted from 1"
+                                  << QStringList{u"--name-column=0"_s};
     }
 
     void importFailures()
@@ -143,6 +197,7 @@ private slots:
         QFETCH(QByteArray, csv);
         QFETCH(qint64, nextNodeId);
         QFETCH(QByteArray, message);
+        QFETCH(QStringList, options);
         const QString csvPath = m_dir.filePath(u"in.csv"_s);
         QVERIFY(writeFile(csvPath, csv));
         ProjectData project = sampleProject();
@@ -150,8 +205,9 @@ private slots:
         const QString projectPath = m_dir.filePath(u"failing.velmora"_s);
         QVERIFY(writeFile(projectPath, *encodeProject(project)));
         const QString out = m_dir.filePath(u"failed.velmora"_s);
-        const ProcessResult run =
-            runCli({u"import-csv"_s, projectPath, csvPath, u"--mode"_s, u"append"_s, u"-o"_s, out});
+        const ProcessResult run = runCli(QStringList{u"import-csv"_s, projectPath, csvPath,
+                                                     u"--mode"_s, u"append"_s, u"-o"_s, out} +
+                                         options);
         QCOMPARE(run.exitCode, 2);
         QVERIFY2(run.err.startsWith("velmora-cli: " + message), run.err.constData());
         QVERIFY(!QFileInfo::exists(out));

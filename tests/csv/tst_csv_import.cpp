@@ -291,8 +291,8 @@ private slots:
         QCOMPARE(session.project().nodes.size(), 5);
         QCOMPARE(session.project().nodes.at(3).name, u"b"_s);
         QCOMPARE(session.selectedNodes(), QSet<qint64>{2});
-        // The counter restarts for each call: the first new type takes colour 0 again.
-        QCOMPARE(session.typeColorMap().value(u"Sensor"_s), colorPalette[0]);
+        // The new type takes the first colour no type has; the old ones keep theirs.
+        QCOMPARE(session.typeColorMap().value(u"Sensor"_s), colorPalette[3]);
         QCOMPARE(session.typeColorMap().value(u"Router"_s), routerColour);
         QCOMPARE(session.visibleTypes().size(), 4);
     }

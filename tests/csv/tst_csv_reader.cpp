@@ -70,8 +70,8 @@ private slots:
             return;
         }
         QVERIFY2(preview, qPrintable(preview.error().message));
-        QCOMPARE(parseCSVRows(dir + u"/input.csv"_s)->hasHeader,
-                 expected.value(u"header"_s).toBool());
+        QCOMPARE(preview->hasHeader, expected.value(u"header"_s).toBool());
+        QCOMPARE(preview->separator, expected.value(u"separator"_s).toString(u","_s).front());
         QList<CSVCandidate> want;
         const QJsonArray candidates = expected.value(u"candidates"_s).toArray();
         for (const QJsonValue& c : candidates) {

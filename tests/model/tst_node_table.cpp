@@ -144,6 +144,49 @@ private slots:
         QCOMPARE(session.undoStack().size(), 4);
     }
 
+    void freeAddress_data()
+    {
+        QTest::addColumn<qint64>("id");
+        QTest::addColumn<QStringList>("used");
+        QTest::addColumn<QString>("address");
+        QTest::newRow("first") << qint64(1) << QStringList() << u"192.168.1.101"_s;
+        QTest::newRow("taken ones skipped")
+            << qint64(1) << QStringList{u"192.168.1.101"_s, u"192.168.1.102"_s}
+            << u"192.168.1.103"_s;
+        QTest::newRow("last of the first /24")
+            << qint64(154) << QStringList() << u"192.168.1.254"_s;
+        QTest::newRow("next /24") << qint64(156) << QStringList() << u"192.168.2.2"_s;
+        QTest::newRow(".254 taken")
+            << qint64(154) << QStringList{u"192.168.1.254"_s} << u"192.168.2.1"_s;
+        QTest::newRow("past the end wraps")
+            << qint64(154 + 254 * 254 + 1) << QStringList() << u"192.168.1.101"_s;
+    }
+    void freeAddress()
+    {
+        QFETCH(qint64, id);
+        QFETCH(QStringList, used);
+        QFETCH(QString, address);
+        QList<NodeData> nodes;
+        for (const QString& ip : used)
+            nodes.append({.ip = ip});
+        QCOMPARE(nextFreeAddress(nodes, id), address);
+    }
+
+    // At a given position (the visible centre) successive adds step 30 right and down.
+    void addNodeAtPosition()
+    {
+        ProjectDocument document(test::projectWith({NodeData{.id = 1, .ip = u"192.168.1.102"_s}}));
+        ProjectSession session(&document);
+        document.modify([](ProjectData& p) { p.nextNodeId = 2; });
+        for (int i = 0; i < 3; ++i)
+            addNode(session, QPointF(500, 300));
+        QStringList got;
+        for (const NodeData& node : session.project().nodes.sliced(1))
+            got.append(u"%1 %2,%3"_s.arg(node.ip).arg(node.x).arg(node.y));
+        QCOMPARE(got, (QStringList{u"192.168.1.103 500,300"_s, u"192.168.1.104 530,330"_s,
+                                   u"192.168.1.105 560,360"_s}));
+    }
+
     void commitOperation()
     {
         ProjectDocument document(test::projectWith(

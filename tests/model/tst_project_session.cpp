@@ -627,10 +627,10 @@ private slots:
         QTest::newRow("first load")
             << QStringList{u"Router"_s, u"Switch"_s, u"Router"_s, u"AP"_s} << QStringList{}
             << QStringList{u"Router"_s, u"Switch"_s, u"AP"_s} << QList<int>{0, 1, 2};
-        // The counter restarts at 0 on every call, even though colour 0 is taken.
+        // New types take the colours no type has yet, whichever call brings them.
         QTest::newRow("import after three types")
             << QStringList{u"A"_s, u"B"_s, u"C"_s} << QStringList{u"Camera"_s, u"Sensor"_s}
-            << QStringList{u"A"_s, u"Camera"_s, u"Sensor"_s} << QList<int>{0, 0, 1};
+            << QStringList{u"A"_s, u"Camera"_s, u"Sensor"_s} << QList<int>{0, 3, 4};
         QStringList twelve;
         QList<int> wrapped;
         for (int i = 0; i < 12; ++i) {
@@ -690,7 +690,7 @@ private slots:
         session.setSelectedNodes({2, 5, 99});
         session.applyTypeToSelection(u"Printer"_s);
 
-        // 12 types known before: Printer gets palette colour 12 mod 10 = 2.
+        // 12 types known before, colours 0 and 1 taken twice: Printer gets colour 2.
         QCOMPARE(session.typeColorMap().value(u"Printer"_s), colorPalette.at(2));
         QCOMPARE(doc.projectData().nodes.at(1).type, u"Printer"_s);
         QCOMPARE(doc.projectData().nodes.at(4).type, u"Printer"_s);

@@ -12,6 +12,7 @@
 #include "panes/csv_import_dialog.h"
 #include "panes/pane_style.h"
 
+#include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QPushButton>
@@ -140,6 +141,28 @@ private slots:
                  (QStringList{u"\u25CB"_s, u"\u25C9"_s, u"\u2610"_s}));
         QTest::mouseClick(again.importButton(), Qt::LeftButton);
         QCOMPARE(again.result(), int(QDialog::Accepted));
+    }
+
+    // The sheet names the separator, shows the detected columns and re-reads the file with the
+    // columns chosen by hand.
+    void columnMapping()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"hosts.csv"_s);
+        QVERIFY(test::writeFile(path, "Hostname;IPv4;Device\nsw1;10.0.0.1;Switch\n"));
+        ProjectDocument document;
+        CSVImportOptions options;
+        CSVImportDialog dialog(*parseCSVPreview(path), &document, &options);
+        using Field = CSVImportDialog::Field;
+        QCOMPARE(texts(dialog, u"csvSeparator"_s), QStringList{u"Separator: semicolon"_s});
+        QCOMPARE(dialog.columnBox(Field::name)->currentText(), u"Hostname"_s);
+        QCOMPARE(dialog.columnBox(Field::ip)->currentText(), u"\u2014"_s);
+        QCOMPARE(texts(dialog, u"csvCell"_s), (QStringList{u"sw1"_s, u"Device"_s, u"0.0.0.0"_s}));
+        dialog.chooseColumn(Field::ip, 2);
+        dialog.chooseColumn(Field::type, 3);
+        QCOMPARE(dialog.columnBox(Field::type)->currentText(), u"Device"_s);
+        QCOMPARE(texts(dialog, u"csvCell"_s), (QStringList{u"sw1"_s, u"Switch"_s, u"10.0.0.1"_s}));
+        QCOMPARE(dialog.columnChoice(), (CSVColumnChoice{{0, 2, 1}, true}));
     }
 
     void importFlow()

@@ -15,6 +15,8 @@ bool colorsNear(const QColor& a, const QColor& b, int tolerance = 6);
 int countNear(const QImage& image, const QColor& color, int tolerance = 6, QRect area = {});
 // How many pixels of `area` differ from the background colour `background`.
 int countNotNear(const QImage& image, const QColor& background, int tolerance = 6, QRect area = {});
+// The smallest rectangle holding every pixel near `color`; empty when there is none.
+QRect boundsNear(const QImage& image, const QColor& color, int tolerance = 6);
 // The image encoded as PNG (map image bytes for a project).
 QByteArray pngOf(const QImage& image);
 

@@ -124,6 +124,18 @@ int countNotNear(const QImage& image, const QColor& background, int tolerance, Q
                       [&](const QColor& c) { return !colorsNear(c, background, tolerance); });
 }
 
+QRect boundsNear(const QImage& image, const QColor& color, int tolerance)
+{
+    QRect bounds;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (colorsNear(image.pixelColor(x, y), color, tolerance))
+                bounds |= QRect(x, y, 1, 1);
+        }
+    }
+    return bounds;
+}
+
 QByteArray pngOf(const QImage& image)
 {
     QByteArray bytes;
