@@ -675,10 +675,14 @@ void CanvasRenderer::drawNode(QPainter& painter, const FrameContext& context, co
         strokeRoundedRect(painter, box, r, toColor(searchHighlightColor, 0.6), 6 * z);
 
     const double cx = box.left() + w / 2;
+    // On screen and in pictures names are cut to the box; an SVG or PDF export keeps them whole,
+    // so the exported file can be searched for every node's name.
+    const bool wholeLabels = !isRasterDevice(painter);
     drawCentredText(painter, nameFont, 14 * scale * z, QPointF(cx, box.top() + h * 0.25),
-                    fittedLabel(nameFont, node.name, 14), Qt::white);
+                    wholeLabels ? node.name : fittedLabel(nameFont, node.name, 14), Qt::white);
     drawCentredText(painter, typeFont, 10 * scale * z, QPointF(cx, box.top() + h * 0.5),
-                    fittedLabel(typeFont, node.type, 10), toColor(t, 0.8));
+                    wholeLabels ? node.type : fittedLabel(typeFont, node.type, 10),
+                    toColor(t, 0.8));
     drawCentredText(painter, addressFont, 11 * scale * z, QPointF(cx, box.top() + h * 0.75),
                     node.ip, toColor(addressColor));
     if (frame.rootNodeId && *frame.rootNodeId == node.id)
