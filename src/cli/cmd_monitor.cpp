@@ -11,6 +11,7 @@
 #include <QDateTime>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLoggingCategory>
 #include <QTextStream>
 #include <QTimer>
 
@@ -22,6 +23,9 @@ using namespace Qt::StringLiterals;
 
 namespace velmora::cli {
 namespace {
+
+// QT_LOGGING_RULES="velmora.cli.monitor.info=true" prints the request counts at exit.
+Q_LOGGING_CATEGORY(lcMonitorCli, "velmora.cli.monitor", QtWarningMsg)
 
 std::atomic<bool> stopRequested{false};
 
@@ -143,6 +147,8 @@ int runMonitor(const QStringList& arguments)
                            &QCoreApplication::quit);
     QCoreApplication::exec();
     manager.stopMonitoring();
+    qCInfo(lcMonitorCli).nospace() << "requests=" << manager.totalPingsReceived()
+                                   << " failed=" << manager.totalPingsFailed();
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
     return exitOk;

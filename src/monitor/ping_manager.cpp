@@ -29,6 +29,7 @@ struct PingManagerCore {
     QSet<qint64> hasBeenOnline;
     QHash<qint64, Update> pendingUpdates; // a later update for a node replaces an earlier one
     std::atomic<qint64> totalPingsReceived{0};
+    std::atomic<qint64> totalPingsFailed{0};
 
     void handleResponse(const PingResponse& response, const QString& address, quint64 run)
     {
@@ -47,6 +48,7 @@ struct PingManagerCore {
                 pendingUpdates.insert(id, Update{status, latency});
             }
         } else {
+            ++totalPingsFailed;
             // Only a node that has answered can be offline: one down from the start stays
             // unknown.
             for (qint64 id : *it) {
@@ -76,6 +78,11 @@ void PingManager::setPingInterval(double seconds)
 qint64 PingManager::totalPingsReceived() const
 {
     return m_core->totalPingsReceived.load();
+}
+
+qint64 PingManager::totalPingsFailed() const
+{
+    return m_core->totalPingsFailed.load();
 }
 
 bool PingManager::isMonitorableAddress(const QString& address)

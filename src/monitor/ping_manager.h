@@ -62,6 +62,8 @@ public:
 
     qint64 totalPingsSent() const { return m_totalPingsSent; }
     qint64 totalPingsReceived() const;
+    // Responses that carried an error (timeouts, send errors, invalid replies).
+    qint64 totalPingsFailed() const;
     int pingerCount() const { return int(m_pingers.size()); }
 
     // Trimmed text that is four dot-separated decimal numbers 0-255 (empty pieces dropped),
