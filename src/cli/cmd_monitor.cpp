@@ -147,8 +147,8 @@ int runMonitor(const QStringList& arguments)
                            &QCoreApplication::quit);
     QCoreApplication::exec();
     manager.stopMonitoring();
-    qCInfo(lcMonitorCli).nospace() << "requests=" << manager.totalPingsReceived()
-                                   << " failed=" << manager.totalPingsFailed();
+    qCInfo(lcMonitorCli).nospace()
+        << "requests=" << manager.totalPingsReceived() << " failed=" << manager.totalPingsFailed();
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
     return exitOk;

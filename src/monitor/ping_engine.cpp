@@ -385,7 +385,7 @@ void PingEngine::onTick()
     // stamp decides whether it beat its deadline.
     drain();
     const qint64 now = monotonicNs();
-    std::vector<Event> due;
+    std::vector<Event>& due = m_due; // kept: no allocation per tick
     {
         std::lock_guard lock(m_queueMutex);
         while (!m_queue.empty() && m_queue.front().due <= now + 1'000'000) {
@@ -403,6 +403,11 @@ void PingEngine::onTick()
         if (++handled % 128 == 0)
             drain();
     }
+    // Loopback and local hosts have answered by now: reading here spares the wake-up the
+    // socket notifier would cost right after this tick.
+    if (!due.empty())
+        drain();
+    due.clear();
     armTimer();
 }
 

@@ -136,6 +136,7 @@ private:
 
     std::mutex m_queueMutex;
     std::vector<Event> m_queue; // a min-heap on `due`
+    std::vector<Event> m_due;   // the events of the current tick (engine thread only)
     std::atomic<qint64> m_armedDue{std::numeric_limits<qint64>::max()};
     std::atomic<bool> m_wakePending{false};
 

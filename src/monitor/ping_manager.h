@@ -7,7 +7,7 @@
 #include "model/editing_types.h"
 #include "monitor/ping_status.h"
 
-#include <QElapsedTimer>
+#include <QDateTime>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -16,11 +16,14 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
+#include <vector>
 
 class QTimer;
 
 namespace velmora {
 
+class AlertScheduler;
 class Pinger;
 struct PingManagerCore;
 
@@ -37,7 +40,9 @@ public:
 
     // Restarts monitoring for `nodes`: every node with a dotted IPv4 address (blanks trimmed,
     // not 0.0.0.0) is set to unknown at once and loses its latencies; pingers start 50 ms
-    // apart, one per address.
+    // apart, one per address, or in equal shares every 50 ms over one interval when 50 ms apart
+    // would not fit in it, so that every node has a status within an interval and a timeout at
+    // any size.
     void startMonitoring(const QList<Node>& nodes);
     // Stops every pinger; the last published statuses and latencies stay.
     void stopMonitoring();
@@ -60,6 +65,20 @@ public:
     double pingInterval() const { return m_pingInterval; }
     void setPingInterval(double seconds);
 
+    // A node that has answered turns offline only after this many consecutive failed requests
+    // (1, the default, is the first failure); a reply resets the count. Values below 1 count
+    // as 1. Takes effect at once, for the following requests.
+    int offlineAfter() const;
+    void setOfflineAfter(int failedPings);
+    // Off (the default): a node that has never answered stays unknown. On: a node whose first
+    // offlineAfter() requests all failed becomes offline. Takes effect at once.
+    bool countsNeverAnsweredAsOffline() const;
+    void setCountNeverAnsweredAsOffline(bool on);
+
+    // The clock the pinger starts are spread on (tests drive a manual one); not owned. Set it
+    // before startMonitoring.
+    void setScheduler(AlertScheduler* scheduler);
+
     qint64 totalPingsSent() const { return m_totalPingsSent; }
     qint64 totalPingsReceived() const;
     // Responses that carried an error (timeouts, send errors, invalid replies).
@@ -73,6 +92,9 @@ public:
     // `wasUp` says whether the cable has been found up since monitoring started.
     static PingStatus deriveCableStatus(const QList<CablePoint>& points,
                                         const QHash<qint64, PingStatus>& statuses, bool wasUp);
+    // When the pinger of the index-th of `count` addresses starts, in ms after monitoring
+    // began, for an interval of `interval` seconds.
+    static qint64 startOffsetMs(int index, int count, double interval);
     // online up to and including 200.0 ms, slow above.
     static PingStatus classifyLatency(double milliseconds);
 
@@ -85,20 +107,30 @@ signals:
 
 private:
     void startDuePingers();
-    void startPinger(const QString& address);
+    void startPinger(int target);
     void publish();
 
+    struct TargetUpdate {
+        int target = 0;
+        PingStatus status = PingStatus::unknown;
+        std::optional<double> latency; // ms
+    };
+
     std::shared_ptr<PingManagerCore> m_core;
+    std::vector<TargetUpdate> m_publishing; // kept to reuse its memory
     QHash<qint64, PingStatus> m_nodeStatuses;
     QHash<qint64, double> m_nodeLatencies;
     QHash<qint64, double> m_responseTimes;
     QSet<qint64> m_cablesHaveBeenOnline;
     QHash<QString, std::shared_ptr<Pinger>> m_pingers;
-    QHash<QString, QList<qint64>> m_ipToNodeIds;
-    QStringList m_startOrder;
+    // One target per distinct address, in the order of first appearance: its address and the
+    // nodes that share it. Observers refer to a target by its index.
+    QStringList m_addresses;
+    QList<QList<qint64>> m_targetNodes;
     int m_nextToStart = 0;
-    QElapsedTimer m_staggerClock;
-    QTimer* m_staggerTimer = nullptr;
+    QDateTime m_startedAt;
+    AlertScheduler* m_scheduler;
+    quint64 m_startHandle = 0; // the scheduled startDuePingers, 0 when none
     QTimer* m_batchTimer = nullptr;
     double m_pingInterval = 3.0;
     QString m_monitoringError;
