@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// velmora-cli monitor FILE [--interval SECONDS] [--duration SECONDS] [--json]: pings the
-// project's nodes as live mode does and prints every status change at each publication.
+// velmora-cli monitor FILE [--interval SECONDS] [--duration SECONDS] [--offline-after N]
+// [--json]: pings the project's nodes as live mode does and prints every status change at each
+// publication.
 
 #include "cli/command_registry.h"
 #include "model/editing_types.h"
@@ -51,8 +52,9 @@ int runMonitor(const QStringList& arguments)
     QCommandLineParser parser;
     const QCommandLineOption intervalOption(u"interval"_s, QString(), u"SECONDS"_s);
     const QCommandLineOption durationOption(u"duration"_s, QString(), u"SECONDS"_s);
+    const QCommandLineOption offlineAfterOption(u"offline-after"_s, QString(), u"N"_s);
     const QCommandLineOption jsonOption(u"json"_s);
-    parser.addOptions({intervalOption, durationOption, jsonOption});
+    parser.addOptions({intervalOption, durationOption, offlineAfterOption, jsonOption});
     if (const Expected<void, int> parsed = parseCommandLine(parser, name, arguments); !parsed)
         return parsed.error();
     if (parser.positionalArguments().size() != 1)
@@ -73,6 +75,16 @@ int runMonitor(const QStringList& arguments)
         if (!duration)
             return usageError(name, Cli::tr("--duration needs a number of seconds"));
     }
+    int offlineAfter = 1;
+    if (parser.isSet(offlineAfterOption)) {
+        const QString text = parser.value(offlineAfterOption);
+        const QStringList allowed = {u"1"_s, u"2"_s, u"3"_s, u"5"_s};
+        if (!allowed.contains(text))
+            return usageError(name, Cli::tr("--offline-after must be 1, 2, 3 or 5 failed pings, "
+                                            "not \"%1\"")
+                                        .arg(text));
+        offlineAfter = text.toInt();
+    }
     const bool json = parser.isSet(jsonOption);
 
     const Expected<ProjectData> project = readProjectFile(file);
@@ -85,6 +97,7 @@ int runMonitor(const QStringList& arguments)
 
     PingManager manager(QCoreApplication::instance());
     manager.setPingInterval(interval);
+    manager.setOfflineAfter(offlineAfter);
     QTextStream out(stdout);
     QHash<qint64, PingStatus> shown;
     int exitCode = exitOk;
@@ -157,11 +170,13 @@ int runMonitor(const QStringList& arguments)
 const CommandRegistrar registrar(Command{
     name,
     QT_TRANSLATE_NOOP("velmora::cli",
-                      "monitor FILE [--interval SECONDS] [--duration SECONDS] [--json]"),
+                      "monitor FILE [--interval SECONDS] [--duration SECONDS] [--offline-after N] "
+                      "[--json]"),
     QT_TRANSLATE_NOOP("velmora::cli",
                       "Ping the project's nodes and print each status change (one JSON object a "
                       "line with\n--json); runs until --duration has passed or until "
-                      "interrupted."),
+                      "interrupted. A node that answered turns\noffline after N (1, 2, 3 or 5) "
+                      "consecutive failed pings (--offline-after, 1 by default)."),
     false, runMonitor, true});
 
 } // namespace
