@@ -63,9 +63,23 @@ struct ChildRun {
     QByteArray err;
 };
 
-// Runs argv; `whileRunning` gets the child's pid before the wait (to sample or interrupt it).
-ChildRun runChild(const std::vector<std::string>& argv,
-                  const std::function<void(pid_t)>& whileRunning = {})
+long statusKiB(pid_t pid, const QByteArray& field)
+{
+    QFile status(u"/proc/%1/status"_s.arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(field.size()).trimmed().split(' ').constFirst().toLong();
+    }
+    return -1;
+}
+
+// Runs argv, interrupting it after `stopAfter` seconds when that is not negative; `sample` is
+// called about every 50 ms while it runs. Peak RSS is the child's own VmHWM, read while it runs:
+// wait4() would also count the memory of the parent it was spawned from.
+ChildRun runChild(const std::vector<std::string>& argv, double stopAfter = -1,
+                  const std::function<void(pid_t, double)>& sample = {})
 {
     ChildRun run;
     QTemporaryFile outFile, errFile;
@@ -89,39 +103,27 @@ ChildRun runChild(const std::vector<std::string>& argv,
         return run;
     }
     posix_spawn_file_actions_destroy(&actions);
-    if (whileRunning)
-        whileRunning(pid);
     int status = 0;
     rusage usage{};
-    wait4(pid, &status, 0, &usage);
+    bool interrupted = false;
+    while (wait4(pid, &status, WNOHANG, &usage) == 0) {
+        const double elapsed = double(clock.nsecsElapsed()) / 1e9;
+        run.maxRssKiB = std::max(run.maxRssKiB, statusKiB(pid, "VmHWM:"));
+        if (sample)
+            sample(pid, elapsed);
+        if (stopAfter >= 0 && elapsed >= stopAfter && !interrupted) {
+            kill(pid, SIGINT);
+            interrupted = true;
+        }
+        QThread::msleep(50);
+    }
     run.wallMs = double(clock.nsecsElapsed()) / 1e6;
     run.cpuMs = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
                 (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
-    run.maxRssKiB = usage.ru_maxrss;
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     run.out = outFile.readAll();
     run.err = errFile.readAll();
     return run;
-}
-
-std::function<void(pid_t)> interruptAfter(double seconds)
-{
-    return [seconds](pid_t pid) {
-        QThread::msleep(qint64(seconds * 1000));
-        kill(pid, SIGINT);
-    };
-}
-
-long residentKiB(pid_t pid)
-{
-    QFile status(u"/proc/%1/status"_s.arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').constFirst().toLong();
-    }
-    return -1;
 }
 
 // "key=value" lines, also inside log lines such as "velmora.cli.monitor: requests=... ".
@@ -320,7 +322,7 @@ ChildRun runFping(int count, double seconds, bool quiet)
                                      "-i0",   "-f", writeTargets(count).toStdString()};
     if (quiet)
         argv.insert(argv.begin() + 1, "-q");
-    return runChild(argv, interruptAfter(seconds)); // fping -l runs until interrupted
+    return runChild(argv, seconds); // fping -l runs until interrupted
 }
 
 struct Figures {
@@ -393,13 +395,15 @@ void flatMemory(double seconds)
                 seconds);
     long afterMinute = -1, atEnd = -1;
     const double first = std::min(60.0, seconds / 2);
-    const ChildRun run = runChild(cliMonitor(1000, std::nullopt), [&](pid_t pid) {
-        QThread::msleep(qint64(first * 1000));
-        afterMinute = residentKiB(pid);
-        QThread::msleep(qint64((seconds - first) * 1000));
-        atEnd = residentKiB(pid);
-        kill(pid, SIGINT);
-    });
+    const ChildRun run =
+        runChild(cliMonitor(1000, std::nullopt), seconds, [&](pid_t pid, double elapsed) {
+            if (elapsed >= seconds)
+                return; // interrupted: shutting down
+            const long resident = statusKiB(pid, "VmRSS:");
+            if (elapsed < first || afterMinute < 0)
+                afterMinute = resident;
+            atEnd = resident;
+        });
     std::printf("RSS after %.0f s %.1f MiB, at the end %.1f MiB: growth %+.1f%% (aim within "
                 "10%%); peak %.1f MiB, CPU %.1f ms\n",
                 first, afterMinute / 1024.0, atEnd / 1024.0,

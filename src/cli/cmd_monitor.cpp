@@ -110,10 +110,10 @@ int runMonitor(const QStringList& arguments)
         const QString time = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
         QList<qint64> changed;
         const auto& statuses = manager.nodeStatuses();
-        for (auto it = statuses.cbegin(); it != statuses.cend(); ++it) {
-            const auto previous = shown.constFind(it.key());
-            if (previous == shown.constEnd() || *previous != *it)
-                changed.append(it.key());
+        for (qint64 id : manager.statusChanges()) {
+            const auto previous = shown.constFind(id);
+            if (previous == shown.constEnd() || *previous != statuses.value(id))
+                changed.append(id);
         }
         std::sort(changed.begin(), changed.end());
         for (qint64 id : std::as_const(changed)) {

@@ -167,6 +167,7 @@ void PingManager::startMonitoring(const QList<Node>& nodes)
     m_addresses.clear();
     m_targetNodes.clear();
     m_nextToStart = 0;
+    m_statusChanges.clear();
     QHash<QString, int> targetOf;
     for (const Node& node : nodes) {
         const QString address = node.ip.trimmed();
@@ -183,6 +184,7 @@ void PingManager::startMonitoring(const QList<Node>& nodes)
             ids.append(node.id);
         // Unknown again, and without the response time of the previous run beside it.
         m_nodeStatuses.insert(node.id, PingStatus::unknown);
+        m_statusChanges.append(node.id);
         m_nodeLatencies.remove(node.id);
         m_responseTimes.remove(node.id);
     }
@@ -307,11 +309,14 @@ void PingManager::publish()
     // Only what changed is written: a map another object holds a copy of (the canvas, the
     // alerts) is then not copied again at every publication.
     bool changed = false;
+    if (!m_publishing.empty())
+        m_statusChanges.clear();
     for (const TargetUpdate& update : m_publishing) {
         for (qint64 id : std::as_const(m_targetNodes[update.target])) {
             const auto status = m_nodeStatuses.constFind(id);
             if (status == m_nodeStatuses.constEnd() || *status != update.status) {
                 m_nodeStatuses.insert(id, update.status);
+                m_statusChanges.append(id);
                 changed = true;
             }
             if (update.latency) {

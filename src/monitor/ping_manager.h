@@ -59,6 +59,9 @@ public:
     const QHash<qint64, double>& nodeLatencies() const { return m_nodeLatencies; } // ms
     const QHash<qint64, double>& responseTimes() const { return m_responseTimes; } // s
     const QSet<qint64>& cablesHaveBeenOnline() const { return m_cablesHaveBeenOnline; }
+    // The nodes whose status the last publication set: every monitored node after the reset of
+    // startMonitoring, then only those whose status changed, so observers need not compare all.
+    const QList<qint64>& statusChanges() const { return m_statusChanges; }
 
     // Seconds between a request's outcome and the next request; takes effect at the next
     // startMonitoring.
@@ -122,6 +125,7 @@ private:
     QHash<qint64, double> m_nodeLatencies;
     QHash<qint64, double> m_responseTimes;
     QSet<qint64> m_cablesHaveBeenOnline;
+    QList<qint64> m_statusChanges;
     QHash<QString, std::shared_ptr<Pinger>> m_pingers;
     // One target per distinct address, in the order of first appearance: its address and the
     // nodes that share it. Observers refer to a target by its index.
