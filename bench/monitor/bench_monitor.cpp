@@ -320,8 +320,9 @@ ChildRun runFping(int count, double seconds, bool quiet)
 {
     std::vector<std::string> argv = {"fping", "-l", "-p1000",
                                      "-i0",   "-f", writeTargets(count).toStdString()};
+    // -q does not silence -l's line per reply; a summary period longer than the run does.
     if (quiet)
-        argv.insert(argv.begin() + 1, "-q");
+        argv.insert(argv.begin() + 1, {"-Q", "86400"});
     return runChild(argv, seconds); // fping -l runs until interrupted
 }
 
