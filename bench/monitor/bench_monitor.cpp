@@ -1,14 +1,21 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Ping engine benchmark on loopback (127.1.x.y), against fping measured in the same run.
-//   A  one round to 1,000 and 5,000 addresses: wall and CPU time
-//   B  1,000 addresses every 1 s for 30 s: CPU per 1,000 pings, replies, peak RSS
-//   C  as B while the main thread is blocked 30 ms of every 33 ms: RTT median and p99
-//   D  10,000 addresses every 1 s for 20 s: replies, CPU, kernel drops
-// Usage: bench_monitor [A|B|C|D ...] (all by default). Needs root (raw ICMP) or datagram ICMP
-// sockets allowed, and fping for the peer figures. Each run is a child process, so CPU time and
-// peak RSS come from wait4() for both sides alike.
+// Live-monitoring benchmark on loopback (127.1.x.y), against `fping -l` on the same addresses
+// in the same run. Every side runs as a child process, so CPU time and peak RSS come from
+// wait4() for all alike.
+//   P  1,000 hosts every 1 s for 30 s: the velmora-cli monitor process, the ping manager as the
+//      application drives it, and fping; CPU per 1,000 pings, lost replies, peak RSS, ratios
+//   Q  as P with 10,000 hosts
+//   C  1,000 bare pingers every 1 s for 30 s while the main thread is blocked 30 ms of every
+//      33 ms: RTT median and p99 against fping's
+//   F  (opt-in) velmora-cli monitor on 1,000 hosts for 10 minutes: resident size after the
+//      first minute against the end
+// Usage: bench_monitor [P|Q|C|F ...] [--seconds S] (P, Q and C by default; S overrides each
+// scenario's length). Needs root (raw ICMP) or datagram ICMP sockets allowed, and fping for the
+// peer figures.
 
+#include "model/project_codec.h"
 #include "monitor/ping_engine.h"
+#include "monitor/ping_manager.h"
 #include "monitor/pinger.h"
 
 #include <QCoreApplication>
@@ -25,6 +32,7 @@
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <spawn.h>
@@ -55,8 +63,23 @@ struct ChildRun {
     QByteArray err;
 };
 
-// Runs argv, optionally interrupting it with SIGINT after `stopAfterMs`.
-ChildRun runChild(const std::vector<std::string>& argv, int stopAfterMs = -1)
+long statusKiB(pid_t pid, const QByteArray& field)
+{
+    QFile status(u"/proc/%1/status"_s.arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(field.size()).trimmed().split(' ').constFirst().toLong();
+    }
+    return -1;
+}
+
+// Runs argv, interrupting it after `stopAfter` seconds when that is not negative; `sample` is
+// called about every 50 ms while it runs. Peak RSS is the child's own VmHWM, read while it runs:
+// wait4() would also count the memory of the parent it was spawned from.
+ChildRun runChild(const std::vector<std::string>& argv, double stopAfter = -1,
+                  const std::function<void(pid_t, double)>& sample = {})
 {
     ChildRun run;
     QTemporaryFile outFile, errFile;
@@ -80,32 +103,45 @@ ChildRun runChild(const std::vector<std::string>& argv, int stopAfterMs = -1)
         return run;
     }
     posix_spawn_file_actions_destroy(&actions);
-    if (stopAfterMs >= 0) {
-        QThread::msleep(stopAfterMs);
-        kill(pid, SIGINT);
-    }
     int status = 0;
     rusage usage{};
-    wait4(pid, &status, 0, &usage);
+    bool interrupted = false;
+    while (wait4(pid, &status, WNOHANG, &usage) == 0) {
+        const double elapsed = double(clock.nsecsElapsed()) / 1e9;
+        run.maxRssKiB = std::max(run.maxRssKiB, statusKiB(pid, "VmHWM:"));
+        if (sample)
+            sample(pid, elapsed);
+        if (stopAfter >= 0 && elapsed >= stopAfter && !interrupted) {
+            kill(pid, SIGINT);
+            interrupted = true;
+        }
+        QThread::msleep(50);
+    }
     run.wallMs = double(clock.nsecsElapsed()) / 1e6;
     run.cpuMs = (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1000.0 +
                 (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1000.0;
-    run.maxRssKiB = usage.ru_maxrss;
     run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     run.out = outFile.readAll();
     run.err = errFile.readAll();
     return run;
 }
 
+// "key=value" lines, also inside log lines such as "velmora.cli.monitor: requests=... ".
 std::map<std::string, double> keyValues(const QByteArray& text)
 {
     std::map<std::string, double> values;
-    for (const QByteArray& line : text.split('\n')) {
-        const int eq = line.indexOf('=');
+    for (const QByteArray& word : text.simplified().split(' ')) {
+        const int eq = word.indexOf('=');
         if (eq > 0)
-            values[line.left(eq).toStdString()] = line.mid(eq + 1).toDouble();
+            values[word.left(eq).toStdString()] = word.mid(eq + 1).toDouble();
     }
     return values;
+}
+
+double value(const std::map<std::string, double>& kv, const char* key)
+{
+    const auto it = kv.find(key);
+    return it == kv.end() ? NAN : it->second;
 }
 
 double percentile(std::vector<double> v, double p)
@@ -117,91 +153,97 @@ double percentile(std::vector<double> v, double p)
     return v[i];
 }
 
-// ----- the engine side, in a child process ----------------------------------------------------
+double ratio(double ours, double theirs)
+{
+    return theirs > 0 ? ours / theirs : NAN;
+}
 
-int engineChild(int count, double interval, double durationS, bool blockMainThread)
+// ----- children -------------------------------------------------------------------------------
+
+QList<Node> loopbackNodes(int count)
+{
+    QList<Node> nodes;
+    nodes.reserve(count);
+    for (int i = 0; i < count; ++i)
+        nodes.append(Node{.id = i + 1, .name = u"Host %1"_s.arg(i + 1), .ip = address(i)});
+    return nodes;
+}
+
+// The ping manager as the application drives it: a copy of the statuses kept by the canvas, a
+// chain of cables whose status is derived at each publication, the counts the live pane shows.
+int managerChild(int count, double interval, double seconds)
+{
+    PingManager manager;
+    manager.setPingInterval(interval);
+    QList<QList<CablePoint>> cables;
+    for (int i = 1; i < count; ++i)
+        cables.append({CablePoint{.type = cablePointTypeNode, .nodeId = i},
+                       CablePoint{.type = cablePointTypeNode, .nodeId = i + 1}});
+    QHash<qint64, PingStatus> canvasCopy;
+    qint64 publications = 0, onlineCables = 0;
+    QObject::connect(&manager, &PingManager::published, &manager, [&] {
+        ++publications;
+        canvasCopy = manager.nodeStatuses();
+        for (qsizetype i = 0; i < cables.size(); ++i)
+            onlineCables += manager.cableStatus(i + 1, cables.at(i)) == PingStatus::online;
+    });
+    manager.startMonitoring(loopbackNodes(count));
+    QTimer::singleShot(int(seconds * 1000), qApp, &QCoreApplication::quit);
+    QCoreApplication::exec();
+    manager.stopMonitoring();
+    std::printf("requests=%lld failed=%lld publications=%lld online_cables=%lld\n",
+                manager.totalPingsReceived(), manager.totalPingsFailed(), publications,
+                onlineCables);
+    return 0;
+}
+
+// Bare pingers with an observer that only records round trips (the engine's own accuracy).
+int engineChild(int count, double interval, double seconds)
 {
     std::mutex mutex;
     std::vector<double> rtts;
-    rtts.reserve(size_t(count) * size_t(std::max(1.0, durationS / std::max(interval, 0.1)) + 2));
-    qint64 replies = 0, errors = 0, firstRound = 0;
-    std::map<int, int> errorKinds;
-    std::vector<char> answered(size_t(count), 0);
-    QElapsedTimer clock;
-    clock.start();
-    qint64 lastFirstReplyNs = 0;
-
+    qint64 replies = 0, errors = 0;
     PingConfiguration c;
-    c.pingInterval = interval > 0 ? interval : 3600.0;
+    c.pingInterval = interval;
     c.timeoutInterval = 1.0;
-    c.payloadSize = 16;
     std::vector<std::shared_ptr<Pinger>> pingers;
-    pingers.reserve(size_t(count));
     for (int i = 0; i < count; ++i) {
         auto created = Pinger::createForAddress(address(i), c);
-        if (!created) {
-            std::fprintf(stderr, "cannot create a pinger: %s\n",
-                         qPrintable(created.error().description()));
+        if (!created)
             return 3;
-        }
-        auto& p = created.value();
-        p->setResponseHistoryLimit(0);
-        p->setObserver([&, i](const PingResponse& r) {
+        created.value()->setResponseHistoryLimit(0);
+        created.value()->setObserver([&](const PingResponse& r) {
             std::lock_guard lock(mutex);
             if (r.error) {
                 ++errors;
-                errorKinds[r.error->code()]++;
             } else {
                 ++replies;
                 rtts.push_back(r.duration);
             }
-            if (!answered[size_t(i)]) {
-                answered[size_t(i)] = 1;
-                ++firstRound;
-                lastFirstReplyNs = clock.nsecsElapsed();
-                if (interval <= 0 && firstRound == count)
-                    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
-            }
         });
-        pingers.push_back(p);
+        pingers.push_back(created.value());
     }
-    const qint64 startNs = clock.nsecsElapsed();
     for (auto& p : pingers) {
-        if (const auto started = p->start(); !started) {
-            std::fprintf(stderr, "cannot start a pinger: %s\n",
-                         qPrintable(started.error().description()));
+        if (!p->start())
             return 3;
-        }
     }
-
-    QTimer blocker;
-    if (blockMainThread) {
-        // A GUI thread painting: busy for 30 ms of every 33 ms.
-        QObject::connect(&blocker, &QTimer::timeout, [] { QThread::msleep(30); });
-        blocker.start(3);
-    }
-    QTimer::singleShot(int((interval > 0 ? durationS : 3.0) * 1000), qApp, &QCoreApplication::quit);
+    QTimer blocker; // a GUI thread painting: busy for 30 ms of every 33 ms
+    QObject::connect(&blocker, &QTimer::timeout, [] { QThread::msleep(30); });
+    blocker.start(3);
+    QTimer::singleShot(int(seconds * 1000), qApp, &QCoreApplication::quit);
     QCoreApplication::exec();
     for (auto& p : pingers)
         p->stop(true);
     std::lock_guard lock(mutex);
-    PingEngine* engine = PingEngine::instance();
-    std::printf("socket=%d\nreplies=%lld\nerrors=%lld\nfirst_round=%lld\n"
-                "round_ms=%.3f\nrtt_median_us=%.2f\nrtt_p99_us=%.2f\nkernel_drops=%llu\n"
-                "rcvbuf=%d\n",
-                int(engine->socketKind()), replies, errors, firstRound,
-                double(lastFirstReplyNs - startNs) / 1e6, percentile(rtts, 0.5) * 1e6,
-                percentile(rtts, 0.99) * 1e6,
-                static_cast<unsigned long long>(engine->kernelDrops()),
-                engine->receiveBufferBytes());
-    for (const auto& [code, n] : errorKinds)
-        std::printf("error_%s=%d\n", qPrintable(PingError::caseName(PingError::Case(code))), n);
+    std::printf("replies=%lld errors=%lld rtt_median_us=%.2f rtt_p99_us=%.2f\n", replies, errors,
+                percentile(rtts, 0.5) * 1e6, percentile(rtts, 0.99) * 1e6);
     return 0;
 }
 
-// ----- the parent: scenarios and the fping peer ----------------------------------------------
+// ----- the parent -----------------------------------------------------------------------------
 
 QString g_self;
+double g_seconds = 0; // overrides the scenarios' lengths when set
 
 QString writeTargets(int count)
 {
@@ -213,25 +255,45 @@ QString writeTargets(int count)
     return path;
 }
 
-ChildRun runEngine(int count, double interval, double duration, bool block)
+QString writeProject(int count)
 {
-    return runChild({g_self.toStdString(), "--engine", std::to_string(count),
-                     std::to_string(interval), std::to_string(duration), block ? "1" : "0"});
+    ProjectData project;
+    for (const Node& n : loopbackNodes(count))
+        project.nodes.append(NodeData{.id = n.id, .name = n.name, .ip = n.ip});
+    project.nextNodeId = count + 1;
+    const QString path = QDir::tempPath() + u"/velmora-bench-%1.velmora"_s.arg(count);
+    QFile f(path);
+    f.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    f.write(encodeProject(project).value());
+    return path;
 }
 
-// fping's per-host summary: "127.1.0.1 : xmt/rcv/%loss = 30/30/0%, ..."
-qint64 fpingReceived(const QByteArray& err)
+std::vector<std::string> cliMonitor(int count, std::optional<double> seconds)
 {
-    qint64 total = 0;
+    std::vector<std::string> argv = {VELMORA_PROGRAM_VELMORA_CLI, "monitor",
+                                     writeProject(count).toStdString(), "--interval", "1"};
+    if (seconds) {
+        argv.push_back("--duration");
+        argv.push_back(std::to_string(*seconds));
+    }
+    return argv;
+}
+
+// fping's per-host summaries: "127.1.0.1 : xmt/rcv/%loss = 30/30/0%, ..."
+std::pair<qint64, qint64> fpingSentReceived(const QByteArray& err)
+{
+    qint64 sent = 0, received = 0;
     for (const QByteArray& line : err.split('\n')) {
         const int at = line.indexOf("xmt/rcv/%loss = ");
         if (at < 0)
             continue;
         const QList<QByteArray> parts = line.mid(at + 16).split('/');
-        if (parts.size() >= 2)
-            total += parts[1].toLongLong();
+        if (parts.size() >= 2) {
+            sent += parts[0].toLongLong();
+            received += parts[1].toLongLong();
+        }
     }
-    return total;
+    return {sent, received};
 }
 
 std::vector<double> fpingRtts(const QByteArray& out)
@@ -254,90 +316,112 @@ bool haveFping()
     return !QStandardPaths::findExecutable(u"fping"_s).isEmpty();
 }
 
-double ratio(double ours, double theirs)
+ChildRun runFping(int count, double seconds, bool quiet)
 {
-    return theirs > 0 ? ours / theirs : NAN;
+    std::vector<std::string> argv = {"fping", "-l", "-p1000",
+                                     "-i0",   "-f", writeTargets(count).toStdString()};
+    // -q does not silence -l's line per reply; a summary period longer than the run does.
+    if (quiet)
+        argv.insert(argv.begin() + 1, {"-Q", "86400"});
+    return runChild(argv, seconds); // fping -l runs until interrupted
 }
 
-void scenarioA()
+struct Figures {
+    double requests = 0, replies = 0, cpuMs = 0, rssMiB = 0;
+    double perThousand() const { return cpuMs / (requests / 1000.0); }
+};
+
+void printFigures(const char* who, const Figures& f, const Figures& peer)
 {
-    std::printf("\n== A: one round (wall and CPU) ==\n");
-    for (int n : {1000, 5000}) {
-        const ChildRun ours = runEngine(n, 0, 0, false);
-        const auto kv = keyValues(ours.out);
-        std::printf("velmora %5d hosts: answered %5.0f, round %8.1f ms, process wall %8.1f ms, "
-                    "CPU %7.1f ms\n",
-                    n, kv.count("first_round") ? kv.at("first_round") : 0.0,
-                    kv.count("round_ms") ? kv.at("round_ms") : NAN, ours.wallMs, ours.cpuMs);
-        if (!haveFping())
-            continue;
-        const QString targets = writeTargets(n);
-        const ChildRun peer =
-            runChild({"fping", "-c1", "-t1000", "-i0", "-q", "-f", targets.toStdString()});
-        std::printf("fping   %5d hosts: answered %5lld,                 process wall %8.1f ms, "
-                    "CPU %7.1f ms\n",
-                    n, fpingReceived(peer.err), peer.wallMs, peer.cpuMs);
-        std::printf("ratio velmora/fping: wall %.2f, CPU %.2f\n", ratio(ours.wallMs, peer.wallMs),
-                    ratio(ours.cpuMs, peer.cpuMs));
+    std::printf("%-8s requests %7.0f, replies %7.0f, lost %5.0f, CPU %8.1f ms = %6.2f ms per "
+                "1,000 pings (ratio %.2f), peak RSS %6.1f MiB (ratio %.2f)\n",
+                who, f.requests, f.replies, f.requests - f.replies, f.cpuMs, f.perThousand(),
+                ratio(f.perThousand(), peer.perThousand()), f.rssMiB, ratio(f.rssMiB, peer.rssMiB));
+}
+
+void productPath(int count, double seconds)
+{
+    std::printf("\n== %d hosts every 1 s for %.0f s: CLI process, manager, fping -l ==\n", count,
+                seconds);
+    Figures fping;
+    if (haveFping()) {
+        // fping's 16-bit sequence space runs out after 65,536 requests in flight: at 10,000
+        // hosts it gives up after about 6 s, so it is measured for 5 s there.
+        const double peerSeconds = count >= 10000 ? std::min(seconds, 5.0) : seconds;
+        if (peerSeconds < seconds)
+            std::printf("(fping measured over %.0f s: it stops after 65,536 requests)\n",
+                        peerSeconds);
+        const ChildRun peer = runFping(count, peerSeconds, true);
+        const auto [sent, received] = fpingSentReceived(peer.err);
+        fping = {double(sent), double(received), peer.cpuMs, peer.maxRssKiB / 1024.0};
     }
+    const ChildRun cli = runChild(cliMonitor(count, seconds));
+    const auto c = keyValues(cli.err);
+    const Figures cliFigures{value(c, "requests"), value(c, "requests") - value(c, "failed"),
+                             cli.cpuMs, cli.maxRssKiB / 1024.0};
+    const ChildRun manager = runChild(
+        {g_self.toStdString(), "--manager", std::to_string(count), "1", std::to_string(seconds)});
+    const auto m = keyValues(manager.out);
+    const Figures managerFigures{value(m, "requests"), value(m, "requests") - value(m, "failed"),
+                                 manager.cpuMs, manager.maxRssKiB / 1024.0};
+    printFigures("CLI", cliFigures, fping);
+    printFigures("manager", managerFigures, fping);
+    if (haveFping())
+        printFigures("fping", fping, fping);
 }
 
-void loopScenario(const char* title, int n, double seconds, bool block, bool withPeer)
+void roundTrips(double seconds)
 {
-    std::printf("\n== %s ==\n", title);
-    const ChildRun ours = runEngine(n, 1.0, seconds, block);
+    std::printf("\n== 1,000 bare pingers every 1 s for %.0f s, main thread blocked 30 of 33 ms "
+                "==\n",
+                seconds);
+    const ChildRun ours =
+        runChild({g_self.toStdString(), "--engine", "1000", "1", std::to_string(seconds)});
     const auto kv = keyValues(ours.out);
-    const double replies = kv.count("replies") ? kv.at("replies") : 0;
-    const double expected = n * seconds;
-    std::printf("velmora: replies %.0f of %.0f expected (%.1f%%), errors %.0f, CPU %.1f ms = "
-                "%.2f ms per 1,000 pings, peak RSS %.1f MiB, RTT median %.1f us p99 %.1f us, "
-                "kernel drops %.0f, rcvbuf %.0f KiB\n",
-                replies, expected, 100.0 * replies / expected,
-                kv.count("errors") ? kv.at("errors") : 0.0, ours.cpuMs,
-                ours.cpuMs / (replies / 1000.0), ours.maxRssKiB / 1024.0,
-                kv.count("rtt_median_us") ? kv.at("rtt_median_us") : NAN,
-                kv.count("rtt_p99_us") ? kv.at("rtt_p99_us") : NAN,
-                kv.count("kernel_drops") ? kv.at("kernel_drops") : NAN,
-                kv.count("rcvbuf") ? kv.at("rcvbuf") / 1024.0 : NAN);
-    if (!withPeer || !haveFping())
+    std::printf("velmora: replies %.0f, errors %.0f, RTT median %.1f us p99 %.1f us\n",
+                value(kv, "replies"), value(kv, "errors"), value(kv, "rtt_median_us"),
+                value(kv, "rtt_p99_us"));
+    if (!haveFping())
         return;
-    const QString targets = writeTargets(n);
-    std::vector<std::string> argv = {"fping", "-l", "-p1000", "-i0", "-f", targets.toStdString()};
-    if (!block)
-        argv.insert(argv.begin() + 1, "-q");
-    // fping -l runs until interrupted.
-    const ChildRun peer = runChild(argv, int(seconds * 1000));
-    const qint64 peerReplies = fpingReceived(peer.err);
-    const std::vector<double> rtts = fpingRtts(peer.out);
-    std::printf("fping:   replies %lld of %.0f expected (%.1f%%), CPU %.1f ms = %.2f ms per 1,000 "
-                "pings, peak RSS %.1f MiB",
-                peerReplies, expected, 100.0 * double(peerReplies) / expected, peer.cpuMs,
-                peer.cpuMs / (double(peerReplies) / 1000.0), peer.maxRssKiB / 1024.0);
-    if (!rtts.empty())
-        std::printf(", RTT median %.1f us p99 %.1f us", percentile(rtts, 0.5) * 1e6,
-                    percentile(rtts, 0.99) * 1e6);
-    std::printf("\n");
-    const double oursPer1000 = ours.cpuMs / (replies / 1000.0);
-    const double peerPer1000 = peer.cpuMs / (double(peerReplies) / 1000.0);
-    std::printf("ratio velmora/fping: CPU per 1,000 pings %.2f, peak RSS %.2f",
-                ratio(oursPer1000, peerPer1000), ratio(ours.maxRssKiB, peer.maxRssKiB));
-    if (!rtts.empty() && kv.count("rtt_median_us"))
-        std::printf(", RTT median %.2f, RTT p99 %.2f",
-                    ratio(kv.at("rtt_median_us"), percentile(rtts, 0.5) * 1e6),
-                    ratio(kv.at("rtt_p99_us"), percentile(rtts, 0.99) * 1e6));
-    std::printf("\n");
+    const std::vector<double> rtts = fpingRtts(runFping(1000, seconds, false).out);
+    std::printf("fping:   RTT median %.1f us p99 %.1f us; ratio median %.2f, p99 %.2f\n",
+                percentile(rtts, 0.5) * 1e6, percentile(rtts, 0.99) * 1e6,
+                ratio(value(kv, "rtt_median_us"), percentile(rtts, 0.5) * 1e6),
+                ratio(value(kv, "rtt_p99_us"), percentile(rtts, 0.99) * 1e6));
+}
+
+void flatMemory(double seconds)
+{
+    std::printf("\n== velmora-cli monitor, 1,000 hosts every 1 s for %.0f s: resident size ==\n",
+                seconds);
+    long afterMinute = -1, atEnd = -1;
+    const double first = std::min(60.0, seconds / 2);
+    const ChildRun run =
+        runChild(cliMonitor(1000, std::nullopt), seconds, [&](pid_t pid, double elapsed) {
+            if (elapsed >= seconds)
+                return; // interrupted: shutting down
+            const long resident = statusKiB(pid, "VmRSS:");
+            if (elapsed < first || afterMinute < 0)
+                afterMinute = resident;
+            atEnd = resident;
+        });
+    std::printf("RSS after %.0f s %.1f MiB, at the end %.1f MiB: growth %+.1f%% (aim within "
+                "10%%); peak %.1f MiB, CPU %.1f ms\n",
+                first, afterMinute / 1024.0, atEnd / 1024.0,
+                100.0 * (double(atEnd) / double(afterMinute) - 1.0), run.maxRssKiB / 1024.0,
+                run.cpuMs);
 }
 
 } // namespace
 
 int main(int argc, char* argv[])
 {
-    if (argc == 6 && std::string(argv[1]) == "--engine") {
-        QCoreApplication app(argc, argv);
-        return engineChild(std::atoi(argv[2]), std::atof(argv[3]), std::atof(argv[4]),
-                           std::string(argv[5]) == "1");
-    }
     QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() == 5 && args.at(1) == u"--manager"_s)
+        return managerChild(args.at(2).toInt(), args.at(3).toDouble(), args.at(4).toDouble());
+    if (args.size() == 5 && args.at(1) == u"--engine"_s)
+        return engineChild(args.at(2).toInt(), args.at(3).toDouble(), args.at(4).toDouble());
     g_self = QCoreApplication::applicationFilePath();
     if (!PingEngine::instance()->ensureSocket()) {
         std::printf("No ICMP socket: %s\n", qPrintable(PingEngine::instance()->socketError()));
@@ -345,19 +429,28 @@ int main(int argc, char* argv[])
     }
     std::printf("ICMP socket: %s; fping %s\n",
                 qPrintable(PingEngine::socketKindName(PingEngine::instance()->socketKind())),
-                haveFping() ? "found" : "not found (no peer figures)");
-    QStringList wanted = app.arguments().mid(1);
+                haveFping() ? "found" : "not found (no peer figures or ratios)");
+    // The CLI prints its request counts at exit under this category.
+    qputenv("QT_LOGGING_RULES", "velmora.cli.monitor.info=true");
+    QStringList wanted;
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        if (args.at(i) == u"--seconds"_s && i + 1 < args.size())
+            g_seconds = args.at(++i).toDouble();
+        else
+            wanted.append(args.at(i));
+    }
     if (wanted.isEmpty())
-        wanted = {u"A"_s, u"B"_s, u"C"_s, u"D"_s};
+        wanted = {u"P"_s, u"Q"_s, u"C"_s};
+    const auto length = [](double standard) { return g_seconds > 0 ? g_seconds : standard; };
     for (const QString& w : std::as_const(wanted)) {
-        if (w == u"A"_s)
-            scenarioA();
-        else if (w == u"B"_s)
-            loopScenario("B: 1,000 hosts every 1 s for 30 s", 1000, 30, false, true);
+        if (w == u"P"_s)
+            productPath(1000, length(30));
+        else if (w == u"Q"_s)
+            productPath(10000, length(30));
         else if (w == u"C"_s)
-            loopScenario("C: as B, main thread blocked 30 ms of every 33 ms", 1000, 30, true, true);
-        else if (w == u"D"_s)
-            loopScenario("D: 10,000 hosts every 1 s for 20 s", 10000, 20, false, false);
+            roundTrips(length(30));
+        else if (w == u"F"_s)
+            flatMemory(length(600));
         std::fflush(stdout);
     }
     return 0;

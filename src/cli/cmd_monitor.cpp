@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// velmora-cli monitor FILE [--interval SECONDS] [--duration SECONDS] [--json]: pings the
-// project's nodes as live mode does and prints every status change at each publication.
+// velmora-cli monitor FILE [--interval SECONDS] [--duration SECONDS] [--offline-after N]
+// [--json]: pings the project's nodes as live mode does and prints every status change at each
+// publication.
 
 #include "history/history_recorder.h"
 
@@ -14,6 +15,7 @@
 #include <QDateTime>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLoggingCategory>
 #include <QTextStream>
 #include <QTimer>
 
@@ -25,6 +27,9 @@ using namespace Qt::StringLiterals;
 
 namespace velmora::cli {
 namespace {
+
+// QT_LOGGING_RULES="velmora.cli.monitor.info=true" prints the request counts at exit.
+Q_LOGGING_CATEGORY(lcMonitorCli, "velmora.cli.monitor", QtWarningMsg)
 
 std::atomic<bool> stopRequested{false};
 
@@ -50,8 +55,9 @@ int runMonitor(const QStringList& arguments)
     QCommandLineParser parser;
     const QCommandLineOption intervalOption(u"interval"_s, QString(), u"SECONDS"_s);
     const QCommandLineOption durationOption(u"duration"_s, QString(), u"SECONDS"_s);
+    const QCommandLineOption offlineAfterOption(u"offline-after"_s, QString(), u"N"_s);
     const QCommandLineOption jsonOption(u"json"_s);
-    parser.addOptions({intervalOption, durationOption, jsonOption});
+    parser.addOptions({intervalOption, durationOption, offlineAfterOption, jsonOption});
     MonitorSources sources;
     sources.addOptions(parser);
     const QCommandLineOption noHistoryOption(u"no-history"_s);
@@ -77,6 +83,16 @@ int runMonitor(const QStringList& arguments)
         if (!duration)
             return usageError(name, Cli::tr("--duration needs a number of seconds"));
     }
+    int offlineAfter = 1;
+    if (parser.isSet(offlineAfterOption)) {
+        const QString text = parser.value(offlineAfterOption);
+        const QStringList allowed = {u"1"_s, u"2"_s, u"3"_s, u"5"_s};
+        if (!allowed.contains(text))
+            return usageError(name, Cli::tr("--offline-after must be 1, 2, 3 or 5 failed pings, "
+                                            "not \"%1\"")
+                                        .arg(text));
+        offlineAfter = text.toInt();
+    }
     const bool json = parser.isSet(jsonOption);
 
     const Expected<ProjectData> project = readProjectFile(file);
@@ -89,6 +105,7 @@ int runMonitor(const QStringList& arguments)
 
     PingManager manager(QCoreApplication::instance());
     manager.setPingInterval(interval);
+    manager.setOfflineAfter(offlineAfter);
     QTextStream out(stdout);
     QHash<qint64, PingStatus> shown;
     int exitCode = exitOk;
@@ -101,10 +118,10 @@ int runMonitor(const QStringList& arguments)
         const QString time = QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs);
         QList<qint64> changed;
         const auto& statuses = manager.nodeStatuses();
-        for (auto it = statuses.cbegin(); it != statuses.cend(); ++it) {
-            const auto previous = shown.constFind(it.key());
-            if (previous == shown.constEnd() || *previous != *it)
-                changed.append(it.key());
+        for (qint64 id : manager.statusChanges()) {
+            const auto previous = shown.constFind(id);
+            if (previous == shown.constEnd() || *previous != statuses.value(id))
+                changed.append(id);
         }
         std::sort(changed.begin(), changed.end());
         for (qint64 id : std::as_const(changed)) {
@@ -169,6 +186,8 @@ int runMonitor(const QStringList& arguments)
     manager.stopMonitoring();
     if (recorder)
         recorder->finish(); // so that `history` right after sees the whole run
+    qCInfo(lcMonitorCli).nospace()
+        << "requests=" << manager.totalPingsReceived() << " failed=" << manager.totalPingsFailed();
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);
     return exitOk;
@@ -177,17 +196,19 @@ int runMonitor(const QStringList& arguments)
 const CommandRegistrar registrar(Command{
     name,
     QT_TRANSLATE_NOOP("velmora::cli",
-                      "monitor FILE [--interval SECONDS] [--duration SECONDS] [--json]\n"
-                      "        [--no-history] [--history-db PATH]\n"
+                      "monitor FILE [--interval SECONDS] [--duration SECONDS] [--offline-after N]\n"
+                      "        [--json] [--no-history] [--history-db PATH]\n"
                       "        [--metrics HOST:PORT] [--source icmp|prometheus]\n"
                       "        [--prometheus-url URL] [--selector S]"),
-    QT_TRANSLATE_NOOP("velmora::cli",
-                      "Ping the project's nodes and print each status change (one JSON object a "
-                      "line with\n--json); runs until --duration has passed or until "
-                      "interrupted. Records latency and\navailability history unless "
-                      "--no-history. --metrics serves the statuses to Prometheus\non GET "
-                      "/metrics (loopback unless HOST is given); --source prometheus reads\nthem "
-                      "from a Prometheus server instead of pinging."),
+    QT_TRANSLATE_NOOP(
+        "velmora::cli",
+        "Ping the project's nodes and print each status change (one JSON object a "
+        "line with\n--json); runs until --duration has passed or until "
+        "interrupted. A node that answered turns\noffline after N (1, 2, 3 or 5) "
+        "consecutive failed pings (--offline-after, 1 by default).\nRecords latency "
+        "and availability history unless --no-history. --metrics serves\nthe "
+        "statuses to Prometheus on GET /metrics (loopback unless HOST is given);\n"
+        "--source prometheus reads them from a Prometheus server instead of pinging."),
     false, runMonitor, true});
 
 } // namespace

@@ -354,6 +354,15 @@ void PingEngine::schedule(qint64 dueMonotonicNs, std::weak_ptr<Pinger> pinger, E
         wake();
 }
 
+void PingEngine::scheduleTimeout(qint64 dueMonotonicNs, std::weak_ptr<Pinger> pinger, quint64 token)
+{
+    if (isEngineThread() && m_inTick) // m_inTick belongs to the engine thread
+        m_deferredTimeouts.push_back(
+            Event{dueMonotonicNs, token, std::move(pinger), EventKind::timeout});
+    else
+        schedule(dueMonotonicNs, std::move(pinger), EventKind::timeout, token);
+}
+
 void PingEngine::armTimer()
 {
     m_wakePending = false;
@@ -385,7 +394,7 @@ void PingEngine::onTick()
     // stamp decides whether it beat its deadline.
     drain();
     const qint64 now = monotonicNs();
-    std::vector<Event> due;
+    std::vector<Event>& due = m_due; // kept: no allocation per tick
     {
         std::lock_guard lock(m_queueMutex);
         while (!m_queue.empty() && m_queue.front().due <= now + 1'000'000) {
@@ -394,6 +403,7 @@ void PingEngine::onTick()
             m_queue.pop_back();
         }
     }
+    m_inTick = true;
     int handled = 0;
     for (const Event& event : due) {
         if (const std::shared_ptr<Pinger> pinger = event.pinger.lock())
@@ -403,6 +413,21 @@ void PingEngine::onTick()
         if (++handled % 128 == 0)
             drain();
     }
+    // Loopback and local hosts have answered by now: reading here spares the wake-up the
+    // socket notifier would cost right after this tick.
+    if (!due.empty())
+        drain();
+    due.clear();
+    m_inTick = false;
+    for (Event& event : m_deferredTimeouts) {
+        const std::shared_ptr<Pinger> pinger = event.pinger.lock();
+        if (!pinger || !pinger->isAwaiting(event.token))
+            continue;
+        std::lock_guard lock(m_queueMutex);
+        m_queue.push_back(std::move(event));
+        std::push_heap(m_queue.begin(), m_queue.end(), Later{});
+    }
+    m_deferredTimeouts.clear();
     armTimer();
 }
 
@@ -422,11 +447,7 @@ void PingEngine::onReadable()
 
 void PingEngine::drain()
 {
-    int fd;
-    {
-        std::lock_guard lock(m_socketMutex);
-        fd = m_fd;
-    }
+    const int fd = m_fd.load();
     if (fd < 0 || !m_buffers)
         return;
     mmsghdr messages[receiveBatch];
@@ -503,11 +524,7 @@ void PingEngine::processDatagram(const char* data, qsizetype length, qint64 kern
 PingEngine::SendOutcome PingEngine::send(const QByteArray& packet, const Destination& destination,
                                          std::optional<int> timeToLive)
 {
-    int fd;
-    {
-        std::lock_guard lock(m_socketMutex);
-        fd = m_fd;
-    }
+    const int fd = m_fd.load();
     SendOutcome outcome;
     if (fd < 0) {
         outcome.error = EBADF;

@@ -79,6 +79,10 @@ public:
     void detach(const Fingerprint& fingerprint);
     void schedule(qint64 dueMonotonicNs, std::weak_ptr<Pinger> pinger, EventKind kind,
                   quint64 token);
+    // As schedule() for a request's timeout. A request sent during a tick is given one only if
+    // it is still unanswered when the tick ends: loopback and local hosts have replied by then,
+    // and their timeouts never enter the queue.
+    void scheduleTimeout(qint64 dueMonotonicNs, std::weak_ptr<Pinger> pinger, quint64 token);
     struct SendOutcome {
         int error = 0; // errno of a failed send, 0 on success
         qint64 realtimeNs = 0;
@@ -124,7 +128,9 @@ private:
     QSocketNotifier* m_wakeNotifier = nullptr;
 
     mutable std::mutex m_socketMutex;
-    int m_fd = -1;
+    // Written under m_socketMutex; read without it on the engine thread, the only one that
+    // closes it, to send and receive.
+    std::atomic<int> m_fd{-1};
     QString m_socketError;
     std::atomic<SocketKind> m_kind{SocketKind::none};
     std::atomic<quint16> m_identifier{0};
@@ -135,7 +141,10 @@ private:
     std::unordered_map<Fingerprint, std::weak_ptr<Pinger>, FingerprintHash> m_pingers;
 
     std::mutex m_queueMutex;
-    std::vector<Event> m_queue; // a min-heap on `due`
+    std::vector<Event> m_queue;            // a min-heap on `due`
+    std::vector<Event> m_due;              // the events of the current tick (engine thread only)
+    std::vector<Event> m_deferredTimeouts; // of the requests sent in the current tick
+    bool m_inTick = false;
     std::atomic<qint64> m_armedDue{std::numeric_limits<qint64>::max()};
     std::atomic<bool> m_wakePending{false};
 

@@ -8,7 +8,7 @@
 #include "monitor/ping_outcome.h"
 #include "monitor/ping_status.h"
 
-#include <QElapsedTimer>
+#include <QDateTime>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -19,11 +19,13 @@
 #include <atomic>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class QTimer;
 
 namespace velmora {
 
+class AlertScheduler;
 class Pinger;
 struct PingManagerCore;
 
@@ -40,7 +42,9 @@ public:
 
     // Restarts monitoring for `nodes`: every node with a dotted IPv4 address (blanks trimmed,
     // not 0.0.0.0) is set to unknown at once and loses its latencies; pingers start 50 ms
-    // apart, one per address.
+    // apart, one per address, or in equal shares every 50 ms over one interval when 50 ms apart
+    // would not fit in it, so that every node has a status within an interval and a timeout at
+    // any size.
     void startMonitoring(const QList<Node>& nodes);
     // Stops every pinger; the last published statuses and latencies stay.
     void stopMonitoring();
@@ -57,14 +61,33 @@ public:
     const QHash<qint64, double>& nodeLatencies() const { return m_nodeLatencies; } // ms
     const QHash<qint64, double>& responseTimes() const { return m_responseTimes; } // s
     const QSet<qint64>& cablesHaveBeenOnline() const { return m_cablesHaveBeenOnline; }
+    // The nodes whose status the last publication set: every monitored node after the reset of
+    // startMonitoring, then only those whose status changed, so observers need not compare all.
+    const QList<qint64>& statusChanges() const { return m_statusChanges; }
 
     // Seconds between a request's outcome and the next request; takes effect at the next
     // startMonitoring.
     double pingInterval() const { return m_pingInterval; }
     void setPingInterval(double seconds);
 
+    // A node that has answered turns offline only after this many consecutive failed requests
+    // (1, the default, is the first failure); a reply resets the count. Values below 1 count
+    // as 1. Takes effect at once, for the following requests.
+    int offlineAfter() const;
+    void setOfflineAfter(int failedPings);
+    // Off (the default): a node that has never answered stays unknown. On: a node whose first
+    // offlineAfter() requests all failed becomes offline. Takes effect at once.
+    bool countsNeverAnsweredAsOffline() const;
+    void setCountNeverAnsweredAsOffline(bool on);
+
+    // The clock the pinger starts are spread on (tests drive a manual one); not owned. Set it
+    // before startMonitoring.
+    void setScheduler(AlertScheduler* scheduler);
+
     qint64 totalPingsSent() const { return m_totalPingsSent; }
     qint64 totalPingsReceived() const;
+    // Responses that carried an error (timeouts, send errors, invalid replies).
+    qint64 totalPingsFailed() const;
     int pingerCount() const { return int(m_pingers.size()); }
 
     // Trimmed text that is four dot-separated decimal numbers 0-255 (empty pieces dropped),
@@ -74,16 +97,12 @@ public:
     // `wasUp` says whether the cable has been found up since monitoring started.
     static PingStatus deriveCableStatus(const QList<CablePoint>& points,
                                         const QHash<qint64, PingStatus>& statuses, bool wasUp);
+    // When the pinger of the index-th of `count` addresses starts, in ms after monitoring
+    // began, for an interval of `interval` seconds.
+    static qint64 startOffsetMs(int index, int count, double interval);
     // online up to and including 200.0 ms, slow above.
     static PingStatus classifyLatency(double milliseconds);
 
-    // --- Loss policy (stub until the engine rule lands; the calls are accepted and ignored) ---
-    // A node that has answered turns offline after this many consecutive failed requests: 1
-    // (the default), 2, 3 or 5.
-    void setOfflineAfter(int failedPings);
-    // With this on, a node that never answered its first requests becomes offline too.
-    void setCountNeverAnsweredAsOffline(bool on);
-    // --- end of loss policy ---
     // Outcomes of one address's requests in the current run (a reply, a timeout or an error
     // each count as sent), counted on the engine thread without the manager's lock.
     struct AddressCounters {
@@ -116,21 +135,33 @@ signals:
 
 private:
     void startDuePingers();
-    void startPinger(const QString& address);
+    void startPinger(int target);
     void publish();
     void publishOutcomes();
 
+    struct TargetUpdate {
+        int target = 0;
+        PingStatus status = PingStatus::unknown;
+        std::optional<double> latency; // ms
+    };
+
     std::shared_ptr<PingManagerCore> m_core;
+    std::vector<TargetUpdate> m_publishing; // kept to reuse its memory
     QHash<qint64, PingStatus> m_nodeStatuses;
     QHash<qint64, double> m_nodeLatencies;
     QHash<qint64, double> m_responseTimes;
     QSet<qint64> m_cablesHaveBeenOnline;
+    QList<qint64> m_statusChanges;
     QHash<QString, std::shared_ptr<Pinger>> m_pingers;
-    QHash<QString, QList<qint64>> m_ipToNodeIds;
-    QStringList m_startOrder;
+    // One target per distinct address, in the order of first appearance: its address and the
+    // nodes that share it. Observers refer to a target by its index.
+    QStringList m_addresses;
+    QList<QList<qint64>> m_targetNodes;
+    QHash<QString, int> m_targetOf; // address -> target index
     int m_nextToStart = 0;
-    QElapsedTimer m_staggerClock;
-    QTimer* m_staggerTimer = nullptr;
+    QDateTime m_startedAt;
+    AlertScheduler* m_scheduler;
+    quint64 m_startHandle = 0; // the scheduled startDuePingers, 0 when none
     QTimer* m_batchTimer = nullptr;
     double m_pingInterval = 3.0;
     QString m_monitoringError;

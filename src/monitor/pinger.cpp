@@ -154,6 +154,12 @@ bool Pinger::isPinging() const
     return m_isPinging;
 }
 
+bool Pinger::isAwaiting(quint64 requestToken) const
+{
+    std::lock_guard lock(m_mutex);
+    return m_isPinging && requestToken == m_requestToken;
+}
+
 bool Pinger::hasSocket() const
 {
     std::lock_guard lock(m_mutex);
@@ -271,8 +277,8 @@ void Pinger::sendRequest(quint64 sendToken)
         m_sendRealtimeNs = outcome.realtimeNs;
         m_sendMonotonicNs = outcome.monotonicNs;
     }
-    m_engine->schedule(outcome.monotonicNs + secondsToNs(m_configuration.timeoutInterval),
-                       weak_from_this(), PingEngine::EventKind::timeout, requestToken);
+    m_engine->scheduleTimeout(outcome.monotonicNs + secondsToNs(m_configuration.timeoutInterval),
+                              weak_from_this(), requestToken);
 }
 
 void Pinger::endWithSendError(const PingError& error, quint64 requestToken)

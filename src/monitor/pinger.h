@@ -79,6 +79,9 @@ public:
     bool isPinging() const;
     bool hasSocket() const;
 
+    // Whether the request of `requestToken` is still waiting for its outcome.
+    bool isAwaiting(quint64 requestToken) const;
+
     // Engine thread entry points.
     void handleEvent(PingEngine::EventKind kind, quint64 token);
     void handleDatagram(const char* data, qsizetype length, qint64 kernelRealtimeNs,

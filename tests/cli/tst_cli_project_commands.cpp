@@ -276,6 +276,7 @@ private slots:
         row("monitor interval 0", u"monitor p --interval 0"_s);
         row("monitor interval not a number", u"monitor p --interval x"_s);
         row("monitor duration negative", u"monitor p --duration -1"_s);
+        row("monitor offline after 4", u"monitor p --offline-after 4"_s);
     }
 
     void usage()

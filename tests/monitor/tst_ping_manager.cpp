@@ -1,15 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // PingManager with real ICMP on loopback: address filtering and sharing, classification, the
-// reset on restart, 200 addresses, and batched publication on the main thread.
+// reset on restart, the start spread, 200 addresses, batched publication on the main thread,
+// and the offline rules under loss made by nftables (as root, in a namespace of the test's own).
+
+#include "support/manual_scheduler.h"
+#include "support/netns.h"
 
 #include "monitor/ping_engine.h"
 #include "monitor/ping_manager.h"
 
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTest>
+
+#include <memory>
 
 using namespace Qt::StringLiterals;
 using namespace velmora;
+using namespace velmora::test;
 
 namespace {
 
@@ -23,6 +31,14 @@ CablePoint end(qint64 id)
     return {.type = cablePointTypeNode, .nodeId = id};
 }
 
+QList<Node> loopbackNodes(int count)
+{
+    QList<Node> nodes;
+    for (int i = 0; i < count; ++i)
+        nodes.append(node(i + 1, u"127.1.%1.%2"_s.arg(i / 250).arg(i % 250 + 1)));
+    return nodes;
+}
+
 } // namespace
 
 class TestPingManager final : public QObject {
@@ -30,6 +46,13 @@ class TestPingManager final : public QObject {
 private slots:
     void initTestCase()
     {
+        // As root the whole test pings inside a namespace of its own, where nftables may drop
+        // its requests; the engine's socket belongs to the namespace of the thread opening it.
+        if (NetworkNamespace::unavailableReason().isEmpty() &&
+            !QStandardPaths::findExecutable(u"nft"_s).isEmpty()) {
+            m_ns = std::make_unique<NetworkNamespace>(u"velmora-pm"_s);
+            QVERIFY(m_ns->isValid() && m_ns->enter());
+        }
         if (!PingEngine::instance()->ensureSocket())
             QSKIP("No ICMP socket: run as root (raw socket) or allow ICMP datagram sockets with "
                   "net.ipv4.ping_group_range");
@@ -86,24 +109,105 @@ private slots:
         QCOMPARE(manager.nodeStatuses().value(2), PingStatus::online);
     }
 
+    void startSpread_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<double>("interval");
+        QTest::addColumn<int>("firstBatch"); // pingers started at once
+        QTest::addColumn<int>("lastStartMs");
+        // 50 ms apart while that fits in one interval; beyond, an equal share every 50 ms of
+        // one interval.
+        QTest::newRow("10 at 1 s") << 10 << 1.0 << 1 << 450;
+        QTest::newRow("20 at 1 s, just fits") << 20 << 1.0 << 1 << 950;
+        QTest::newRow("100 at 1 s") << 100 << 1.0 << 5 << 950;
+        QTest::newRow("1000 at 3 s") << 1000 << 3.0 << 17 << 2950;
+        QTest::newRow("3 at 0.04 s, all at once") << 3 << 0.04 << 3 << 0;
+    }
+    void startSpread()
+    {
+        QFETCH(int, count);
+        QFETCH(double, interval);
+        QFETCH(int, firstBatch);
+        QFETCH(int, lastStartMs);
+        ManualScheduler clock;
+        PingManager manager;
+        manager.setScheduler(&clock);
+        manager.setPingInterval(interval);
+        manager.startMonitoring(loopbackNodes(count));
+        QCOMPARE(manager.pingerCount(), firstBatch);
+        clock.advanceTo(lastStartMs / 2);
+        QCOMPARE(manager.pingerCount(), std::max(firstBatch, count / 2)); // evenly spread
+        clock.advanceTo(lastStartMs - 1);
+        QCOMPARE(manager.pingerCount() < count, lastStartMs > 0);
+        clock.advanceTo(lastStartMs);
+        QCOMPARE(manager.pingerCount(), count);
+        QCOMPARE(clock.pending(), 0);
+    }
+
     void twoHundredAddressesComeOnline()
     {
         PingManager manager;
         manager.setPingInterval(1.0);
-        QList<Node> nodes;
-        for (int i = 0; i < 200; ++i)
-            nodes.append(node(i + 1, u"127.1.%1.%2"_s.arg(i / 100).arg(i % 100 + 1)));
+        const QList<Node> nodes = loopbackNodes(200);
         manager.startMonitoring(nodes);
-        // Starts are 50 ms apart: the last one begins 9.95 s after the first.
+        // Starts are spread over the 1 s interval (50 ms apart would take 9.95 s): every node
+        // has a status within the interval, a reply and a publication.
         const auto allOnline = [&] {
             return std::all_of(nodes.cbegin(), nodes.cend(), [&](const Node& n) {
                 return manager.nodeStatuses().value(n.id) == PingStatus::online;
             });
         };
-        QTRY_VERIFY_WITH_TIMEOUT(allOnline(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(allOnline(), 6000);
         QCOMPARE(manager.totalPingsSent(), 200);
         QCOMPARE(manager.pingerCount(), 200);
         QCOMPARE(manager.nodeLatencies().size(), 200);
+    }
+
+    void offlineRules_data()
+    {
+        QTest::addColumn<QString>("loss"); // which requests nftables drops on the way out
+        QTest::addColumn<int>("offlineAfter");
+        QTest::addColumn<bool>("neverAnsweredCounts");
+        QTest::addColumn<QString>("seen"); // the statuses published, in order of appearance
+        QTest::newRow("1 of 2 lost, N=1")
+            << u"mod 2 < 1"_s << 1 << false << u"unknown online offline"_s;
+        QTest::newRow("1 of 2 lost, N=2") << u"mod 2 < 1"_s << 2 << false << u"unknown online"_s;
+        QTest::newRow("2 of 3 lost, N=2")
+            << u"mod 3 < 2"_s << 2 << false << u"unknown online offline"_s;
+        QTest::newRow("2 of 3 lost, N=3") << u"mod 3 < 2"_s << 3 << false << u"unknown online"_s;
+        QTest::newRow("all lost") << u"mod 1 < 1"_s << 1 << false << u"unknown"_s;
+        QTest::newRow("all lost, counted, N=3")
+            << u"mod 1 < 1"_s << 3 << true << u"unknown offline"_s;
+        QTest::newRow("first 2 lost, counted, N=3")
+            << u"mod 100 < 2"_s << 3 << true << u"unknown online"_s;
+    }
+    void offlineRules()
+    {
+        QFETCH(QString, loss);
+        QFETCH(int, offlineAfter);
+        QFETCH(bool, neverAnsweredCounts);
+        QFETCH(QString, seen);
+        if (!m_ns)
+            QSKIP("Needs root and nft (nftables) to drop requests in a namespace of its own");
+        // A request dropped on the way out fails at once, so the pattern holds from the first.
+        QVERIFY(
+            m_ns->run({u"nft"_s, u"flush ruleset; add table ip loss; add chain ip loss out "
+                                 u"{ type filter hook output priority 0; }; add rule ip loss "
+                                 u"out icmp type echo-request numgen inc %1 drop"_s.arg(loss)}));
+        PingManager manager;
+        manager.setPingInterval(0.6); // above the 0.5 s publication: every outcome is published
+        manager.setOfflineAfter(offlineAfter);
+        manager.setCountNeverAnsweredAsOffline(neverAnsweredCounts);
+        QStringList statuses;
+        connect(&manager, &PingManager::published, this, [&] {
+            const QString status = pingStatusName(manager.nodeStatuses().value(1));
+            if (!statuses.contains(status))
+                statuses.append(status);
+        });
+        manager.startMonitoring({node(1, u"127.20.0.1"_s)});
+        QTRY_VERIFY_WITH_TIMEOUT(manager.totalPingsReceived() >= 6, 10000);
+        QTest::qWait(600);
+        QCOMPARE(statuses.join(u' '), seen);
     }
 
     void publicationsAreBatched()
@@ -122,6 +226,9 @@ private slots:
         QVERIFY2(published.count() >= 2 && published.count() <= 4,
                  qPrintable(QString::number(published.count())));
     }
+
+private:
+    std::unique_ptr<NetworkNamespace> m_ns;
 };
 
 QTEST_GUILESS_MAIN(TestPingManager)

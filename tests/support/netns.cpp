@@ -6,6 +6,8 @@
 
 #include <atomic>
 #include <csignal>
+#include <fcntl.h>
+#include <sched.h>
 #include <unistd.h>
 
 namespace velmora::test {
@@ -60,6 +62,17 @@ NetworkNamespace::~NetworkNamespace()
 {
     if (!m_name.isEmpty())
         runIp({QStringLiteral("netns"), QStringLiteral("delete"), m_name});
+}
+
+bool NetworkNamespace::enter() const
+{
+    const int fd = open(QStringLiteral("/run/netns/%1").arg(m_name).toLocal8Bit().constData(),
+                        O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool entered = setns(fd, CLONE_NEWNET) == 0;
+    close(fd);
+    return entered;
 }
 
 QStringList NetworkNamespace::execPrefix() const

@@ -25,6 +25,10 @@ public:
     bool isValid() const { return m_valid; }
     const QString& name() const { return m_name; }
 
+    // Moves the calling thread into the namespace (sockets it opens then belong there); true on
+    // success.
+    bool enter() const;
+
     // `ip netns exec NAME command...`; the result of the command.
     ProcessResult exec(const QStringList& command, const RunOptions& options = {}) const;
     bool run(const QStringList& command) const { return exec(command).exitCode == 0; }
