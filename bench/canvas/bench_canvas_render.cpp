@@ -22,8 +22,9 @@ using namespace velmora;
 namespace {
 
 constexpr QSize frameSize(1600, 1000);
-int frames = 50; // "--frames N" for a quick profile run
-QString dumpDir; // "--dump DIR": compare frames before and after a renderer change
+int frames = 50;        // "--frames N" for a quick profile run
+double closeZoom = 1.0; // "--zoom Z": the zoom of the "zoom1" columns (2 for a 200 % view)
+QString dumpDir;        // "--dump DIR": compare frames before and after a renderer change
 
 ProjectData makeNetwork(int count)
 {
@@ -125,6 +126,8 @@ int main(int argc, char* argv[])
             only = arguments.at(i + 1).toInt();
         if (arguments.at(i) == QStringLiteral("--dump")) // last frame of each case as PNG
             dumpDir = arguments.at(i + 1);
+        if (arguments.at(i) == QStringLiteral("--zoom"))
+            closeZoom = arguments.at(i + 1).toDouble();
         if (arguments.at(i) == QStringLiteral("--nodes"))
             counts = {std::max(1, arguments.at(i + 1).toInt())};
     }
@@ -161,7 +164,7 @@ int main(int argc, char* argv[])
             };
             for (const bool atFrame : {true, false}) {
                 frame.view = atFrame ? ViewTransform{framed.zoom, framed.pan}
-                                     : ViewTransform{1.0, QPointF(0, 0)};
+                                     : ViewTransform{closeZoom, QPointF(0, 0)};
                 if (only < 0 || only == k) {
                     results[k] = medianFrameMs(renderer, frame, image);
                     if (!dumpDir.isEmpty())
