@@ -5,6 +5,7 @@
 #include "canvas/canvas_interaction.h"
 #include "model/node_operations.h"
 #include "model/project_session.h"
+#include "monitor/alert_mutes.h"
 
 #include <QClipboard>
 #include <QCoreApplication>
@@ -114,15 +115,46 @@ void addMultiNodeItems(QMenu* menu, CanvasInteraction& interaction,
 
 } // namespace
 
+void addMuteAlertsMenu(QMenu* menu, AlertMutes& mutes, const QString& address, const QDateTime& now,
+                       const std::function<void()>& changed)
+{
+    if (mutes.isMuted(address, now)) {
+        QObject::connect(menu->addAction(MenuText::tr("Unmute Alerts")), &QAction::triggered, menu,
+                         [&mutes, address, changed] {
+                             mutes.unmute(address);
+                             changed();
+                         });
+        return;
+    }
+    QMenu* mute = menu->addMenu(MenuText::tr("Mute Alerts"));
+    const std::pair<QString, std::optional<std::chrono::seconds>> choices[] = {
+        {MenuText::tr("1 Hour"), std::chrono::hours(1)},
+        {MenuText::tr("8 Hours"), std::chrono::hours(8)},
+        {MenuText::tr("Until Unmuted"), std::nullopt}};
+    for (const auto& [text, duration] : choices) {
+        QObject::connect(mute->addAction(text), &QAction::triggered, menu,
+                         [&mutes, address, duration, changed] {
+                             mutes.mute(address, duration, QDateTime::currentDateTimeUtc());
+                             changed();
+                         });
+    }
+}
+
 QMenu* buildCanvasContextMenu(CanvasInteraction& interaction,
-                              std::function<void()> openCustomTypeSheet, QWidget* parent)
+                              std::function<void()> openCustomTypeSheet, QWidget* parent,
+                              const NodeMenuExtension& extension)
 {
     auto* menu = new QMenu(parent);
     const ProjectSession& session = *interaction.session();
     const QSet<qint64>& selected = session.selectedNodes();
     if (selected.size() == 1) {
-        if (const NodeData* node = findNode(session.project(), *selected.cbegin()))
+        if (const NodeData* node = findNode(session.project(), *selected.cbegin())) {
             addSingleNodeItems(menu, interaction, *node);
+            if (extension) {
+                menu->addSeparator();
+                extension(menu, node->id);
+            }
+        }
     } else if (selected.size() >= 2) {
         addMultiNodeItems(menu, interaction, openCustomTypeSheet);
     }

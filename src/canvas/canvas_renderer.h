@@ -23,6 +23,7 @@
 
 #include <functional>
 #include <optional>
+#include <semaphore>
 
 class QPainter;
 
@@ -47,6 +48,7 @@ struct RenderFrame {
     QString searchText;
     QHash<qint64, PingStatus> nodeStatuses; // a node without an entry is unknown
     CableStatusFunction cableStatus;        // none: every cable is unknown
+    QSet<qint64> mutedNodes;                // alerts muted: marked in live mode
     bool liveGlowEnabled = true;
     double pulsePhase = 0.0;
     double mapOpacity = 1.0;
@@ -80,12 +82,20 @@ private:
     void drawCable(QPainter& painter, const FrameContext& context, qint64 id,
                    const QList<CablePointData>& points, bool isPreview);
     void drawNode(QPainter& painter, const FrameContext& context, const NodeData& node);
+    // The muted mark: a small crossed-out bell at the node's top right corner.
+    static void drawMutedMark(QPainter& painter, const QRectF& box, double zoom);
     void drawCentredText(QPainter& painter, int fontKind, double pixelSize, QPointF centre,
                          const QString& text, const QColor& color);
     void drawHandle(QPainter& painter, const QRectF& handle, bool active);
 
     MapImageCache m_mapCache;
     QImage m_frameImage; // the frame drawn on a pool thread
+    struct WorkerJob {
+        QSizeF size;
+        const FrameContext* context = nullptr;
+    } m_workerJob;
+    std::binary_semaphore m_workerJobReady{0};
+    std::binary_semaphore m_workerFrameDone{0};
     QImage m_gridColumn; // one vertical grid line, premultiplied grid colour
     QImage m_gridBand;   // a band of rows crossed by every vertical grid line
     QList<int> m_gridBandColumns;

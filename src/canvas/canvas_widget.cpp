@@ -59,6 +59,14 @@ void CanvasWidget::setNodeStatuses(const QHash<qint64, PingStatus>& statuses)
     update();
 }
 
+void CanvasWidget::setMutedNodes(const QSet<qint64>& nodeIds)
+{
+    if (nodeIds == m_mutedNodes)
+        return;
+    m_mutedNodes = nodeIds;
+    update();
+}
+
 void CanvasWidget::setCableStatusFunction(CableStatusFunction function)
 {
     m_cableStatus = std::move(function);
@@ -106,6 +114,7 @@ RenderFrame CanvasWidget::renderFrame() const
     frame.searchMatches = m_searchMatches;
     frame.searchText = m_session->searchText();
     frame.nodeStatuses = m_statuses;
+    frame.mutedNodes = m_mutedNodes;
     frame.cableStatus = m_cableStatus;
     frame.liveGlowEnabled = m_view->liveGlowEnabled();
     frame.pulsePhase = m_pulsePhase;
@@ -228,7 +237,7 @@ void CanvasWidget::contextMenuEvent(QContextMenuEvent* event)
     // The menu takes the pointer: a drag under way gets no release, so it ends now.
     m_interaction->endLostPress();
     const std::unique_ptr<QMenu> menu(
-        buildCanvasContextMenu(*m_interaction, m_openCustomType, this));
+        buildCanvasContextMenu(*m_interaction, m_openCustomType, this, m_nodeMenuExtension));
     if (!menu->isEmpty())
         menu->exec(event->globalPos());
 }

@@ -5,6 +5,7 @@
 // the gesture state and the live statuses, repaints when any of them changes, and runs the pulse
 // of the live glow.
 
+#include "canvas/canvas_context_menu.h"
 #include "canvas/canvas_renderer.h"
 
 #include <QHash>
@@ -43,6 +44,14 @@ public:
     }
 
     void setNodeStatuses(const QHash<qint64, PingStatus>& statuses);
+    // Nodes whose alerts are muted carry a small mark in live mode.
+    void setMutedNodes(const QSet<qint64>& nodeIds);
+    // Adds to the context menu of a single node.
+    void setNodeMenuExtension(NodeMenuExtension extension)
+    {
+        m_nodeMenuExtension = std::move(extension);
+    }
+    const NodeMenuExtension& nodeMenuExtension() const { return m_nodeMenuExtension; }
     void setCableStatusFunction(CableStatusFunction function);
 
     void startPulse();
@@ -76,6 +85,8 @@ private:
     std::function<void()> m_openCustomType;
     CanvasRenderer m_renderer;
     QHash<qint64, PingStatus> m_statuses;
+    QSet<qint64> m_mutedNodes;
+    NodeMenuExtension m_nodeMenuExtension;
     CableStatusFunction m_cableStatus;
     QSet<qint64> m_searchMatches;
     QTimer* m_pulseTimer;

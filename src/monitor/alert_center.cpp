@@ -2,10 +2,14 @@
 #include "monitor/alert_center.h"
 
 #include "model/topology.h"
+#include "monitor/alert_grouping.h"
+#include "monitor/alert_mutes.h"
 
 #include <QSet>
 
+#include <algorithm>
 #include <memory>
+#include <utility>
 
 namespace velmora {
 
@@ -100,8 +104,10 @@ void AlertCenter::setAlertsEnabled(bool enabled)
         return;
     m_alertsEnabled = enabled;
     // With alerts off nothing may raise one, a change already waiting for its 2 s neither.
-    if (!enabled)
+    if (!enabled) {
         cancelPendingConfirmations();
+        m_held.clear();
+    }
     emit optionsChanged();
 }
 
@@ -119,6 +125,42 @@ void AlertCenter::setAutoZoomToOutage(bool enabled)
         return;
     m_autoZoomToOutage = enabled;
     emit optionsChanged();
+}
+
+void AlertCenter::setGroupAlerts(bool enabled)
+{
+    if (m_groupAlerts == enabled)
+        return;
+    m_groupAlerts = enabled;
+    if (!enabled) {
+        // What waits to be grouped is raised now; nothing stays folded.
+        flushHeldChanges();
+        m_groupedUnder.clear();
+        m_recoveryAnnounced.clear();
+    }
+    emit optionsChanged();
+}
+
+bool AlertCenter::isMuted(qint64 nodeId) const
+{
+    if (!m_mutes || !m_nodeSource)
+        return false;
+    for (const Node& node : m_nodeSource()) {
+        if (node.id == nodeId)
+            return m_mutes->isMuted(node.ip, m_scheduler->now());
+    }
+    return false;
+}
+
+QString AlertCenter::nodeName(qint64 id) const
+{
+    if (m_nodeSource) {
+        for (const Node& node : m_nodeSource()) {
+            if (node.id == id)
+                return node.name;
+        }
+    }
+    return {};
 }
 
 QList<NetworkAlert> AlertCenter::visibleAlerts(qsizetype limit) const
@@ -162,6 +204,16 @@ void AlertCenter::handleStatusChanges(const QList<Node>& nodes,
         const PingStatus before = *previous;
         const PingStatus after = *current;
         m_previousStatuses.insert(node.id, after);
+        // The outage's length runs from the published offline status to the published recovery.
+        if (after == PingStatus::offline) {
+            m_offlineSince.insert(node.id, now);
+            m_recoveryAnnounced.remove(node.id);
+        } else if (before == PingStatus::offline) {
+            if (const auto since = m_offlineSince.constFind(node.id);
+                since != m_offlineSince.cend())
+                m_lastOutageSeconds.insert(node.id, since->secsTo(now));
+            m_offlineSince.remove(node.id);
+        }
         if (const auto pending = m_pendingAlertTimers.constFind(node.id);
             pending != m_pendingAlertTimers.cend()) {
             cancelOwned(*pending);
@@ -193,20 +245,173 @@ void AlertCenter::confirmChange(qint64 nodeId, const QString& name, PingStatus p
     const auto now = statuses.constFind(nodeId);
     if (now == statuses.cend() || *now != current)
         return;
-    if (const std::optional<AlertType> type = alertForTransition(previous, current))
-        raiseAlert(*type, {{nodeId, name}});
+    const std::optional<AlertType> type = alertForTransition(previous, current);
+    if (!type)
+        return;
+    // Already named in the grouped online alert of the node it was behind.
+    if (*type == AlertType::online && m_recoveryAnnounced.remove(nodeId))
+        return;
+    if (!m_groupAlerts || *type == AlertType::slow) {
+        raiseSingle(*type, nodeId, name);
+        return;
+    }
+    m_held.append({nodeId, name, *type});
+    if (m_pendingAlertTimers.isEmpty())
+        flushHeldChanges();
+    else if (m_holdLimit == 0)
+        m_holdLimit = scheduleOwned(groupingHold, [this] {
+            m_holdLimit = 0;
+            flushHeldChanges();
+        });
+}
+
+void AlertCenter::raiseSingle(AlertType type, qint64 id, const QString& name)
+{
+    if (isMuted(id))
+        return;
+    NetworkAlert alert{.type = type, .nodeIds = {id}, .nodeNames = {name}};
+    if (type == AlertType::online)
+        if (const auto outage = m_lastOutageSeconds.constFind(id);
+            outage != m_lastOutageSeconds.cend())
+            alert.outageSeconds = *outage;
+    publishAlert(alert);
+}
+
+void AlertCenter::flushHeldChanges()
+{
+    if (m_holdLimit != 0) {
+        cancelOwned(m_holdLimit);
+        m_holdLimit = 0;
+    }
+    const QList<HeldChange> held = std::exchange(m_held, {});
+    QList<HeldChange> outages;
+    QList<HeldChange> recoveries;
+    for (const HeldChange& change : held)
+        (change.type == AlertType::offline ? outages : recoveries).append(change);
+    flushHeldOutages(outages);
+    flushHeldRecoveries(recoveries);
+}
+
+void AlertCenter::flushHeldOutages(const QList<HeldChange>& outages)
+{
+    if (outages.isEmpty())
+        return;
+    const QHash<qint64, PingStatus> statuses = currentStatuses();
+    QSet<qint64> offline;
+    for (auto it = statuses.cbegin(); it != statuses.cend(); ++it) {
+        if (*it == PingStatus::offline)
+            offline.insert(it.key());
+    }
+    QList<qint64> failed;
+    for (const HeldChange& change : outages)
+        failed.append(change.id);
+    const QHash<qint64, qint64> upstreams =
+        outageUpstreams(failed, offline, m_cableSource ? m_cableSource() : QList<Cable>{},
+                        m_rootSource ? m_rootSource() : std::nullopt, statuses);
+    QList<HeldChange> heads;
+    QHash<qint64, QList<HeldChange>> behind;
+    for (const HeldChange& change : outages) {
+        const qint64 upstream = upstreams.value(change.id, change.id);
+        if (upstream == change.id) {
+            heads.append(change);
+            continue;
+        }
+        // Folded into the failed node in front of it, whether or not that one alerts now.
+        m_groupedUnder.insert(change.id, upstream);
+        if (!isMuted(change.id))
+            behind[upstream].append(change);
+    }
+    for (const HeldChange& head : std::as_const(heads)) {
+        const QList<HeldChange> members = behind.value(head.id);
+        if (members.isEmpty()) {
+            raiseSingle(AlertType::offline, head.id, head.name);
+            continue;
+        }
+        if (isMuted(head.id))
+            continue;
+        NetworkAlert alert{.type = AlertType::offline, .isGrouped = true};
+        for (const HeldChange& node : QList<HeldChange>{head} + members) {
+            alert.nodeIds.append(node.id);
+            alert.nodeNames.append(node.name);
+        }
+        publishAlert(alert);
+    }
+}
+
+void AlertCenter::flushHeldRecoveries(const QList<HeldChange>& recoveries)
+{
+    QSet<qint64> recovering;
+    for (const HeldChange& change : recoveries)
+        recovering.insert(change.id);
+    const QHash<qint64, PingStatus> statuses = currentStatuses();
+    // Nodes behind a failed node recover with it, named in its alert; on their own while it is
+    // still down, they recover as quietly as they failed.
+    QSet<qint64> behindNodes;
+    for (const HeldChange& change : recoveries) {
+        if (const auto upstream = m_groupedUnder.constFind(change.id);
+            upstream != m_groupedUnder.cend()) {
+            behindNodes.insert(change.id);
+            if (!recovering.contains(*upstream))
+                m_groupedUnder.erase(upstream);
+        }
+    }
+    for (const HeldChange& change : recoveries) {
+        if (behindNodes.contains(change.id))
+            continue;
+        QList<qint64> members;
+        for (auto it = m_groupedUnder.begin(); it != m_groupedUnder.end();) {
+            if (*it == change.id) {
+                members.append(it.key());
+                it = m_groupedUnder.erase(it);
+            } else {
+                ++it;
+            }
+        }
+        std::sort(members.begin(), members.end());
+        NetworkAlert alert{
+            .type = AlertType::online, .nodeIds = {change.id}, .nodeNames = {change.name}};
+        for (qint64 id : std::as_const(members)) {
+            if (statuses.value(id, PingStatus::unknown) == PingStatus::offline) {
+                // Still down once the node in front of it is back: its own outage now.
+                raiseSingle(AlertType::offline, id, nodeName(id));
+                continue;
+            }
+            if (!recovering.contains(id))
+                m_recoveryAnnounced.insert(id); // its own confirmation is still to come
+            if (!isMuted(id)) {
+                alert.nodeIds.append(id);
+                alert.nodeNames.append(nodeName(id));
+            }
+        }
+        if (alert.nodeIds.size() == 1) {
+            raiseSingle(AlertType::online, change.id, change.name);
+            continue;
+        }
+        if (isMuted(change.id))
+            continue;
+        alert.isGrouped = true;
+        if (const auto outage = m_lastOutageSeconds.constFind(change.id);
+            outage != m_lastOutageSeconds.cend())
+            alert.outageSeconds = *outage;
+        publishAlert(alert);
+    }
 }
 
 void AlertCenter::raiseAlert(AlertType type, const QList<std::pair<qint64, QString>>& nodes)
 {
-    NetworkAlert alert;
-    alert.id = QUuid::createUuid();
-    alert.timestamp = m_scheduler->now();
-    alert.type = type;
+    NetworkAlert alert{.type = type};
     for (const auto& [id, name] : nodes) {
         alert.nodeIds.append(id);
         alert.nodeNames.append(name);
     }
+    publishAlert(alert);
+}
+
+void AlertCenter::publishAlert(NetworkAlert alert)
+{
+    const AlertType type = alert.type;
+    alert.id = QUuid::createUuid();
+    alert.timestamp = m_scheduler->now();
     alert.isVisible = true;
     m_alerts.append(alert);
 
@@ -280,6 +485,14 @@ void AlertCenter::resetForModeChange()
     m_previousStatuses.clear();
     cancelPendingConfirmations();
     m_lastAlertTime.clear();
+    if (m_holdLimit != 0)
+        cancelOwned(m_holdLimit);
+    m_holdLimit = 0;
+    m_held.clear();
+    m_groupedUnder.clear();
+    m_recoveryAnnounced.clear();
+    m_offlineSince.clear();
+    m_lastOutageSeconds.clear();
 }
 
 void AlertCenter::cancelPendingConfirmations()

@@ -23,6 +23,8 @@
 
 namespace velmora {
 
+class AlertMutes;
+
 // The node to move the view to for an outage naming `nodeIds`. With a root: the first named node
 // met in a breadth-first walk from the root (the root itself never counts). Without a root: the
 // first named node that has a directly cabled, online neighbour outside `nodeIds`. Failing that,
@@ -44,6 +46,9 @@ public:
     static constexpr std::chrono::milliseconds autoZoomHold{5000};
     static constexpr std::chrono::milliseconds bannerDuration{5000};
     static constexpr std::chrono::milliseconds repeatSuppression{30000};
+    // With grouping on, confirmed outages and recoveries wait until no other confirmation is
+    // pending, at most this long, so that a switch and the nodes behind it are judged together.
+    static constexpr std::chrono::milliseconds groupingHold{3000};
 
     // Without a scheduler the center makes its own QtAlertScheduler. A given scheduler must
     // outlive the center.
@@ -78,6 +83,13 @@ public:
     void setAlertsEnabled(bool enabled);
     void setSystemNotificationsEnabled(bool enabled);
     void setAutoZoomToOutage(bool enabled);
+    // "Group alerts behind a failed node" (off by default): nodes cut off behind a failed node
+    // raise no alerts of their own; the failed node's alert names them.
+    bool groupAlerts() const { return m_groupAlerts; }
+    void setGroupAlerts(bool enabled);
+    // Muted addresses raise no alert (no banner, notification or zoom). Must outlive the center.
+    void setMutes(const AlertMutes* mutes) { m_mutes = mutes; }
+    bool isMuted(qint64 nodeId) const;
 
     bool isAutoZooming() const { return m_isAutoZooming; }
     const QList<NetworkAlert>& alerts() const { return m_alerts; }
@@ -112,8 +124,21 @@ signals:
                                      const QString& body);
 
 private:
+    struct HeldChange {
+        qint64 id;
+        QString name;
+        AlertType type;
+    };
+
     QHash<qint64, PingStatus> currentStatuses() const;
     void confirmChange(qint64 nodeId, const QString& name, PingStatus previous, PingStatus current);
+    // One node's alert, unless it is muted; an online alert carries the outage's length.
+    void raiseSingle(AlertType type, qint64 id, const QString& name);
+    void publishAlert(NetworkAlert alert);
+    void flushHeldChanges();
+    void flushHeldOutages(const QList<HeldChange>& outages);
+    void flushHeldRecoveries(const QList<HeldChange>& recoveries);
+    QString nodeName(qint64 id) const;
     void zoomToOutage(const QList<qint64>& nodeIds);
     void cancelAutoZoom();
     void cancelPendingConfirmations();
@@ -141,6 +166,15 @@ private:
     QHash<qint64, PingStatus> m_lastPublished;
     QList<AlertScheduler::Handle> m_autoZoomTimers; // the delayed zoom and its 5 s hold
     QSet<AlertScheduler::Handle> m_ownedTimers;
+
+    bool m_groupAlerts = false;
+    const AlertMutes* m_mutes = nullptr;
+    QHash<qint64, QDateTime> m_offlineSince;   // when the node's offline status was seen
+    QHash<qint64, qint64> m_lastOutageSeconds; // the length of the node's last outage
+    QList<HeldChange> m_held;                  // confirmed, waiting to be grouped
+    AlertScheduler::Handle m_holdLimit = 0;
+    QHash<qint64, qint64> m_groupedUnder; // node behind → the failed node its alert went into
+    QSet<qint64> m_recoveryAnnounced;     // named in a grouped online alert before confirmation
 };
 
 } // namespace velmora

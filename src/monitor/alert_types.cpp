@@ -3,6 +3,8 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
+
 using namespace Qt::StringLiterals;
 
 namespace velmora {
@@ -32,6 +34,18 @@ QString alertTypeWord(AlertType type)
 QString alertTitle(const NetworkAlert& alert)
 {
     const QString word = alertTypeWord(alert.type);
+    if (alert.isGrouped && !alert.nodeIds.isEmpty()) {
+        const QString name =
+            alert.nodeNames.isEmpty() ? AlertText::tr("Node") : alert.nodeNames.first();
+        // Count texts add an s unless the count is exactly one.
+        const qsizetype behind = alert.nodeIds.size() - 1;
+        const QString count =
+            behind == 1 ? AlertText::tr("1 node") : AlertText::tr("%1 nodes").arg(behind);
+        const QString rest = alert.type == AlertType::offline
+                                 ? AlertText::tr("%1 behind it unreachable").arg(count)
+                                 : AlertText::tr("%1 behind it reachable again").arg(count);
+        return AlertText::tr("%1 %2 \u2014 %3").arg(name, word, rest);
+    }
     // One-pass arg(): a name holding "%2" stays as it is.
     if (alert.nodeIds.size() == 1) {
         const QString name =
@@ -43,6 +57,14 @@ QString alertTitle(const NetworkAlert& alert)
 
 QString alertMessage(const NetworkAlert& alert, const QList<Node>& nodes)
 {
+    if (alert.isGrouped) {
+        constexpr qsizetype listed = 5;
+        const QStringList behind = alert.nodeNames.mid(1);
+        const QString names = behind.mid(0, listed).join(u", "_s);
+        if (behind.size() <= listed)
+            return names;
+        return AlertText::tr("%1 and %2 more").arg(names, QString::number(behind.size() - listed));
+    }
     if (alert.nodeIds.size() == 1) {
         const qint64 id = alert.nodeIds.first();
         for (const Node& node : nodes) {
@@ -65,6 +87,30 @@ QString relativeTimeText(const QDateTime& timestamp, const QDateTime& now)
     if (seconds <= 3599)
         return AlertText::tr("%1m ago").arg(seconds / 60);
     return AlertText::tr("%1h ago").arg(seconds / 3600);
+}
+
+QString clockTimeText(const QDateTime& timestamp)
+{
+    return timestamp.toLocalTime().toString(u"HH:mm:ss"_s);
+}
+
+QString durationText(qint64 seconds)
+{
+    seconds = std::max<qint64>(seconds, 0);
+    if (seconds < 60)
+        return AlertText::tr("%1s").arg(seconds);
+    if (seconds < 3600)
+        return AlertText::tr("%1m %2s").arg(seconds / 60).arg(seconds % 60);
+    return AlertText::tr("%1h %2m").arg(seconds / 3600).arg(seconds % 3600 / 60);
+}
+
+QString historyTimeText(const NetworkAlert& alert, const QDateTime& now)
+{
+    QString text = AlertText::tr("%1 \u00b7 %2")
+                       .arg(clockTimeText(alert.timestamp), relativeTimeText(alert.timestamp, now));
+    if (alert.type == AlertType::online && alert.outageSeconds)
+        text += AlertText::tr(" \u00b7 down %1").arg(durationText(*alert.outageSeconds));
+    return text;
 }
 
 } // namespace velmora

@@ -22,6 +22,13 @@ constexpr uchar urgencyCritical = 2;
 
 } // namespace
 
+QString escapeNotificationBody(const QString& body)
+{
+    QString escaped = body;
+    escaped.replace(u'&', u"&amp;"_s).replace(u'<', u"&lt;"_s).replace(u'>', u"&gt;"_s);
+    return escaped;
+}
+
 DesktopNotifier::DesktopNotifier(QObject* parent)
     : DesktopNotifier(QDBusConnection::sessionBus(), parent)
 {
@@ -89,7 +96,7 @@ void DesktopNotifier::postAlert(const NetworkAlert& alert, const QString& title,
     hints.insert(u"urgency"_s, QVariant::fromValue(offline ? urgencyCritical : urgencyNormal));
 
     QDBusMessage call = QDBusMessage::createMethodCall(service, path, interface, u"Notify"_s);
-    call << u"Velmora"_s << uint(0) << u"velmora"_s << title << body
+    call << u"Velmora"_s << uint(0) << u"velmora"_s << title << escapeNotificationBody(body)
          << QStringList{u"default"_s, tr("Show")} << hints << qint32(-1);
     auto* watcher = new QDBusPendingCallWatcher(m_connection.asyncCall(call), this);
     const QUuid alertId = alert.id;

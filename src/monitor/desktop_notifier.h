@@ -12,6 +12,10 @@
 
 namespace velmora {
 
+// Notification servers may render a body as markup: `&`, `<` and `>` become entities, so names
+// and addresses always show as typed.
+QString escapeNotificationBody(const QString& body);
+
 class DesktopNotifier final : public QObject {
     Q_OBJECT
 public:

@@ -73,6 +73,12 @@ void PingManager::setPingInterval(double seconds)
         m_pingInterval = seconds;
 }
 
+// --- Loss policy (stub until the engine rule lands) ---
+void PingManager::setOfflineAfter(int /*failedPings*/) {}
+
+void PingManager::setCountNeverAnsweredAsOffline(bool /*on*/) {}
+// --- end of loss policy ---
+
 qint64 PingManager::totalPingsReceived() const
 {
     return m_core->totalPingsReceived.load();

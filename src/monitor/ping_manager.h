@@ -74,6 +74,14 @@ public:
     // online up to and including 200.0 ms, slow above.
     static PingStatus classifyLatency(double milliseconds);
 
+    // --- Loss policy (stub until the engine rule lands; the calls are accepted and ignored) ---
+    // A node that has answered turns offline after this many consecutive failed requests: 1
+    // (the default), 2, 3 or 5.
+    void setOfflineAfter(int failedPings);
+    // With this on, a node that never answered its first requests becomes offline too.
+    void setCountNeverAnsweredAsOffline(bool on);
+    // --- end of loss policy ---
+
 signals:
     // After every change of the published maps: a batch of updates, or the reset to unknown
     // at startMonitoring.

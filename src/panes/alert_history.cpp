@@ -149,7 +149,7 @@ void AlertHistory::refresh()
     const QDateTime now = m_center->now();
     for (const NetworkAlert& alert : alerts) {
         QWidget* row = makeAlertRow(alert, m_center->alertMessage(alert),
-                                    relativeTimeText(alert.timestamp, now), nullptr);
+                                    historyTimeText(alert, now), nullptr);
         row->setObjectName(u"alertHistoryRow"_s);
         m_list->addWidget(row);
     }

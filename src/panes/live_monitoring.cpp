@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "panes/live_monitoring.h"
 
+#include "canvas/cable_geometry.h"
+#include "canvas/canvas_context_menu.h"
 #include "canvas/canvas_widget.h"
 #include "canvas/view_state.h"
 #include "model/project_session.h"
@@ -13,6 +15,7 @@
 #include "panes/node_details.h"
 
 #include <QGuiApplication>
+#include <QSettings>
 #include <QVBoxLayout>
 #include <QWidget>
 
@@ -70,6 +73,11 @@ LiveMonitoring::LiveMonitoring(ProjectSession* session, ViewState* view, PingMan
         case LiveOption::autoZoomOutage:
             m_alerts->setAutoZoomToOutage(!m_alerts->autoZoomToOutage());
             break;
+        case LiveOption::offlineAfter:
+        case LiveOption::groupAlerts:
+        case LiveOption::countNeverAnswered:
+            toggleAlertPolicy(option);
+            break;
         }
         refreshPanes();
     });
@@ -90,7 +98,69 @@ LiveMonitoring::LiveMonitoring(ProjectSession* session, ViewState* view, PingMan
     connect(m_history, &AlertHistory::showAlertHistoryChanged, this,
             [this] { layoutOverlays(m_freeArea); });
     connect(m_alerts, &AlertCenter::alertsChanged, this, [this] { layoutOverlays(m_freeArea); });
+
+    {
+        QSettings settings;
+        m_policy = loadAlertPolicy(settings);
+    }
+    applyAlertPolicy();
+    m_alerts->setMutes(&m_mutes);
+    m_nodeDetails->setMutes(&m_mutes);
+    connect(m_nodeDetails, &NodeDetails::mutesChanged, this, &LiveMonitoring::refreshMutes);
+    m_canvas->setNodeMenuExtension([this](QMenu* menu, qint64 nodeId) {
+        if (const NodeData* node = findNode(m_session->project(), nodeId);
+            node && !node->ip.trimmed().isEmpty())
+            addMuteAlertsMenu(menu, m_mutes, node->ip, QDateTime::currentDateTimeUtc(),
+                              [this] { refreshPanes(); });
+    });
+    connect(m_livePane, &LivePane::statusCountClicked, this, &LiveMonitoring::selectNodesCounted);
     refreshPanes();
+}
+
+void LiveMonitoring::applyAlertPolicy()
+{
+    m_pingManager->setOfflineAfter(m_policy.offlineAfter);
+    m_pingManager->setCountNeverAnsweredAsOffline(m_policy.countNeverAnsweredAsOffline);
+    m_alerts->setGroupAlerts(m_policy.groupAlerts);
+}
+
+void LiveMonitoring::toggleAlertPolicy(LiveOption option)
+{
+    if (option == LiveOption::offlineAfter)
+        m_policy.offlineAfter = nextOfflineAfter(m_policy.offlineAfter);
+    else if (option == LiveOption::groupAlerts)
+        m_policy.groupAlerts = !m_policy.groupAlerts;
+    else
+        m_policy.countNeverAnsweredAsOffline = !m_policy.countNeverAnsweredAsOffline;
+    QSettings settings;
+    saveAlertPolicy(settings, m_policy);
+    applyAlertPolicy();
+}
+
+void LiveMonitoring::selectNodesCounted(PingStatus status)
+{
+    // The count's nodes (unknown includes nodes without a status), framed as "Zoom To" frames
+    // search matches, and selected.
+    const QHash<qint64, PingStatus>& statuses = m_pingManager->nodeStatuses();
+    QList<NodeData> counted;
+    for (const NodeData& node : m_session->project().nodes) {
+        if (statuses.value(node.id, PingStatus::unknown) == status)
+            counted.append(node);
+    }
+    m_view->zoomToSearchResults(counted);
+}
+
+void LiveMonitoring::refreshMutes()
+{
+    const QSet<QString> muted = m_mutes.mutedAddresses(QDateTime::currentDateTimeUtc());
+    QSet<qint64> ids;
+    if (!muted.isEmpty()) {
+        for (const NodeData& node : m_session->project().nodes) {
+            if (muted.contains(node.ip.trimmed()))
+                ids.insert(node.id);
+        }
+    }
+    m_canvas->setMutedNodes(ids);
 }
 
 void LiveMonitoring::applyMode(AppMode mode)
@@ -134,6 +204,9 @@ void LiveMonitoring::refreshPanes()
     options.alertsEnabled = m_alerts->alertsEnabled();
     options.systemNotificationsEnabled = m_alerts->systemNotificationsEnabled();
     options.autoZoomToOutage = m_alerts->autoZoomToOutage();
+    options.offlineAfter = m_policy.offlineAfter;
+    options.groupAlerts = m_policy.groupAlerts;
+    options.countNeverAnsweredAsOffline = m_policy.countNeverAnsweredAsOffline;
     m_livePane->setOptions(options);
     QString notice = m_pingManager->monitoringErrorMessage();
     if (!options.liveGlowEnabled)
@@ -141,6 +214,7 @@ void LiveMonitoring::refreshPanes()
     m_livePane->setNotice(notice);
     m_nodeDetails->setLiveState(live, m_pingManager->nodeStatuses(),
                                 m_pingManager->responseTimes());
+    refreshMutes(); // a timed mute ends by itself
 }
 
 void LiveMonitoring::layoutOverlays(const QRect& freeArea)

@@ -6,6 +6,9 @@
 // mode switch, and layoutOverlays() when it lays out.
 
 #include "canvas/hit_test.h"
+#include "monitor/alert_mutes.h"
+#include "monitor/alert_settings.h"
+#include "monitor/ping_status.h"
 
 #include <QObject>
 #include <QRect>
@@ -21,6 +24,7 @@ class AlertHistory;
 class CanvasWidget;
 class DesktopNotifier;
 class LivePane;
+enum class LiveOption;
 class NodeDetails;
 class PingManager;
 class ProjectSession;
@@ -41,6 +45,8 @@ public:
     NodeDetails* nodeDetails() const { return m_nodeDetails; }
     AlertBanners* banners() const { return m_banners; }
     AlertHistory* history() const { return m_history; }
+    AlertMutes& mutes() { return m_mutes; }
+    const AlertPolicy& alertPolicy() const { return m_policy; }
 
     // The live part of the mode switch, run after the view's mode is set: stop the view
     // animation, reset the alert bookkeeping, ask for notification permission when going live,
@@ -77,6 +83,14 @@ private:
     AlertHistory* m_history;
     QRect m_freeArea;
     QString m_warnedMessage; // the monitoring warning already given
+
+    // Per-user alert options and mutes (QSettings), applied to the ping manager and alerts.
+    void applyAlertPolicy();
+    void toggleAlertPolicy(LiveOption option);
+    void selectNodesCounted(PingStatus status);
+    void refreshMutes();
+    AlertPolicy m_policy;
+    AlertMutes m_mutes;
 };
 
 } // namespace velmora

@@ -34,12 +34,20 @@ QString optionTitle(LiveOption option)
         return LivePane::tr("Background Alerts");
     case LiveOption::autoZoomOutage:
         return LivePane::tr("Auto-Zoom Outage");
+    case LiveOption::offlineAfter:
+        return LivePane::tr("Offline after N failed pings");
+    case LiveOption::groupAlerts:
+        return LivePane::tr("Group alerts behind a failed node");
+    case LiveOption::countNeverAnswered:
+        return LivePane::tr("Count never-answered as offline");
     }
     return {};
 }
 
-constexpr LiveOption allOptions[] = {LiveOption::liveGlow, LiveOption::inAppAlerts,
-                                     LiveOption::backgroundAlerts, LiveOption::autoZoomOutage};
+constexpr LiveOption allOptions[] = {LiveOption::liveGlow,          LiveOption::inAppAlerts,
+                                     LiveOption::backgroundAlerts,  LiveOption::autoZoomOutage,
+                                     LiveOption::offlineAfter,      LiveOption::groupAlerts,
+                                     LiveOption::countNeverAnswered};
 constexpr PingStatus allStatuses[] = {PingStatus::online, PingStatus::offline, PingStatus::slow,
                                       PingStatus::unknown};
 
@@ -121,6 +129,12 @@ bool LiveOptions::value(LiveOption option) const
         return systemNotificationsEnabled;
     case LiveOption::autoZoomOutage:
         return autoZoomToOutage;
+    case LiveOption::offlineAfter:
+        return offlineAfter > 1;
+    case LiveOption::groupAlerts:
+        return groupAlerts;
+    case LiveOption::countNeverAnswered:
+        return countNeverAnsweredAsOffline;
     }
     return false;
 }
@@ -187,7 +201,12 @@ LivePane::LivePane(QWidget* parent)
             [this] { setShowLiveOptions(!m_showLiveOptions); });
 
     for (PingStatus status : allStatuses) {
-        auto* row = new QHBoxLayout;
+        // Each count row is a flat button: a click selects and frames the nodes it counts.
+        auto* rowButton = new QPushButton(this);
+        setFlatLook(rowButton, u"statusRow"_s);
+        rowButton->setAccessibleName(statusText(status));
+        auto* row = new QHBoxLayout(rowButton);
+        row->setContentsMargins(0, 0, 0, 0);
         auto* dot = new QLabel(this);
         dot->setObjectName(u"statusDot"_s);
         dot->setProperty("status", pingStatusName(status));
@@ -201,8 +220,13 @@ LivePane::LivePane(QWidget* parent)
         row->addWidget(name);
         row->addStretch();
         row->addWidget(value);
-        layout->addLayout(row);
+        for (QLabel* label : {dot, name, value})
+            label->setAttribute(Qt::WA_TransparentForMouseEvents);
+        layout->addWidget(rowButton);
         m_countValues.insert(status, value);
+        m_countButtons.insert(status, rowButton);
+        connect(rowButton, &QPushButton::clicked, this,
+                [this, status] { emit statusCountClicked(status); });
     }
     m_notice->setObjectName(u"liveNotice"_s);
     m_notice->setWordWrap(true);
@@ -282,7 +306,11 @@ void LivePane::setOptions(const LiveOptions& options)
     for (LiveOption option : allOptions) {
         const bool on = options.value(option);
         QLabel* badge = m_optionBadges.value(option);
-        badge->setText(on ? tr("ON") : tr("OFF"));
+        // The failed-ping count reads as its number; the others as ON or OFF.
+        if (option == LiveOption::offlineAfter)
+            badge->setText(QString::number(options.offlineAfter));
+        else
+            badge->setText(on ? tr("ON") : tr("OFF"));
         setLookState(badge, "on", on);
     }
 }

@@ -38,14 +38,27 @@ QString bandText(PingIntervalPreset preset);
 // "Normal (3s) – 25-75 nodes".
 QString presetMenuText(PingIntervalPreset preset);
 
-enum class LiveOption { liveGlow, inAppAlerts, backgroundAlerts, autoZoomOutage };
+enum class LiveOption {
+    liveGlow,
+    inAppAlerts,
+    backgroundAlerts,
+    autoZoomOutage,
+    offlineAfter,
+    groupAlerts,
+    countNeverAnswered,
+};
 
 struct LiveOptions {
     bool liveGlowEnabled = true;
     bool alertsEnabled = true;
     bool systemNotificationsEnabled = true;
     bool autoZoomToOutage = true;
+    // Kept per user; the defaults are the plain one-failure rule without grouping.
+    int offlineAfter = 1; // failed pings before a node is offline: 1, 2, 3 or 5
+    bool groupAlerts = false;
+    bool countNeverAnsweredAsOffline = false;
 
+    // Whether the option differs from "off" (offlineAfter: more than one failed ping).
     bool value(LiveOption option) const;
 };
 
@@ -76,11 +89,14 @@ public:
     QString intervalButtonText() const;
     QStringList intervalMenuTexts() const;
     QString optionBadgeText(LiveOption option) const;
+    QPushButton* statusCountButton(PingStatus status) const { return m_countButtons.value(status); }
     QPushButton* optionButton(LiveOption option) const { return m_optionButtons.value(option); }
     QToolButton* optionsToggleButton() const { return m_gearButton; }
     QMenu* intervalMenu() const { return m_intervalMenu; }
 
 signals:
+    // A count row was clicked: select and frame the nodes counted there.
+    void statusCountClicked(velmora::PingStatus status);
     // The user activated an option row; the owner flips the option and calls setOptions().
     void optionToggled(velmora::LiveOption option);
     // A preset was chosen in the menu (also the current one: it restarts monitoring).
@@ -93,6 +109,7 @@ private:
     bool m_showLiveOptions = false;
     QToolButton* m_gearButton;
     QHash<PingStatus, QLabel*> m_countValues;
+    QHash<PingStatus, QPushButton*> m_countButtons;
     QLabel* m_notice;
     QWidget* m_optionsBox;
     QHash<LiveOption, QPushButton*> m_optionButtons;

@@ -1,12 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "panes/node_details.h"
 
+#include "canvas/cable_geometry.h"
+#include "canvas/canvas_context_menu.h"
 #include "model/project_session.h"
 #include "model/topology.h"
+#include "monitor/alert_mutes.h"
+#include "monitor/ping_manager.h"
 #include "panes/pane_style.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -45,6 +50,30 @@ QString responseTimeText(double seconds)
     return NodeDetails::tr("%1 ms").arg(seconds * 1000.0, 0, 'f', 1);
 }
 
+QString unknownReasonText(const QString& address, bool isMonitored)
+{
+    if (isMonitored)
+        return NodeDetails::tr("No reply since monitoring started");
+    const QString trimmed = address.trimmed();
+    QString reason;
+    if (trimmed.isEmpty()) {
+        reason = NodeDetails::tr("no address");
+    } else if (PingManager::isMonitorableAddress(trimmed)) {
+        reason = NodeDetails::tr("added since monitoring started");
+    } else {
+        // Four numbers that are all zero: the placeholder address, never pinged.
+        const QStringList pieces = trimmed.split(u'.', Qt::SkipEmptyParts);
+        bool placeholder = pieces.size() == 4;
+        for (const QString& piece : pieces) {
+            bool ok = false;
+            placeholder = placeholder && piece.toUInt(&ok) == 0 && ok;
+        }
+        reason = placeholder ? NodeDetails::tr("placeholder address")
+                             : NodeDetails::tr("not an IPv4 address");
+    }
+    return NodeDetails::tr("Not monitored: %1").arg(reason);
+}
+
 NodeDetails::NodeDetails(ProjectSession* session, QWidget* parent)
     : QWidget(parent), m_session(session), m_rootBadge(new QLabel(tr("ROOT"), this)),
       m_typeSwatch(new QLabel(this)), m_rootButton(new QPushButton(this)),
@@ -77,6 +106,9 @@ NodeDetails::NodeDetails(ProjectSession* session, QWidget* parent)
     m_status = addRow(tr("Status:"));
     m_status.value->setObjectName(u"detailsStatus"_s);
     m_response = addRow(tr("Response:"));
+    m_reason = addRow(tr("Reason:"));
+    m_reason.value->setWordWrap(true);
+    m_muted = addRow(tr("Alerts:"));
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(m_rootButton);
@@ -84,6 +116,21 @@ NodeDetails::NodeDetails(ProjectSession* session, QWidget* parent)
     layout->addLayout(buttons);
     setFlatLook(m_rootButton, u"rootButton"_s);
     setFlatLook(m_zoomButton, u"zoomToNode"_s);
+    m_muteButton = new QPushButton(tr("Mute Alerts"), this);
+    setFlatLook(m_muteButton, u"muteAlerts"_s);
+    auto* muteMenu = new QMenu(m_muteButton);
+    m_muteButton->setMenu(muteMenu);
+    layout->addWidget(m_muteButton);
+    connect(muteMenu, &QMenu::aboutToShow, this, [this, muteMenu] {
+        muteMenu->clear();
+        const NodeData* node = m_nodeId ? findNode(m_session->project(), *m_nodeId) : nullptr;
+        if (!m_mutes || !node)
+            return;
+        addMuteAlertsMenu(muteMenu, *m_mutes, node->ip, QDateTime::currentDateTimeUtc(), [this] {
+            refresh();
+            emit mutesChanged();
+        });
+    });
 
     connect(m_rootButton, &QPushButton::clicked, this, &NodeDetails::toggleRoot);
     connect(m_zoomButton, &QPushButton::clicked, this, [this] {
@@ -187,6 +234,21 @@ void NodeDetails::refresh()
         m_response.value->setText(responseTimeText(*latency));
 
     m_rootButton->setText(isRoot ? tr("Clear Root") : tr("Set as Root"));
+    refreshAlertRows(node, status);
+}
+
+void NodeDetails::refreshAlertRows(const Node& node, PingStatus status)
+{
+    const bool unknown = m_isLive && status == PingStatus::unknown;
+    m_reason.container->setVisible(unknown);
+    if (unknown)
+        m_reason.value->setText(unknownReasonText(node.ip, m_statuses.contains(node.id)));
+    const QString muted =
+        m_mutes ? m_mutes->muteText(node.ip, QDateTime::currentDateTimeUtc()) : QString();
+    m_muted.container->setVisible(m_isLive && !muted.isEmpty());
+    m_muted.value->setText(muted);
+    m_muteButton->setVisible(m_isLive && m_mutes && !node.ip.trimmed().isEmpty());
+    m_muteButton->setText(muted.isEmpty() ? tr("Mute Alerts") : tr("Unmute Alerts"));
 }
 
 void NodeDetails::toggleRoot()

@@ -24,6 +24,11 @@ class ProjectSession;
 QString statusText(PingStatus status);
 // "12.3 ms" for 0.012345 s.
 QString responseTimeText(double seconds);
+// Why a node reads "Unknown" in live mode: "No reply since monitoring started" when it is
+// pinged (`isMonitored`), else "Not monitored: " and the reason its address gives.
+QString unknownReasonText(const QString& address, bool isMonitored);
+
+class AlertMutes;
 
 class NodeDetails final : public QWidget {
     Q_OBJECT
@@ -35,6 +40,8 @@ public:
     void setLiveState(bool isLive, const QHash<qint64, PingStatus>& statuses,
                       const QHash<qint64, double>& responseTimes);
     void refresh();
+    // Where the "Mute Alerts" button reads and keeps mutes (none: no button). Must outlive us.
+    void setMutes(AlertMutes* mutes) { m_mutes = mutes; }
 
     std::optional<qint64> shownNodeId() const { return m_nodeId; }
     // The value of the row with this label ("Name:", "Hops:", ...); none while the row is absent.
@@ -44,6 +51,8 @@ public:
 
 signals:
     void zoomToNodeRequested(const velmora::Node& node);
+    // A node's alerts were muted or unmuted here.
+    void mutesChanged();
 
 private:
     struct Row {
@@ -66,6 +75,11 @@ private:
     Row m_name, m_type, m_ip, m_cables, m_direct, m_network, m_hops, m_status, m_response;
     QPushButton* m_rootButton;
     QPushButton* m_zoomButton;
+    // Live mode: why a node is unknown, its mute, and the "Mute Alerts" button.
+    void refreshAlertRows(const Node& node, PingStatus status);
+    AlertMutes* m_mutes = nullptr;
+    Row m_reason, m_muted;
+    QPushButton* m_muteButton = nullptr;
 };
 
 } // namespace velmora

@@ -186,14 +186,16 @@ public:
 
     using QStyledItemDelegate::QStyledItemDelegate;
 
-    QLineEdit* editor() const { return m_editor; }
+    // qobject_cast, not a plain cast: the field may be half destroyed when its last events
+    // arrive, and then it is no longer a QLineEdit.
+    QLineEdit* editor() const { return qobject_cast<QLineEdit*>(m_editor.data()); }
 
     void finish(bool commit)
     {
-        if (m_editor && commit)
-            emit commitData(m_editor); // the write may already take the field away
-        if (m_editor)
-            emit closeEditor(m_editor);
+        if (QLineEdit* field = editor(); field && commit)
+            emit commitData(field); // the write may already take the field away
+        if (QLineEdit* field = editor())
+            emit closeEditor(field);
     }
 
     QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem&,
@@ -267,7 +269,8 @@ protected:
     }
 
 private:
-    mutable QPointer<QLineEdit> m_editor;
+    // Held as a QObject so comparing against it never casts an object being destroyed.
+    mutable QPointer<QObject> m_editor;
 };
 
 // Forwards clicks to the pane: a press on a field selects, a double click edits the cell of its
@@ -408,7 +411,7 @@ void NodesPane::buildExpanded()
         button->setFixedWidth(columnWidths[columnOf(key)]);
         button->setFlat(true);
         button->setCursor(Qt::PointingHandCursor);
-        connect(button, &QPushButton::clicked, this, [this, key] { toggleSort(key); });
+        connect(button, &QPushButton::clicked, this, [this, field = key] { toggleSort(field); });
         sortRow->addWidget(button);
         m_sortButtons.append(button);
     }
@@ -726,7 +729,7 @@ void NodesPane::rebuildTypeMenu()
     m_setTypeMenu->clear();
     const QMap<QString, Rgb>& colors = m_session->typeColorMap();
     for (auto it = colors.cbegin(); it != colors.cend(); ++it) {
-        const QString type = it.key();
+        const QString& type = it.key();
         // "&&" shows one "&" instead of marking a shortcut key ("R&D" is no "RD").
         QAction* action = m_setTypeMenu->addAction(QIcon(swatch(it.value())),
                                                    QString(type).replace(u'&', u"&&"_s));

@@ -85,6 +85,7 @@ QLabel#statusCount { font-size: 11px; font-weight: 600; }
 QLabel#liveNotice, QLabel#recommendation { color: @grey; font-size: 10px; font-weight: 400; }
 QLabel#liveOptionsTitle { color: white; font-size: 12px; font-weight: 400; }
 QPushButton#liveOption { border: none; background: transparent; }
+QPushButton#statusRow { border: none; background: transparent; text-align: left; }
 QLabel#liveOptionName { color: white; font-size: 11px; font-weight: 400; }
 QLabel#optionBadge { color: @grey; background: @button; font-size: 10px; font-weight: 600;
     border-radius: 3px; padding: 1px 5px; }

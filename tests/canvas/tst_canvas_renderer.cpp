@@ -200,6 +200,10 @@ private slots:
         const QColor gold = QColor::fromRgbF(0.98f, 0.75f, 0.14f);
         QTest::newRow("root") << u"root"_s << aboveBox << gold << 50 << true;
         QTest::newRow("not root") << u"other root"_s << aboveBox << gold << 50 << false;
+        const QRect topRightOfBox(254, 100, 26, 26);
+        const QColor slash(242, 77, 77);
+        QTest::newRow("muted") << u"muted"_s << topRightOfBox << slash << 40 << true;
+        QTest::newRow("not muted") << u"other muted"_s << topRightOfBox << slash << 40 << false;
     }
     void nodeMarks()
     {
@@ -216,6 +220,7 @@ private slots:
         frame.searchText = mark == u"empty"_s ? QString() : u"x"_s;
         frame.searchMatches = {mark == u"miss"_s ? 2 : 1};
         frame.rootNodeId = mark == u"root"_s ? 1 : 2;
+        frame.mutedNodes = {mark == u"muted"_s ? 1 : 2};
         QCOMPARE(countNear(render(frame), colour, tolerance, probe) > 0, shown);
     }
 

@@ -24,7 +24,9 @@
 
 #include <QApplication>
 #include <QDBusError>
+#include <QSettings>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -48,6 +50,10 @@ const QString downAddress = u"127.0.77.1"_s;
 const QString neighbourAddress = u"127.0.77.2"_s;
 const QString downName = u"Core Switch"_s;
 
+// Root — Core Switch — five hosts, for grouped alerts: the switch and its hosts go down at once.
+const QString groupPrefix = u"127.0.78."_s;
+constexpr qint64 groupSwitchId = 2;
+
 QString skipReason;
 QString busAddress;
 
@@ -59,6 +65,43 @@ ProjectData project()
                     {cableBetween(1, downNodeId, neighbourId)});
     data.projectName = u"Outage"_s;
     return data;
+}
+
+ProjectData switchProject()
+{
+    QList<NodeData> nodes{{.id = 1, .name = u"Root"_s, .ip = groupPrefix + u"1"_s},
+                          {.id = groupSwitchId, .name = downName, .ip = groupPrefix + u"2"_s}};
+    QList<CableData> cables{cableBetween(1, 1, groupSwitchId)};
+    for (qint64 id = 3; id <= 7; ++id) {
+        // A name that is markup to a notification server must arrive as that literal text.
+        const QString name = id == 3 ? u"<b>x</b> & y"_s : u"Host %1"_s.arg(id);
+        nodes.append({.id = id,
+                      .name = name,
+                      .ip = groupPrefix + QString::number(id),
+                      .x = double(id * 200),
+                      .y = 300});
+        cables.append(cableBetween(id, groupSwitchId, id));
+    }
+    return projectWith(nodes, cables);
+}
+
+QStringList groupAddresses()
+{
+    QStringList addresses;
+    for (int i = 1; i <= 7; ++i)
+        addresses.append(groupPrefix + QString::number(i));
+    return addresses;
+}
+
+// Takes the switch and its five hosts away at once, or gives them back.
+bool setSwitchAndHosts(const char* operation)
+{
+    bool ok = true;
+    for (const QString& address : groupAddresses().mid(1))
+        ok = succeeds(u"ip"_s, {u"addr"_s, QString::fromLatin1(operation), address + u"/32"_s,
+                                u"dev"_s, u"lo"_s}) &&
+             ok;
+    return ok;
 }
 
 // Takes the address that goes down away (inside our namespace) or gives it back.
@@ -75,7 +118,8 @@ PingStatus statusOf(const PingManager* pings, qint64 id)
 
 // A window on the outage project, framed and without the splash.
 struct Window {
-    explicit Window(bool onScreen) : document(project()), view(&document)
+    explicit Window(bool onScreen, ProjectData data = project())
+        : document(std::move(data)), view(&document)
     {
         // Off screen, the application stays in the background: on the offscreen platform the
         // first shown window makes it active for good, and alerts become desktop notifications
@@ -125,6 +169,8 @@ private slots:
     {
         if (!skipReason.isEmpty())
             QSKIP(qPrintable(skipReason));
+        QStandardPaths::setTestModeEnabled(true); // per-user options at their defaults
+        QSettings().clear();
         m_server = QDBusConnection::connectToBus(busAddress, u"fake-notification-server"_s);
         QVERIFY2(m_server.isConnected(), qPrintable(m_server.lastError().message()));
         QVERIFY(m_fake.serve(m_server));
@@ -210,6 +256,52 @@ private slots:
         QVERIFY(!pings->isMonitoring());
     }
 
+    // With grouping on, the switch and the five hosts behind it failing together raise one
+    // alert and one notification naming the switch, and their return one grouped online alert.
+    void groupedOutageAndRecovery()
+    {
+        Window w(false, switchProject());
+        QTRY_VERIFY_WITH_TIMEOUT(w.view.viewState()->isContentReady(), 2000);
+        w.view.session()->setRoot(1);
+        w.alerts()->setGroupAlerts(true);
+        const qsizetype notifiedBefore = m_fake.calls.size();
+        w.pings()->setPingInterval(1.0);
+        w.view.switchMode(AppMode::live);
+        const auto allAre = [&](PingStatus status, qint64 from) {
+            for (qint64 id = from; id <= 7; ++id) {
+                if (statusOf(w.pings(), id) != status)
+                    return false;
+            }
+            return true;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(allAre(PingStatus::online, 1), 15000);
+
+        QVERIFY(setSwitchAndHosts("del"));
+        QTRY_VERIFY_WITH_TIMEOUT(allAre(PingStatus::offline, groupSwitchId), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!w.alerts()->alerts().isEmpty(), 10000);
+        QTest::qWait(4000); // every other confirmation is due by now
+        QCOMPARE(w.alerts()->alerts().size(), 1);
+        const NetworkAlert down = w.alerts()->alerts().first();
+        QVERIFY(down.isGrouped);
+        QCOMPARE(down.nodeIds.first(), groupSwitchId);
+        QTRY_COMPARE_WITH_TIMEOUT(m_fake.calls.size(), notifiedBefore + 1, 3000);
+        const NotifyCall call = m_fake.calls.last();
+        QCOMPARE(call.summary, downName + u" Offline \u2014 5 nodes behind it unreachable"_s);
+        QVERIFY2(call.body.startsWith(u"&lt;b&gt;x&lt;/b&gt; &amp; y, Host 4"_s),
+                 qPrintable(call.body));
+
+        QVERIFY(setSwitchAndHosts("add"));
+        QTRY_VERIFY_WITH_TIMEOUT(allAre(PingStatus::online, groupSwitchId), 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(w.alerts()->alerts().size(), 2, 10000);
+        QTest::qWait(4000);
+        QCOMPARE(w.alerts()->alerts().size(), 2);
+        const NetworkAlert back = w.alerts()->alerts().last();
+        QCOMPARE(alertTitle(back),
+                 downName + u" Online \u2014 5 nodes behind it reachable again"_s);
+        QTRY_COMPARE_WITH_TIMEOUT(m_fake.calls.size(), notifiedBefore + 2, 3000);
+        w.view.switchMode(AppMode::edit);
+    }
+
     // Last: once a window has been shown on the offscreen platform, the application stays
     // active for the rest of the process.
     void activeApplicationShowsBannerOnly()
@@ -264,7 +356,8 @@ int main(int argc, char** argv)
     if (skipReason.isEmpty()) {
         // Loopback inside holds only the two hosts, one of which the test takes away.
         const NetworkNamespace space(u"velmora-e2e"_s);
-        if (space.isValid() && space.useOnlyHosts({downAddress, neighbourAddress})) {
+        if (space.isValid() &&
+            space.useOnlyHosts(QStringList{downAddress, neighbourAddress} + groupAddresses())) {
             RunOptions options{.prefix = space.execPrefix(), .timeoutMs = 170000};
             options.environment.insert(QString::fromLatin1(namespaceMarker), space.name());
             const ProcessResult inner = runProgram(QCoreApplication::applicationFilePath(),

@@ -6,8 +6,10 @@
 #include "support/manual_scheduler.h"
 
 #include "monitor/alert_center.h"
+#include "monitor/alert_mutes.h"
 
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace velmora;
@@ -29,9 +31,13 @@ struct Harness {
     QHash<qint64, PingStatus> statuses;
     bool applicationActive = true;
     QList<qint64> selected;
+    QList<Cable> cables;
+    std::optional<qint64> root;
 
     Harness(std::initializer_list<Node> initial = {}) : nodes(initial)
     {
+        center.setCableSource([this] { return cables; });
+        center.setRootSource([this] { return root; });
         center.setNodeSource([this] { return nodes; });
         center.setStatusSource([this] { return statuses; });
         center.setApplicationActiveSource([this] { return applicationActive; });
@@ -58,6 +64,39 @@ struct Harness {
 };
 
 using Steps = QList<std::pair<qint64, int>>; // at ms, status
+
+struct Change {
+    qint64 atMs;
+    QList<qint64> ids;
+    int status;
+};
+using Changes = QList<Change>;
+
+// Root(1) - Core Switch(2) - five hosts H3..H7, each on its own cable from the switch.
+Harness& switchWithFiveHosts(Harness& h)
+{
+    h.nodes = {{.id = 1, .name = u"Root"_s}, {.id = 2, .name = u"Core Switch"_s}};
+    h.cables = {toCable(test::cableBetween(1, 1, 2))};
+    for (qint64 id = 3; id <= 7; ++id) {
+        h.nodes.append({.id = id, .name = u"H%1"_s.arg(id), .ip = u"127.0.1.%1"_s.arg(id)});
+        h.cables.append(toCable(test::cableBetween(id, 2, id)));
+    }
+    for (const Node& node : std::as_const(h.nodes))
+        h.publish(node.id, onlineS);
+    return h;
+}
+
+// "title|message|outage length" of every alert raised.
+QStringList alertLines(const Harness& h)
+{
+    QStringList lines;
+    for (const NetworkAlert& alert : h.center.alerts())
+        lines.append(alertTitle(alert) + u'|' + h.center.alertMessage(alert) + u'|' +
+                     (alert.outageSeconds ? durationText(*alert.outageSeconds) : QString()));
+    return lines;
+}
+
+const QList<qint64> hosts{3, 4, 5, 6, 7};
 
 } // namespace
 
@@ -103,6 +142,102 @@ private slots:
             types.append(alert.type);
         QCOMPARE(types, expected);
         QVERIFY(h.center.pendingAlertTimers().isEmpty());
+    }
+
+    void grouping_data()
+    {
+        QTest::addColumn<bool>("group");
+        QTest::addColumn<bool>("withRoot");
+        QTest::addColumn<QList<qint64>>("muted");
+        QTest::addColumn<Changes>("changes");
+        QTest::addColumn<QStringList>("expected");
+        const QString down = u"Core Switch Offline \u2014 5 nodes behind it unreachable|"
+                             u"H3, H4, H5, H6, H7|"_s;
+        const QString back = u"Core Switch Online \u2014 5 nodes behind it reachable again|"
+                             u"H3, H4, H5, H6, H7|1m 10s"_s;
+        // The switch fails first, the hosts' failures are published up to 1.5 s later.
+        const Changes outage{{1000, {2}, offlineS},
+                             {1500, {3, 4}, offlineS},
+                             {2500, {5, 6, 7}, offlineS},
+                             {71000, {2}, onlineS},
+                             {72000, hosts, onlineS}};
+        using S = QStringList;
+        using Ids = QList<qint64>;
+        QTest::newRow("root: one alert each way")
+            << true << true << Ids{} << outage << S{down, back};
+        QTest::newRow("no root: neighbours rule")
+            << true << false << Ids{} << outage << S{down, back};
+        QTest::newRow("hosts fail first")
+            << true << true << Ids{} << Changes{{1000, hosts, offlineS}, {2000, {2}, offlineS}}
+            << S{down};
+        QTest::newRow("one host still down after recovery")
+            << true << true << Ids{}
+            << Changes{{1000, {2, 3, 4, 5, 6, 7}, offlineS}, {11000, {2, 3, 4, 5, 6}, onlineS}}
+            << S{u"Core Switch Offline \u2014 5 nodes behind it unreachable|H3, H4, H5, H6, H7|"_s,
+                 u"H7 Offline|127.0.1.7|"_s,
+                 u"Core Switch Online \u2014 4 nodes behind it reachable again|H3, H4, H5, H6|10s"_s};
+        QTest::newRow("one host alone is not grouped")
+            << true << true << Ids{} << Changes{{1000, {4}, offlineS}, {5000, {4}, onlineS}}
+            << S{u"H4 Offline|127.0.1.4|"_s, u"H4 Online|127.0.1.4|4s"_s};
+        QTest::newRow("grouping off: one alert per node")
+            << false << true << Ids{} << Changes{{1000, {2, 3}, offlineS}}
+            << S{u"Core Switch Offline|127.0.1.2|"_s, u"H3 Offline|127.0.1.3|"_s};
+        QTest::newRow("muted node raises nothing")
+            << false << true << Ids{4} << Changes{{1000, {4}, offlineS}, {9000, {4}, onlineS}}
+            << S{};
+        QTest::newRow("muted host left out of the group")
+            << true << true << Ids{7} << Changes{{1000, {2, 3, 4, 5, 6, 7}, offlineS}}
+            << S{u"Core Switch Offline \u2014 4 nodes behind it unreachable|H3, H4, H5, H6|"_s};
+        QTest::newRow("hosts behind a muted switch stay quiet")
+            << true << true << Ids{2} << Changes{{1000, {2, 3, 4, 5, 6, 7}, offlineS}} << S{};
+    }
+    void grouping()
+    {
+        QFETCH(bool, group);
+        QFETCH(bool, withRoot);
+        QFETCH(QList<qint64>, muted);
+        QFETCH(Changes, changes);
+        QFETCH(QStringList, expected);
+        QTemporaryDir dir;
+        AlertMutes mutes(dir.filePath(u"mutes.ini"_s));
+        Harness h;
+        switchWithFiveHosts(h);
+        h.nodes[1].ip = u"127.0.1.2"_s;
+        h.root = withRoot ? std::optional<qint64>(1) : std::nullopt;
+        h.center.setGroupAlerts(group);
+        h.center.setMutes(&mutes);
+        for (qint64 id : muted)
+            mutes.mute(u"127.0.1.%1"_s.arg(id), std::nullopt, h.clock.now());
+        for (const Change& change : changes) {
+            h.clock.advanceTo(change.atMs);
+            for (qint64 id : change.ids)
+                h.publish(id, change.status);
+        }
+        h.clock.advance(60000);
+        QCOMPARE(alertLines(h), expected);
+    }
+
+    void unmutingReplaysNothing()
+    {
+        QTemporaryDir dir;
+        AlertMutes mutes(dir.filePath(u"mutes.ini"_s));
+        Harness h{{.id = 1, .name = u"A"_s, .ip = u"127.0.0.5"_s}};
+        h.center.setMutes(&mutes);
+        mutes.mute(u"127.0.0.5"_s, std::chrono::hours(1), h.clock.now());
+        h.publish(1, onlineS);
+        h.publish(1, offlineS);
+        h.clock.advance(10000);
+        mutes.unmute(u"127.0.0.5"_s);
+        h.clock.advance(60000);
+        QVERIFY(h.center.alerts().isEmpty());
+        // A mute ends by itself after its time; a later outage alerts again.
+        mutes.mute(u"127.0.0.5"_s, std::chrono::hours(1), h.clock.now());
+        QVERIFY(AlertMutes(dir.filePath(u"mutes.ini"_s)).isMuted(u"127.0.0.5"_s, h.clock.now()));
+        h.clock.advance(3600000);
+        h.publish(1, onlineS);
+        h.publish(1, offlineS);
+        h.clock.advance(3000);
+        QCOMPARE(alertLines(h), QStringList{u"A Offline|127.0.0.5|"_s});
     }
 
     void nothingExaminedWhenDisabledOrInEditMode()
@@ -344,6 +479,26 @@ private slots:
             alert.nodeIds.append(id);
         QCOMPARE(alertTitle(alert), title);
         QCOMPARE(alertMessage(alert, {{.id = 2, .ip = u"127.0.0.2"_s}}), message);
+    }
+
+    // A grouped alert names up to five nodes behind the failed one; outage lengths read in the
+    // two largest units.
+    void groupedTextsAndDurations()
+    {
+        NetworkAlert alert{.type = AlertType::offline, .isGrouped = true};
+        for (int i = 0; i <= 7; ++i) {
+            alert.nodeIds.append(i + 1);
+            alert.nodeNames.append(i == 0 ? u"Core Switch"_s : u"N%1"_s.arg(i));
+        }
+        QCOMPARE(alertTitle(alert), u"Core Switch Offline \u2014 7 nodes behind it unreachable"_s);
+        QCOMPARE(alertMessage(alert, {}), u"N1, N2, N3, N4, N5 and 2 more"_s);
+        alert.nodeIds.resize(2);
+        alert.nodeNames.resize(2);
+        alert.type = AlertType::online;
+        QCOMPARE(alertTitle(alert),
+                 u"Core Switch Online \u2014 1 node behind it reachable again"_s);
+        QCOMPARE((QStringList{durationText(59), durationText(192), durationText(7500)}),
+                 (QStringList{u"59s"_s, u"3m 12s"_s, u"2h 5m"_s}));
     }
 
     void relativeTime_data()

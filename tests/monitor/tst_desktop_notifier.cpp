@@ -62,22 +62,30 @@ private slots:
         QTest::addColumn<AlertType>("type");
         QTest::addColumn<bool>("withSound");
         QTest::addColumn<int>("urgency");
-        QTest::newRow("offline") << AlertType::offline << true << 2;
-        QTest::newRow("online") << AlertType::online << false << 1;
-        QTest::newRow("slow") << AlertType::slow << false << 1;
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<QString>("sent"); // markup-safe: a server rendering markup shows `body`
+        QTest::newRow("offline") << AlertType::offline << true << 2 << u"127.0.0.7"_s
+                                 << u"127.0.0.7"_s;
+        QTest::newRow("online, markup in a name")
+            << AlertType::online << false << 1 << u"<b>x</b> & y"_s
+            << u"&lt;b&gt;x&lt;/b&gt; &amp; y"_s;
+        QTest::newRow("slow") << AlertType::slow << false << 1 << u"A &amp; B"_s
+                              << u"A &amp;amp; B"_s;
     }
     void notifyCarriesAlert()
     {
         QFETCH(AlertType, type);
         QFETCH(bool, withSound);
         QFETCH(int, urgency);
+        QFETCH(QString, body);
+        QFETCH(QString, sent);
         DesktopNotifier notifier(client(), nullptr);
         QSignalSpy diagnostics(&notifier, &DesktopNotifier::diagnostic);
         QSignalSpy posted(&notifier, &DesktopNotifier::notificationPosted);
         QSignalSpy answered(&notifier, &DesktopNotifier::permissionAnswered);
         const NetworkAlert alert = alertOf(type);
         notifier.requestPermission(); // asks for the server information, nothing else
-        notifier.postAlert(alert, u"Core Offline"_s, u"127.0.0.7"_s);
+        notifier.postAlert(alert, u"Core Offline"_s, body);
 
         QTRY_COMPARE(posted.size(), 1);
         QCOMPARE(posted.at(0), (QList<QVariant>{41u, alert.id}));
@@ -89,7 +97,7 @@ private slots:
         const NotifyCall call = m_fake.calls.first();
         QCOMPARE((QVariantList{call.appName, call.replacesId, call.appIcon, call.summary, call.body,
                                call.actions, call.expireTimeout}),
-                 (QVariantList{u"Velmora"_s, 0u, u"velmora"_s, u"Core Offline"_s, u"127.0.0.7"_s,
+                 (QVariantList{u"Velmora"_s, 0u, u"velmora"_s, u"Core Offline"_s, sent,
                                QStringList{u"default"_s, u"Show"_s}, -1}));
         QCOMPARE(call.hints.value(u"category"_s).toString(), u"NETWORK_ALERT"_s);
         QCOMPARE(call.hints.value(u"desktop-entry"_s).toString(), u"velmora"_s);

@@ -8,10 +8,12 @@
 #include "support/manual_scheduler.h"
 #include "support/pixels.h"
 
+#include "canvas/canvas_context_menu.h"
 #include "canvas/canvas_widget.h"
 #include "canvas/view_state.h"
 #include "model/project_session.h"
 #include "monitor/alert_center.h"
+#include "monitor/alert_mutes.h"
 #include "monitor/ping_manager.h"
 #include "panes/alert_banners.h"
 #include "panes/alert_history.h"
@@ -24,7 +26,10 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QSettings>
 #include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -125,6 +130,13 @@ bool setEffectiveNetRaw(bool on)
 class TestLivePanes final : public QObject {
     Q_OBJECT
 private slots:
+    // The per-user options live in a test location, emptied first.
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        QSettings().clear();
+    }
+
     // First: it needs an engine that has not opened its socket yet.
     void missingPermissionSaidOncePerWindow()
     {
@@ -286,6 +298,111 @@ private slots:
         QVERIFY(!pane.optionButton(LiveOption::liveGlow)->isVisible());
     }
 
+    // The three per-user rows start at the plain rule, act at once and are read back by the
+    // next window; the failed-ping count cycles 1, 2, 3, 5.
+    void alertOptionsKeptPerUser()
+    {
+        const auto cleanup = qScopeGuard([] { QSettings().clear(); });
+        {
+            Window w;
+            LivePane* pane = w.live->livePane();
+            QCOMPARE((QStringList{pane->optionBadgeText(LiveOption::offlineAfter),
+                                  pane->optionBadgeText(LiveOption::groupAlerts),
+                                  pane->optionBadgeText(LiveOption::countNeverAnswered)}),
+                     (QStringList{u"1"_s, u"OFF"_s, u"OFF"_s}));
+            QStringList counts;
+            for (int i = 0; i < 4; ++i) {
+                emit pane->optionToggled(LiveOption::offlineAfter);
+                counts.append(pane->optionBadgeText(LiveOption::offlineAfter));
+            }
+            QCOMPARE(counts, (QStringList{u"2"_s, u"3"_s, u"5"_s, u"1"_s}));
+            emit pane->optionToggled(LiveOption::offlineAfter);
+            emit pane->optionToggled(LiveOption::groupAlerts);
+            QVERIFY(w.live->alertCenter()->groupAlerts());
+        }
+        Window next;
+        QCOMPARE(next.live->alertPolicy(), (AlertPolicy{.offlineAfter = 2, .groupAlerts = true}));
+        QVERIFY(next.live->alertCenter()->groupAlerts());
+        QCOMPARE(next.live->livePane()->optionBadgeText(LiveOption::groupAlerts), u"ON"_s);
+    }
+
+    // "Mute Alerts" in a node's context menu keeps the mute by address and marks the node.
+    void muteFromContextMenu()
+    {
+        const auto cleanup = qScopeGuard([] { QSettings().clear(); });
+        Window w;
+        w.session.setSelectedNodes({1});
+        const std::unique_ptr<QMenu> menu(buildCanvasContextMenu(
+            *w.canvas->interaction(), {}, nullptr, w.canvas->nodeMenuExtension()));
+        QMenu* mute = menu->actions().last()->menu();
+        QVERIFY(mute);
+        QCOMPARE(menu->actions().last()->text(), u"Mute Alerts"_s);
+        mute->actions().at(0)->trigger(); // 1 hour
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        QVERIFY(w.live->mutes().isMuted(u"127.0.0.1"_s, now.addSecs(3590)));
+        QVERIFY(!w.live->mutes().isMuted(u"127.0.0.1"_s, now.addSecs(3610)));
+        QCOMPARE(w.canvas->renderFrame().mutedNodes, QSet<qint64>{1});
+    }
+
+    // A count row selects the nodes it counts (no status counts as unknown) and frames them.
+    void countRowSelectsItsNodes()
+    {
+        Window w;
+        w.session.setSelectedNodes({1});
+        w.live->livePane()->statusCountButton(PingStatus::offline)->click(); // none: no change
+        QCOMPARE(w.session.selectedNodes(), QSet<qint64>{1});
+        w.live->livePane()->statusCountButton(PingStatus::unknown)->click();
+        QCOMPARE(w.session.selectedNodes(), (QSet<qint64>{1, 2}));
+        QVERIFY(w.view.isAnimatingView());
+    }
+
+    void unknownReason_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<bool>("monitored");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("pinged") << u"127.0.0.2"_s << true << u"No reply since monitoring started"_s;
+        QTest::newRow("no address") << u"  "_s << false << u"Not monitored: no address"_s;
+        QTest::newRow("placeholder")
+            << u" 000.0.0.00 "_s << false << u"Not monitored: placeholder address"_s;
+        QTest::newRow("host name")
+            << u"printer.lan"_s << false << u"Not monitored: not an IPv4 address"_s;
+        QTest::newRow("out of range")
+            << u"10.0.0.256"_s << false << u"Not monitored: not an IPv4 address"_s;
+    }
+    void unknownReason()
+    {
+        QFETCH(QString, address);
+        QFETCH(bool, monitored);
+        QFETCH(QString, reason);
+        QCOMPARE(unknownReasonText(address, monitored), reason);
+    }
+
+    // Muting from node details: kept by address, shown in a row, undone by "Unmute Alerts".
+    void muteFromNodeDetails()
+    {
+        QTemporaryDir dir;
+        AlertMutes mutes(dir.filePath(u"mutes.ini"_s));
+        Details d;
+        d.details.setMutes(&mutes);
+        d.session.setSelectedNodes({2});
+        d.details.setLiveState(true, {{2, PingStatus::unknown}}, {});
+        QCOMPARE(d.details.rowValue(u"Reason:"_s), u"No reply since monitoring started"_s);
+        QCOMPARE(d.details.rowValue(u"Alerts:"_s), std::nullopt);
+        QPushButton* mute = d.details.findChildren<QPushButton*>().at(2);
+        QSignalSpy changed(&d.details, &NodeDetails::mutesChanged);
+        emit mute->menu()->aboutToShow();
+        mute->menu()->actions().at(0)->menu()->actions().at(2)->trigger(); // until unmuted
+        QCOMPARE(changed.size(), 1);
+        QVERIFY(mutes.isMuted(u"127.0.0.2"_s, QDateTime::currentDateTimeUtc()));
+        QCOMPARE(d.details.rowValue(u"Alerts:"_s), u"Alerts muted until unmuted"_s);
+        QCOMPARE(mute->text(), u"Unmute Alerts"_s);
+        emit mute->menu()->aboutToShow();
+        mute->menu()->actions().at(0)->trigger();
+        QVERIFY(!mutes.isMuted(u"127.0.0.2"_s, QDateTime::currentDateTimeUtc()));
+        QCOMPARE(d.details.rowValue(u"Alerts:"_s), std::nullopt);
+    }
+
     void nodeDetailsLiveRows()
     {
         Details d;
@@ -392,6 +509,10 @@ private slots:
         QCOMPARE(history.badgeText(), u"3"_s);
         QCOMPARE(history.listedTexts(),
                  (QStringList{u"Core Offline"_s, u"Edge Slow"_s, u"Core Online"_s}));
+        // Each row gives the clock time beside the age.
+        const QString time = alerts.clock.now().addSecs(-6).toLocalTime().toString(u"HH:mm:ss"_s);
+        for (const QLabel* age : history.findChildren<QLabel*>(u"alertTime"_s))
+            QCOMPARE(age->text(), time + u" \u00b7 now"_s);
         QTest::mouseClick(history.alertsButton(), Qt::LeftButton);
         QVERIFY(!history.showAlertHistory());
         QTest::mouseClick(history.alertsButton(), Qt::LeftButton);

@@ -1,0 +1,92 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "monitor/alert_mutes.h"
+
+#include "monitor/alert_types.h"
+
+#include <QCoreApplication>
+#include <QSettings>
+
+using namespace Qt::StringLiterals;
+
+namespace velmora {
+
+namespace {
+
+const QString group = u"alertMutes"_s;
+const QString untilUnmuted = u"untilUnmuted"_s;
+
+struct MuteText {
+    Q_DECLARE_TR_FUNCTIONS(AlertMutes)
+};
+
+} // namespace
+
+AlertMutes::AlertMutes(QString settingsFile) : m_settingsFile(std::move(settingsFile)) {}
+
+std::unique_ptr<QSettings> AlertMutes::settings() const
+{
+    auto result = m_settingsFile.isEmpty()
+                      ? std::make_unique<QSettings>()
+                      : std::make_unique<QSettings>(m_settingsFile, QSettings::IniFormat);
+    result->beginGroup(group);
+    return result;
+}
+
+void AlertMutes::mute(const QString& address, std::optional<std::chrono::seconds> duration,
+                      const QDateTime& now)
+{
+    const QString key = address.trimmed();
+    if (key.isEmpty())
+        return;
+    // Mutes that have run out are dropped here, so the stored list stays short.
+    const std::unique_ptr<QSettings> stored = settings();
+    for (const QString& other : stored->childKeys()) {
+        if (!isMuted(other, now))
+            stored->remove(other);
+    }
+    stored->setValue(key, duration ? now.toUTC().addSecs(duration->count()).toString(Qt::ISODate)
+                                   : untilUnmuted);
+}
+
+void AlertMutes::unmute(const QString& address)
+{
+    settings()->remove(address.trimmed());
+}
+
+std::optional<QDateTime> AlertMutes::mutedUntil(const QString& address, const QDateTime& now) const
+{
+    const QString key = address.trimmed();
+    if (key.isEmpty())
+        return std::nullopt;
+    const QString value = settings()->value(key).toString();
+    if (value.isEmpty())
+        return std::nullopt;
+    if (value == untilUnmuted)
+        return QDateTime();
+    const QDateTime until = QDateTime::fromString(value, Qt::ISODate);
+    if (until.isValid() && until > now)
+        return until;
+    return std::nullopt; // expired, or unreadable: not muted
+}
+
+QSet<QString> AlertMutes::mutedAddresses(const QDateTime& now) const
+{
+    QSet<QString> result;
+    for (const QString& key : settings()->childKeys()) {
+        if (isMuted(key, now))
+            result.insert(key);
+    }
+    return result;
+}
+
+QString AlertMutes::muteText(const QString& address, const QDateTime& now) const
+{
+    const std::optional<QDateTime> until = mutedUntil(address, now);
+    if (!until)
+        return {};
+    if (!until->isValid())
+        return MuteText::tr("Alerts muted until unmuted");
+    return MuteText::tr("Alerts muted until %1").arg(clockTimeText(*until));
+}
+
+} // namespace velmora
