@@ -20,8 +20,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QHostAddress>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTextStream>
@@ -41,13 +41,13 @@ QString loopbackAddress(int i)
     return u"127.1.%1.%2"_s.arg(i / 250).arg(i % 250 + 1);
 }
 
+// Plain dotted quads 127.a.b.c with no leading zeros: nothing that could parse as another host.
 bool allLoopback(const ProjectData& project)
 {
-    return std::all_of(project.nodes.cbegin(), project.nodes.cend(), [](const NodeData& node) {
-        const QHostAddress address(node.ip);
-        return node.ip.startsWith(u"127."_s) && address.isLoopback() &&
-               address.toString() == node.ip;
-    });
+    static const QRegularExpression loopback(
+        u"^127(\\.(25[0-5]|2[0-4][0-9]|1[0-9][0-9]|[1-9]?[0-9])){3}$"_s);
+    return std::all_of(project.nodes.cbegin(), project.nodes.cend(),
+                       [](const NodeData& node) { return loopback.match(node.ip).hasMatch(); });
 }
 
 ProjectData generatedNetwork(int count)
