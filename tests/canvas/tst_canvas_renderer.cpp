@@ -9,6 +9,7 @@
 
 #include "canvas/cable_geometry.h"
 #include "canvas/canvas_renderer.h"
+#include "canvas/glow_sprites.h"
 
 #include <QImage>
 #include <QPainter>
@@ -75,6 +76,21 @@ int differingPixels(const QImage& a, const QImage& b)
             differing += qAlpha(a.pixel(x, y)) != 255 || a.pixel(x, y) != b.pixel(x, y);
     }
     return differing;
+}
+
+// The largest difference of any channel between two images of one size.
+int largestDifference(const QImage& a, const QImage& b)
+{
+    int largest = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y);
+            const QRgb q = b.pixel(x, y);
+            largest = std::max({largest, std::abs(qRed(p) - qRed(q)),
+                                std::abs(qGreen(p) - qGreen(q)), std::abs(qBlue(p) - qBlue(q))});
+        }
+    }
+    return largest;
 }
 
 // `colour` at `opacity` over the background.
@@ -369,6 +385,45 @@ private slots:
         painter.end();
         QCOMPARE(qRgb(255, 0, 255), wide.pixel(frameSize.width(), 0)); // outside: untouched
         QCOMPARE(differingPixels(pooled, wide.copy(QRect(QPoint(0, 0), frameSize))), 0);
+    }
+
+    // A glow copied from a sprite lies within a quarter pixel of the glow drawn directly, so no
+    // channel differs by more than a few levels; a sprite copied to the wrong pixel would.
+    // Glows too large for a sprite are left to the caller.
+    void glowSpritesMatchDirectGlows_data()
+    {
+        QTest::addColumn<double>("zoom");
+        QTest::addColumn<QPointF>("topLeft");
+        QTest::addColumn<double>("intensity");
+        QTest::addColumn<bool>("sprite");
+        QTest::newRow("zoom 1") << 1.0 << QPointF(40.3, 30.9) << 1.0 << true;
+        QTest::newRow("zoom 1, faint") << 1.0 << QPointF(40.13, 30.62) << 0.2 << true;
+        QTest::newRow("framed") << 0.15 << QPointF(40.6, 30.2) << 0.8 << true;
+        QTest::newRow("zoom 1.3") << 1.3 << QPointF(40.74, 30.49) << 0.9 << true;
+        QTest::newRow("zoom 2: too large") << 2.0 << QPointF(40.0, 30.0) << 1.0 << false;
+    }
+    void glowSpritesMatchDirectGlows()
+    {
+        QFETCH(double, zoom);
+        QFETCH(QPointF, topLeft);
+        QFETCH(double, intensity);
+        QFETCH(bool, sprite);
+        const QRectF box(topLeft, QSizeF(180 * zoom, 80 * zoom));
+        const QColor colour = toColor(statusColor(PingStatus::online));
+        QImage copied(500, 260, QImage::Format_RGB32);
+        copied.fill(QColor(background, background, background));
+        QImage direct = copied;
+        GlowSprites sprites;
+        QPainter painter(&copied);
+        QCOMPARE(sprites.draw(painter, box, 8 * zoom, colour, intensity, zoom), sprite);
+        painter.end();
+        painter.begin(&direct);
+        painter.setRenderHint(QPainter::Antialiasing, true);
+        if (sprite)
+            GlowSprites::paintLayers(painter, box, 8 * zoom, colour, intensity, zoom);
+        painter.end();
+        QCOMPARE(sprites.count(), sprite ? 1 : 0);
+        QVERIFY(largestDifference(copied, direct) <= 16); // of 255, on soft edge pixels only
     }
 
     // A pulse tick draws only the region of what breathes over the frame before, and a renderer
