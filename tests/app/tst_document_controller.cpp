@@ -10,9 +10,11 @@
 #include "app/document_controller.h"
 #include "app/main_window.h"
 #include "app/velmora_document.h"
+#include "canvas/view_state.h"
 #include "model/project_codec.h"
 #include "model/project_session.h"
 #include "monitor/desktop_notifier.h"
+#include "monitor/ping_manager.h"
 #include "panes/live_monitoring.h"
 
 #include <QAction>
