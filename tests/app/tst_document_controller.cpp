@@ -23,6 +23,7 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QMenu>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -157,10 +158,13 @@ private slots:
         names.sort();
         QCOMPARE(names, open);
         QVERIFY(!early || !early->isVisible());
-        QCOMPARE(m_diagnostics, reported
-                                    ? QStringList{u"Failed to open recent document: "_s +
-                                                  path(u"gone.velmora"_s) + u": no such file"_s}
-                                    : QStringList{});
+        // Live mode asks the desktop for notifications; whether a server answers on this bus
+        // is not the launch's concern.
+        const QStringList launchLines =
+            m_diagnostics.filter(QRegularExpression(u"^(?!Notification)"_s));
+        QCOMPARE(launchLines, reported ? QStringList{u"Failed to open recent document: "_s +
+                                                     path(u"gone.velmora"_s) + u": no such file"_s}
+                                       : QStringList{});
         QVERIFY(m_dialogs->errorMessages.isEmpty());
         // Live mode's notification failures are lines of the same kind.
         MainWindow* any = m_controller->windows().first();
