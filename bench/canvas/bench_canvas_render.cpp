@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Frame time of the canvas renderer into a 1600 x 1000 image: median of 50 frames for networks
 // of 300, 1000 and 5000 nodes with as many three-point cables, in edit mode and in live mode
-// with the glow, with the whole network framed and at zoom 1.
+// with the glow, with the whole network framed and at zoom 1. "live pulse" is the live frame as
+// the window draws it while the glow breathes: the phase advances one tick a frame and only the
+// pulse region is drawn (framed view; the region's computation is included).
 
 #include "canvas/canvas_renderer.h"
 #include "canvas/view_framing.h"
@@ -22,8 +24,9 @@ using namespace velmora;
 namespace {
 
 constexpr QSize frameSize(1600, 1000);
-int frames = 50; // "--frames N" for a quick profile run
-QString dumpDir; // "--dump DIR": compare frames before and after a renderer change
+int frames = 50;        // "--frames N" for a quick profile run
+double closeZoom = 1.0; // "--zoom Z": the zoom of the "zoom1" columns (2 for a 200 % view)
+QString dumpDir;        // "--dump DIR": compare frames before and after a renderer change
 
 ProjectData makeNetwork(int count)
 {
@@ -87,7 +90,8 @@ struct FrameTimes {
     double cpu = 0;
 };
 
-FrameTimes medianFrameMs(CanvasRenderer& renderer, const RenderFrame& frame, QImage& image)
+FrameTimes medianFrameMs(CanvasRenderer& renderer, RenderFrame frame, QImage& image,
+                         bool pulse = false)
 {
     std::vector<double> wall;
     std::vector<double> cpu;
@@ -96,7 +100,12 @@ FrameTimes medianFrameMs(CanvasRenderer& renderer, const RenderFrame& frame, QIm
         timer.start();
         const double cpuStart = processCpuMs();
         QPainter painter(&image);
-        renderer.drawCanvas(painter, frameSize, frame);
+        if (pulse) {
+            frame.pulsePhase = std::fmod(frame.pulsePhase + 0.1, 2 * M_PI);
+            renderer.drawCanvas(painter, frameSize, frame, renderer.pulseRegion(frameSize, frame));
+        } else {
+            renderer.drawCanvas(painter, frameSize, frame);
+        }
         painter.end();
         const double cpuMs = processCpuMs() - cpuStart;
         const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
@@ -121,10 +130,12 @@ int main(int argc, char* argv[])
     for (qsizetype i = 1; i + 1 < arguments.size(); ++i) {
         if (arguments.at(i) == QStringLiteral("--frames"))
             frames = std::max(2, arguments.at(i + 1).toInt());
-        if (arguments.at(i) == QStringLiteral("--only")) // 0 edit framed ... 3 live zoom 1
+        if (arguments.at(i) == QStringLiteral("--only")) // 0 edit framed ... 4 live pulse
             only = arguments.at(i + 1).toInt();
         if (arguments.at(i) == QStringLiteral("--dump")) // last frame of each case as PNG
             dumpDir = arguments.at(i + 1);
+        if (arguments.at(i) == QStringLiteral("--zoom"))
+            closeZoom = arguments.at(i + 1).toDouble();
         if (arguments.at(i) == QStringLiteral("--nodes"))
             counts = {std::max(1, arguments.at(i + 1).toInt())};
     }
@@ -134,7 +145,8 @@ int main(int argc, char* argv[])
     out << qSetFieldWidth(8) << "nodes" << qSetFieldWidth(14) << "edit framed"
         << "edit zoom1"
         << "live framed"
-        << "live zoom1" << qSetFieldWidth(10) << "zoom" << qSetFieldWidth(0) << '\n';
+        << "live zoom1"
+        << "live pulse" << qSetFieldWidth(10) << "zoom" << qSetFieldWidth(0) << '\n';
     QImage image(frameSize, QImage::Format_ARGB32_Premultiplied);
     for (const int count : counts) {
         const ProjectData project = makeNetwork(count);
@@ -149,7 +161,7 @@ int main(int argc, char* argv[])
             statuses.insert(node.id, static_cast<PingStatus>(node.id % 4));
         const Framing framed = fitFraming(project, QSize(), frameSize, PaneWidths{220, 410});
         CanvasRenderer renderer;
-        FrameTimes results[4];
+        FrameTimes results[5];
         int k = 0;
         for (const bool live : {false, true}) {
             frame.appMode = live ? AppMode::live : AppMode::edit;
@@ -161,7 +173,7 @@ int main(int argc, char* argv[])
             };
             for (const bool atFrame : {true, false}) {
                 frame.view = atFrame ? ViewTransform{framed.zoom, framed.pan}
-                                     : ViewTransform{1.0, QPointF(0, 0)};
+                                     : ViewTransform{closeZoom, QPointF(0, 0)};
                 if (only < 0 || only == k) {
                     results[k] = medianFrameMs(renderer, frame, image);
                     if (!dumpDir.isEmpty())
@@ -170,6 +182,17 @@ int main(int argc, char* argv[])
                 }
                 ++k;
             }
+        }
+        // Live, framed, as the window draws while the glow breathes (k is 4).
+        frame.view = ViewTransform{framed.zoom, framed.pan};
+        if (only < 0 || only == k) {
+            {
+                QPainter painter(&image); // the full frame the pulse frames are drawn over
+                renderer.drawCanvas(painter, frameSize, frame);
+            }
+            results[k] = medianFrameMs(renderer, frame, image, true);
+            if (!dumpDir.isEmpty())
+                image.save(QStringLiteral("%1/frame_%2_%3.png").arg(dumpDir).arg(count).arg(k));
         }
         out << qSetFieldWidth(8) << count;
         for (const FrameTimes& r : results)

@@ -61,8 +61,17 @@ void DocumentController::setDiagnosticSink(std::function<void(const QString&)> s
     m_diagnostic = std::move(sink);
 }
 
-void DocumentController::launch(const QStringList& files)
+void DocumentController::launch(const QStringList& files, AppMode mode)
 {
+    if (mode == AppMode::live) {
+        connect(
+            this, &DocumentController::launchFinished, this,
+            [this] {
+                for (MainWindow* window : windows())
+                    window->contentView()->switchMode(AppMode::live);
+            },
+            Qt::SingleShotConnection);
+    }
     if (!files.isEmpty()) {
         for (const QString& file : files)
             openFile(file);

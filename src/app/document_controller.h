@@ -4,6 +4,7 @@
 // unsaved-changes prompts and the recent-files list (in QSettings).
 
 #include "app/user_dialogs.h"
+#include "canvas/app_mode.h"
 #include "model/expected.h"
 
 #include <QList>
@@ -40,8 +41,9 @@ public:
     // Files given on the command line open at once. Otherwise, 0.1 s later, the most recent
     // document opens (untitled windows are closed first) or, with no recent document, one
     // untitled window. A recent document that fails to open is reported on standard output and
-    // an untitled window opens instead.
-    void launch(const QStringList& files);
+    // an untitled window opens instead. With `mode` live, the windows opened at launch switch
+    // to live mode once they are open (as a click on "Live" would).
+    void launch(const QStringList& files, AppMode mode = AppMode::edit);
 
     MainWindow* newDocument();
     // Raises the file's window when it is open already. A file that cannot be read or decoded

@@ -42,9 +42,14 @@ int main(int argc, char* argv[])
     parser.addPositionalArgument(
         u"files"_s, QCoreApplication::translate("main", "Project files (*.velmora) to open."),
         u"[files...]"_s);
+    // Off by default: the windows open in edit mode unless asked (kiosk screens, benchmarks).
+    const QCommandLineOption liveOption(
+        u"live"_s, QCoreApplication::translate("main", "Open the windows in live mode."));
+    parser.addOption(liveOption);
     parser.process(app);
 
     velmora::DocumentController controller;
-    controller.launch(parser.positionalArguments());
+    controller.launch(parser.positionalArguments(),
+                      parser.isSet(liveOption) ? velmora::AppMode::live : velmora::AppMode::edit);
     return QApplication::exec();
 }

@@ -2,9 +2,11 @@
 #include "canvas/canvas_renderer.h"
 
 #include "canvas/cable_geometry.h"
+#include "canvas/tile_mask.h"
 
 #include <QFontMetricsF>
 #include <QPaintDevice>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QThread>
@@ -12,6 +14,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace velmora {
 
@@ -35,6 +38,17 @@ constexpr int typeFont = 1;
 constexpr int addressFont = 2;
 constexpr int crownFont = 3;
 constexpr double referencePixelSize = 100.0;
+
+// Copies the image's pixels inside `region` to the same place (all of them for no region).
+void copyRegion(QPainter& painter, const QImage& image, const QRegion& region)
+{
+    if (region.isEmpty()) {
+        painter.drawImage(QPoint(0, 0), image);
+        return;
+    }
+    for (const QRect& rect : region)
+        painter.drawImage(rect.topLeft(), image, rect);
+}
 
 const QString crown = QString::fromUtf8("\xF0\x9F\x91\x91"); // U+1F451
 
@@ -203,6 +217,24 @@ struct CanvasRenderer::FrameContext {
     // Statuses asked ahead of drawing, by the address of the cable's point list (unique even
     // when two cables share their points' data); null: ask while drawing.
     const QHash<const QList<CablePointData>*, PingStatus>* cableStatuses = nullptr;
+    // A partial frame: only `region` is drawn, and items that touch none of `tiles` are skipped.
+    QRegion region;
+    TileMask tiles;
+    // Drawn into an unscaled raster image: cached layers and sprites may be copied in.
+    bool raster = false;
+    // Drawn into the pool thread's image, of which only `region` is copied out: items that touch
+    // the region are drawn whole, without a clip (a clip of many rectangles costs more than the
+    // pixels it saves), since whatever they cover outside it is never shown.
+    bool scratch = false;
+    // Which parts of each node drawNode draws: its glow, the rest, or both.
+    static constexpr int glowPart = 1;
+    static constexpr int facePart = 2;
+    int nodeParts = glowPart | facePart;
+
+    bool isInFrame(const QRectF& box) const
+    {
+        return box.intersects(viewport) && (region.isEmpty() || tiles.touches(box));
+    }
 
     bool isNodeVisible(qint64 id) const
     {
@@ -232,7 +264,8 @@ CanvasRenderer::CanvasRenderer()
     }
 }
 
-void CanvasRenderer::drawCanvas(QPainter& painter, QSizeF size, const RenderFrame& frame)
+CanvasRenderer::FrameContext CanvasRenderer::frameContext(QSizeF size,
+                                                          const RenderFrame& frame) const
 {
     Q_ASSERT(frame.project);
     const ProjectData& project = *frame.project;
@@ -245,6 +278,86 @@ void CanvasRenderer::drawCanvas(QPainter& painter, QSizeF size, const RenderFram
     context.live = frame.appMode == AppMode::live;
     context.anySelected = !frame.selectedNodes.isEmpty() || !frame.selectedCableIds.isEmpty();
     context.nodeDragRunning = frame.gesture && frame.gesture->draggedNode.has_value();
+    return context;
+}
+
+// Where a node's box is drawn, a node drag's offset included.
+QRectF CanvasRenderer::nodeBox(const FrameContext& context, const NodeData& node) const
+{
+    const RenderFrame& frame = context.frame;
+    const double z = frame.view.zoom;
+    const double scale = effectiveNodeScale(node.scale);
+    QPointF topLeft = frame.view.toScreen(QPointF(node.x, node.y));
+    if (context.nodeDragRunning && frame.selectedNodes.contains(node.id))
+        topLeft +=
+            QPointF(frame.gesture->nodeDragOffset.width(), frame.gesture->nodeDragOffset.height());
+    return QRectF(topLeft, QSizeF(nodeWidth * scale * z, nodeHeight * scale * z));
+}
+
+QRegion CanvasRenderer::pulseRegion(QSizeF size, const RenderFrame& frame)
+{
+    if (frame.appMode != AppMode::live || !frame.liveGlowEnabled || !frame.isContentReady)
+        return {};
+    const FrameContext context = frameContext(size, frame);
+    const auto breathes = [](PingStatus status) {
+        return status == PingStatus::online || status == PingStatus::slow;
+    };
+    TileMask tiles(size.toSize());
+    const double z = frame.view.zoom;
+    if (frame.cableStatus) {
+        // The widest stroke is (6 i + 10) x zoom; round caps reach half of it past the ends.
+        const double half = 8.0 * z + 2.0;
+        for (const CableData& cable : context.project.cables) {
+            if (cable.points.size() < 2 || !isConnected(cable.points) ||
+                frame.selectedCableIds.contains(cable.id) || !context.isCableVisible(cable) ||
+                !breathes(frame.cableStatus(cable.id, cable.points)))
+                continue;
+            const QList<QPointF> positions = context.geometry.screenPositions(cable.points);
+            for (qsizetype k = 0; k + 1 < positions.size(); ++k) {
+                // Long segments in tile-sized pieces, so a diagonal marks a band, not its box.
+                const QPointF a = positions.at(k);
+                const QPointF d = positions.at(k + 1) - a;
+                const double length = std::hypot(d.x(), d.y());
+                if (!std::isfinite(length))
+                    continue;
+                const int pieces =
+                    std::clamp(static_cast<int>(std::ceil(length / TileMask::tileSize)), 1, 4096);
+                for (int p = 0; p < pieces; ++p) {
+                    const QRectF piece =
+                        QRectF(a + d * (double(p) / pieces), a + d * (double(p + 1) / pieces))
+                            .normalized();
+                    tiles.mark(piece.adjusted(-half, -half, half, half));
+                }
+            }
+        }
+    }
+    const double glow = 12.0 * z + 2.0;
+    for (const NodeData& node : context.project.nodes) {
+        if (!frame.visibleTypes.contains(node.type) ||
+            !breathes(frame.nodeStatuses.value(node.id, PingStatus::unknown)))
+            continue;
+        tiles.mark(nodeBox(context, node).adjusted(-glow, -glow, glow, glow));
+    }
+    return tiles.region();
+}
+
+void CanvasRenderer::drawCanvas(QPainter& painter, QSizeF size, const RenderFrame& frame,
+                                const QRegion& region)
+{
+    FrameContext context = frameContext(size, frame);
+    // Cached layers and sprites are copied only where a copy blends as drawing would: into an
+    // unscaled raster device under an untransformed, opaque painter (never into a vector file).
+    const QPaintDevice* device = painter.device();
+    context.raster = painter.paintEngine() &&
+                     painter.paintEngine()->type() == QPaintEngine::Raster && device &&
+                     device->devicePixelRatioF() == 1.0 && painter.transform().isIdentity() &&
+                     painter.opacity() == 1.0 &&
+                     painter.compositionMode() == QPainter::CompositionMode_SourceOver;
+    if (!region.isEmpty()) {
+        context.region = region;
+        context.tiles = TileMask(size.toSize());
+        context.tiles.mark(region);
+    }
 
     // Cable statuses are asked up front, in list order, for every cable the frame colours by
     // status (on screen or not, so a cable's status history does not depend on the view), and on
@@ -297,7 +410,10 @@ bool CanvasRenderer::drawOnWorker(QPainter& painter, QSizeF size, const FrameCon
     // The job travels in members behind standard semaphores, and the task itself carries only
     // `this`. Both hand-overs are then visible to a race checker (their atomics live in the
     // headers), which cannot see the locks Qt's pool and semaphores take inside the library.
-    m_workerJob = {size, &context};
+    // The pool thread draws into its own image, of which only the region is copied out.
+    FrameContext scratch = context;
+    scratch.scratch = true;
+    m_workerJob = {size, &scratch};
     const bool started = pool->tryStart([this] {
         m_workerJobReady.acquire();
         QPainter imagePainter(&m_frameImage);
@@ -309,7 +425,7 @@ bool CanvasRenderer::drawOnWorker(QPainter& painter, QSizeF size, const FrameCon
         return false; // the pool is busy with other work; draw here instead
     m_workerJobReady.release();
     m_workerFrameDone.acquire();
-    painter.drawImage(QPoint(0, 0), m_frameImage);
+    copyRegion(painter, m_frameImage, context.region);
     return true;
 }
 
@@ -320,15 +436,13 @@ void CanvasRenderer::drawFrame(QPainter& painter, QSizeF size, const FrameContex
     painter.save();
     m_currentFontKey = -1;
     painter.setRenderHint(QPainter::Antialiasing, false);
-    painter.fillRect(context.viewport, toColor(backgroundColor));
-    // The darkened background lies under the map and everything else.
-    if (context.anySelected)
-        painter.fillRect(context.viewport, QColor::fromRgbF(0, 0, 0, 0.3f));
-
-    if (frame.isContentReady && project.hasMapImage())
-        drawMap(painter, context);
-    if (!context.live)
-        drawGrid(painter, size, frame.view);
+    if (context.raster) {
+        drawCachedBase(painter, size, context);
+    } else {
+        if (!context.region.isEmpty())
+            painter.setClipRegion(context.region);
+        drawBase(painter, size, context);
+    }
 
     if (frame.isContentReady) {
         painter.setRenderHint(QPainter::Antialiasing, true);
@@ -354,8 +468,10 @@ void CanvasRenderer::drawFrame(QPainter& painter, QSizeF size, const FrameContex
                                  *frame.gesture->cablePreviewPoint);
             }
         }
-        for (const NodeData& node : project.nodes)
-            drawNode(painter, context, node);
+        if (!drawNodesLayered(painter, context)) {
+            for (const NodeData& node : project.nodes)
+                drawNode(painter, context, node);
+        }
     }
 
     if (!context.live && frame.isContentReady && project.hasMapImage()) {
@@ -365,6 +481,133 @@ void CanvasRenderer::drawFrame(QPainter& painter, QSizeF size, const FrameContex
             drawHandle(painter, handleRect(mapRect), frame.gesture && frame.gesture->isResizingMap);
     }
     painter.restore();
+}
+
+void CanvasRenderer::drawBase(QPainter& painter, QSizeF size, const FrameContext& context)
+{
+    const RenderFrame& frame = context.frame;
+    painter.fillRect(context.viewport, toColor(backgroundColor));
+    // The darkened background lies under the map and everything else.
+    if (context.anySelected)
+        painter.fillRect(context.viewport, QColor::fromRgbF(0, 0, 0, 0.3f));
+
+    if (frame.isContentReady && context.project.hasMapImage())
+        drawMap(painter, context);
+    if (!context.live)
+        drawGrid(painter, size, frame.view);
+}
+
+// The base changes only with the view, the mode, the selection's darkening and the map, so a
+// pulse tick or a status change copies it instead of drawing it. A partial frame copies only its
+// region, and then clips what is drawn over it to that region.
+void CanvasRenderer::drawCachedBase(QPainter& painter, QSizeF size, const FrameContext& context)
+{
+    const RenderFrame& frame = context.frame;
+    BaseKey key{size.toSize(),      frame.view.zoom, frame.view.pan.x(),
+                frame.view.pan.y(), !context.live,   context.anySelected};
+    if (frame.isContentReady && context.project.hasMapImage()) {
+        const QImage& image =
+            m_mapCache.filtered(*context.project.map->imageData, frame.mapSaturation);
+        key.mapImage = image.cacheKey();
+        key.mapRect = mapScreenRect(*context.project.map, image.size(), frame.view);
+        key.mapOpacity = frame.mapOpacity;
+    }
+    if (m_baseImage.isNull() || !(key == m_baseKey)) {
+        m_baseImage = QImage(key.size, QImage::Format_RGB32);
+        QPainter basePainter(&m_baseImage);
+        drawBase(basePainter, size, context);
+        basePainter.end();
+        m_baseKey = key;
+    }
+    copyRegion(painter, m_baseImage, context.region);
+    if (!context.region.isEmpty() && !context.scratch)
+        painter.setClipRegion(context.region);
+}
+
+// Whether no node's glow reaches the drawing of another node (its box, highlight and crown):
+// then the nodes may be drawn in any order, their glows first.
+bool CanvasRenderer::nodesApart(const FrameContext& context) const
+{
+    const RenderFrame& frame = context.frame;
+    const double z = frame.view.zoom;
+    // A glow reaches 12 x zoom out and a highlight 4 x zoom: boxes grown by half of the sum
+    // (and a pixel each for antialiasing) overlap exactly when one could reach the other.
+    const double half = 8.0 * z + 1.0;
+    const QRectF reach = context.viewport.adjusted(-half, -half, half, half);
+    std::vector<QRectF> boxes;
+    for (const NodeData& node : context.project.nodes) {
+        if (!frame.visibleTypes.contains(node.type))
+            continue;
+        QRectF box = nodeBox(context, node).adjusted(-half, -half, half, half);
+        if (frame.rootNodeId && *frame.rootNodeId == node.id)
+            box.setTop(box.top() - 24.0 * z); // the crown
+        if (!std::isfinite(box.left()) || !std::isfinite(box.top()))
+            return false;
+        if (box.intersects(reach))
+            boxes.push_back(box);
+    }
+    std::sort(boxes.begin(), boxes.end(),
+              [](const QRectF& a, const QRectF& b) { return a.left() < b.left(); });
+    for (size_t i = 0; i < boxes.size(); ++i) {
+        for (size_t j = i + 1; j < boxes.size() && boxes[j].left() < boxes[i].right(); ++j) {
+            if (boxes[j].top() < boxes[i].bottom() && boxes[i].top() < boxes[j].bottom())
+                return false;
+        }
+    }
+    return true;
+}
+
+// In live mode with the glow, the pulse changes only the glows: the rest of every node is drawn
+// once into a layer, kept while the view, the nodes, their statuses, types, selection, search
+// and root stay the same, and copied over the glows of each frame. Only while the nodes lie
+// apart (nodesApart), so that the order in which they cover each other cannot show.
+bool CanvasRenderer::drawNodesLayered(QPainter& painter, const FrameContext& context)
+{
+    const RenderFrame& frame = context.frame;
+    if (!context.raster || !context.live || !frame.liveGlowEnabled || context.nodeDragRunning)
+        return false;
+    const FaceKey key{context.viewport.size().toSize(),
+                      frame.view.zoom,
+                      frame.view.pan.x(),
+                      frame.view.pan.y(),
+                      context.project.nodes.constData(),
+                      frame.typeColorMap,
+                      frame.visibleTypes,
+                      frame.selectedNodes,
+                      frame.selectedCableIds,
+                      frame.searchMatches,
+                      frame.searchText,
+                      frame.rootNodeId,
+                      frame.nodeStatuses,
+                      frame.mutedNodes};
+    if (m_faceImage.isNull() || !(key == m_faceKey)) {
+        m_faceKey = key;
+        m_faceNodes = context.project.nodes;
+        m_facesApart = nodesApart(context);
+        if (m_facesApart) {
+            if (m_faceImage.size() != key.size)
+                m_faceImage = QImage(key.size, QImage::Format_ARGB32_Premultiplied);
+            m_faceImage.fill(Qt::transparent);
+            QPainter facePainter(&m_faceImage);
+            facePainter.setRenderHint(QPainter::Antialiasing, true);
+            FrameContext faces = context;
+            faces.region = QRegion();
+            faces.nodeParts = FrameContext::facePart;
+            m_currentFontKey = -1;
+            for (const NodeData& node : context.project.nodes)
+                drawNode(facePainter, faces, node);
+            facePainter.end();
+            m_currentFontKey = -1;
+        }
+    }
+    if (!m_facesApart)
+        return false;
+    FrameContext glows = context;
+    glows.nodeParts = FrameContext::glowPart;
+    for (const NodeData& node : context.project.nodes)
+        drawNode(painter, glows, node);
+    copyRegion(painter, m_faceImage, context.region);
+    return true;
 }
 
 void CanvasRenderer::drawMap(QPainter& painter, const FrameContext& context)
@@ -473,9 +716,7 @@ void CanvasRenderer::drawCable(QPainter& painter, const FrameContext& context, q
         position.setY(std::clamp(position.y(), -farAway, farAway));
     }
     const double margin = 20.0 * z + 2.0;
-    if (!positions.boundingRect()
-             .adjusted(-margin, -margin, margin, margin)
-             .intersects(context.viewport))
+    if (!context.isInFrame(positions.boundingRect().adjusted(-margin, -margin, margin, margin)))
         return;
 
     const bool selected = frame.selectedCableIds.contains(id);
@@ -495,9 +736,20 @@ void CanvasRenderer::drawCable(QPainter& painter, const FrameContext& context, q
             }
             const Rgb c = statusColor(status);
             const double i = pulseIntensity(status, frame.pulsePhase);
-            strokePolyline(painter, positions, toColor(c, 0.15 * i), (6 * i + 10) * z);
-            strokePolyline(painter, positions, toColor(c, 0.25 * i), (3 * i + 6) * z);
-            strokePolyline(painter, positions, toColor(c), (2 * i + 3) * z);
+            const double widths[] = {(6 * i + 10) * z, (3 * i + 6) * z, (2 * i + 3) * z};
+            const double opacities[] = {0.15 * i, 0.25 * i, 1.0};
+            // Strokes under a pixel are one-pixel lines over the same pixels at opacity x width
+            // (strokePolyline); layers of one colour blend to the same result in any order, so
+            // those are drawn as one line of their combined opacity, after the wider ones.
+            double through = 1.0;
+            for (int k = 0; k < 3; ++k) {
+                if (widths[k] < 1.0)
+                    through *= 1.0 - opacities[k] * widths[k];
+                else
+                    strokePolyline(painter, positions, toColor(c, opacities[k]), widths[k]);
+            }
+            if (through < 1.0)
+                strokePolyline(painter, positions, toColor(c), 1.0 - through);
         } else if (connected) {
             strokePolyline(painter, positions, toColor(cableColor, 0.9), 3 * z);
         } else {
@@ -621,17 +873,13 @@ void CanvasRenderer::drawNode(QPainter& painter, const FrameContext& context, co
     const double z = frame.view.zoom;
     const double scale = effectiveNodeScale(node.scale);
     const bool selected = frame.selectedNodes.contains(node.id);
-    QPointF topLeft = frame.view.toScreen(QPointF(node.x, node.y));
-    if (context.nodeDragRunning && selected)
-        topLeft +=
-            QPointF(frame.gesture->nodeDragOffset.width(), frame.gesture->nodeDragOffset.height());
-    const double w = nodeWidth * scale * z;
-    const double h = nodeHeight * scale * z;
+    const QRectF box = nodeBox(context, node);
+    const double w = box.width();
+    const double h = box.height();
     const double r = cornerRadius * scale * z;
-    const QRectF box(topLeft, QSizeF(w, h));
     // Glow reaches 12 x zoom out, the crown 22 x zoom above the box.
     const double margin = 24.0 * z + 4.0;
-    if (!box.adjusted(-margin, -margin, margin, margin).intersects(context.viewport))
+    if (!context.isInFrame(box.adjusted(-margin, -margin, margin, margin)))
         return;
 
     // Every step below sets the pen, brush and font it draws with; only the opacity needs putting
@@ -643,19 +891,16 @@ void CanvasRenderer::drawNode(QPainter& painter, const FrameContext& context, co
 
     const bool statusStyle = context.live && frame.liveGlowEnabled;
     const PingStatus status = frame.nodeStatuses.value(node.id, PingStatus::unknown);
-    if (statusStyle) {
-        const Rgb c = statusColor(status);
+    if (statusStyle && (context.nodeParts & FrameContext::glowPart)) {
+        const QColor c = toColor(statusColor(status));
         const double i = pulseIntensity(status, frame.pulsePhase);
-        painter.setPen(Qt::NoPen);
-        const struct {
-            double grow, radius, opacity;
-        } layers[] = {{12, 8, 0.15}, {6, 4, 0.25}, {3, 2, 0.35}};
-        for (const auto& layer : layers) {
-            const double g = layer.grow * z * i;
-            const double lr = r + layer.radius * z * i;
-            painter.setBrush(toColor(c, layer.opacity * i));
-            fillRoundedRect(painter, box.adjusted(-g, -g, g, g), lr);
-        }
+        // A copied sprite blends as the three layers would only at full opacity.
+        if (!(context.raster && !dimmed && m_glowSprites.draw(painter, box, r, c, i, z)))
+            GlowSprites::paintLayers(painter, box, r, c, i, z);
+    }
+    if (!(context.nodeParts & FrameContext::facePart)) {
+        painter.setOpacity(opacity);
+        return;
     }
 
     painter.setPen(Qt::NoPen);

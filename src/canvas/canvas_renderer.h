@@ -5,6 +5,7 @@
 // highlight, live statuses and the pulse. Used by the canvas widget, the CLI and tests alike.
 
 #include "canvas/gesture_state.h"
+#include "canvas/glow_sprites.h"
 #include "canvas/hit_test.h"
 #include "canvas/map_image.h"
 #include "canvas/view_transform.h"
@@ -17,6 +18,7 @@
 #include <QHash>
 #include <QImage>
 #include <QMap>
+#include <QRegion>
 #include <QSet>
 #include <QSizeF>
 #include <QString>
@@ -70,12 +72,24 @@ class CanvasRenderer final {
 public:
     CanvasRenderer();
 
-    void drawCanvas(QPainter& painter, QSizeF size, const RenderFrame& frame);
+    // With a region, only the pixels inside it are drawn; the rest of the device keeps what it
+    // holds (the frame before, on screen). Items outside the region are not drawn at all.
+    void drawCanvas(QPainter& painter, QSizeF size, const RenderFrame& frame,
+                    const QRegion& region = {});
+
+    // The pixels the next pulse tick changes: around the glow of every node and the strokes of
+    // every cable drawn in a breathing status (online, slow). Empty when nothing breathes.
+    // Asks the cable status of the cables it colours, as drawing does.
+    QRegion pulseRegion(QSizeF size, const RenderFrame& frame);
 
     MapImageCache& mapCache() { return m_mapCache; }
 
 private:
     struct FrameContext;
+    FrameContext frameContext(QSizeF size, const RenderFrame& frame) const;
+    QRectF nodeBox(const FrameContext& context, const NodeData& node) const;
+    void drawBase(QPainter& painter, QSizeF size, const FrameContext& context);
+    void drawCachedBase(QPainter& painter, QSizeF size, const FrameContext& context);
     bool drawOnWorker(QPainter& painter, QSizeF size, const FrameContext& context);
     void drawFrame(QPainter& painter, QSizeF size, const FrameContext& context);
     void drawMap(QPainter& painter, const FrameContext& context);
@@ -85,6 +99,8 @@ private:
     void drawNode(QPainter& painter, const FrameContext& context, const NodeData& node);
     // The muted mark: a small crossed-out bell at the node's top right corner.
     static void drawMutedMark(QPainter& painter, const QRectF& box, double zoom);
+    bool drawNodesLayered(QPainter& painter, const FrameContext& context);
+    bool nodesApart(const FrameContext& context) const;
     void drawCentredText(QPainter& painter, int fontKind, double pixelSize, QPointF centre,
                          const QString& text, const QColor& color);
     void drawHandle(QPainter& painter, const QRectF& handle, bool active);
@@ -100,6 +116,45 @@ private:
     } m_workerJob;
     std::binary_semaphore m_workerJobReady{0};
     std::binary_semaphore m_workerFrameDone{0};
+    // Background, map and grid: redrawn only when one of them or the view changes.
+    struct BaseKey {
+        QSize size;
+        double zoom = 0.0;
+        double panX = 0.0;
+        double panY = 0.0;
+        bool grid = false;
+        bool darkened = false;
+        qint64 mapImage = 0;
+        QRectF mapRect;
+        double mapOpacity = 0.0;
+        bool operator==(const BaseKey&) const = default;
+    };
+    QImage m_baseImage;
+    BaseKey m_baseKey;
+    GlowSprites m_glowSprites;
+    // Everything of the nodes but their glows, in live mode with the glow: redrawn only when
+    // what it shows changes (shared containers compare by their data first: a cheap test).
+    struct FaceKey {
+        QSize size;
+        double zoom = 0.0;
+        double panX = 0.0;
+        double panY = 0.0;
+        const void* nodes = nullptr; // the list's data, kept alive by m_faceNodes
+        QMap<QString, Rgb> typeColorMap;
+        QSet<QString> visibleTypes;
+        QSet<qint64> selectedNodes;
+        QSet<qint64> selectedCableIds;
+        QSet<qint64> searchMatches;
+        QString searchText;
+        std::optional<qint64> rootNodeId;
+        QHash<qint64, PingStatus> nodeStatuses;
+        QSet<qint64> mutedNodes;
+        bool operator==(const FaceKey&) const = default;
+    };
+    QImage m_faceImage;
+    FaceKey m_faceKey;
+    QList<NodeData> m_faceNodes;
+    bool m_facesApart = false;
     QImage m_gridColumn; // one vertical grid line, premultiplied grid colour
     QImage m_gridBand;   // a band of rows crossed by every vertical grid line
     QList<int> m_gridBandColumns;

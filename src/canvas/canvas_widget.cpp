@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QNativeGestureEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPinchGesture>
 #include <QTimer>
@@ -58,6 +59,9 @@ CanvasWidget::~CanvasWidget() = default;
 
 void CanvasWidget::setNodeStatuses(const QHash<qint64, PingStatus>& statuses)
 {
+    // Every publication brings the map again; an unchanged one changes no pixel.
+    if (statuses == m_statuses)
+        return;
     m_statuses = statuses;
     update();
 }
@@ -104,7 +108,9 @@ void CanvasWidget::advancePulse()
     m_pulsePhase += pulseStep;
     if (m_pulsePhase > twoPi)
         m_pulsePhase = 0.0;
-    update();
+    // Only the breathing glows change from one tick to the next.
+    if (isVisible())
+        update(m_renderer.pulseRegion(size(), renderFrame()));
 }
 
 RenderFrame CanvasWidget::renderFrame() const
@@ -133,10 +139,12 @@ RenderFrame CanvasWidget::renderFrame() const
     return frame;
 }
 
-void CanvasWidget::paintEvent(QPaintEvent*)
+void CanvasWidget::paintEvent(QPaintEvent* event)
 {
     QPainter painter(this);
-    m_renderer.drawCanvas(painter, size(), renderFrame());
+    const QRegion& region = event->region();
+    const bool whole = region.rectCount() == 1 && region.boundingRect().contains(rect());
+    m_renderer.drawCanvas(painter, size(), renderFrame(), whole ? QRegion() : region);
 }
 
 void CanvasWidget::resizeEvent(QResizeEvent* event)

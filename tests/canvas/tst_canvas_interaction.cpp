@@ -14,6 +14,7 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QImage>
+#include <QPaintEvent>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -24,6 +25,7 @@
 
 using namespace velmora;
 using namespace velmora::test;
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -82,6 +84,17 @@ struct Rig {
 };
 
 // Two nodes far apart: A (id 1) at (0, 0) and B (id 2) at (400, 0), both 180 x 80.
+// The regions of the paint events a widget receives.
+struct PaintRegions final : QObject {
+    QList<QRegion> seen;
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            seen.append(static_cast<QPaintEvent*>(event)->region());
+        return false;
+    }
+};
+
 ProjectData twoNodes(QList<CableData> cables = {})
 {
     ProjectData p = projectWith({NodeData{.id = 1}, NodeData{.id = 2, .x = 400}}, cables);
@@ -575,6 +588,27 @@ private slots:
         QVERIFY(std::abs(rig.canvas.pulsePhase() - 6.2) < 1e-9); // 6.2 is still below 2 pi
         rig.canvas.advancePulse();
         QCOMPARE(rig.canvas.pulsePhase(), 0.0);
+    }
+
+    // A pulse tick repaints around the glows that breathe, not the whole canvas.
+    void pulseRepaintsBreathingGlowsOnly()
+    {
+        Rig rig(projectWith(
+            {NodeData{.id = 1, .type = u"R"_s}, NodeData{.id = 2, .type = u"R"_s, .x = 400}}));
+        rig.session.ensureTypeColors();
+        rig.session.showAllTypes();
+        rig.view.setContentReady(true);
+        rig.view.setAppMode(AppMode::live);
+        rig.canvas.setNodeStatuses({{1, PingStatus::online}, {2, PingStatus::offline}});
+        rig.canvas.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&rig.canvas));
+        QTest::qWait(20);
+        PaintRegions paints;
+        rig.canvas.installEventFilter(&paints);
+        rig.canvas.advancePulse();
+        QTRY_VERIFY(!paints.seen.isEmpty());
+        QVERIFY(paints.seen.constLast().contains(QPoint(90, 40)));   // the online node
+        QVERIFY(!paints.seen.constLast().contains(QPoint(490, 40))); // the steady offline one
     }
 
     void lostReleaseEndsTheDrag_data()

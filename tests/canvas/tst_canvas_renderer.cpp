@@ -9,6 +9,7 @@
 
 #include "canvas/cable_geometry.h"
 #include "canvas/canvas_renderer.h"
+#include "canvas/glow_sprites.h"
 
 #include <QImage>
 #include <QPainter>
@@ -65,6 +66,31 @@ bool near(QRgb p, const QColor& expected, int tolerance)
 bool isBackground(QRgb p)
 {
     return near(p, QColor(background, background, background), 1);
+}
+
+int differingPixels(const QImage& a, const QImage& b)
+{
+    int differing = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x)
+            differing += qAlpha(a.pixel(x, y)) != 255 || a.pixel(x, y) != b.pixel(x, y);
+    }
+    return differing;
+}
+
+// The largest difference of any channel between two images of one size.
+int largestDifference(const QImage& a, const QImage& b)
+{
+    int largest = 0;
+    for (int y = 0; y < a.height(); ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y);
+            const QRgb q = b.pixel(x, y);
+            largest = std::max({largest, std::abs(qRed(p) - qRed(q)),
+                                std::abs(qGreen(p) - qGreen(q)), std::abs(qBlue(p) - qBlue(q))});
+        }
+    }
+    return largest;
 }
 
 // `colour` at `opacity` over the background.
@@ -401,15 +427,108 @@ private slots:
         renderer.drawCanvas(painter, frameSize, frame);
         painter.end();
         QCOMPARE(qRgb(255, 0, 255), wide.pixel(frameSize.width(), 0)); // outside: untouched
-        const QImage direct = wide.copy(QRect(QPoint(0, 0), frameSize));
-        int differing = 0;
-        for (int y = 0; y < frameSize.height(); ++y) {
-            for (int x = 0; x < frameSize.width(); ++x) {
-                if (qAlpha(pooled.pixel(x, y)) != 255 || pooled.pixel(x, y) != direct.pixel(x, y))
-                    ++differing;
-            }
+        QCOMPARE(differingPixels(pooled, wide.copy(QRect(QPoint(0, 0), frameSize))), 0);
+    }
+
+    // A glow copied from a sprite lies within a quarter pixel of the glow drawn directly, so no
+    // channel differs by more than a few levels; a sprite copied to the wrong pixel would.
+    // Glows too large for a sprite are left to the caller.
+    void glowSpritesMatchDirectGlows_data()
+    {
+        QTest::addColumn<double>("zoom");
+        QTest::addColumn<QPointF>("topLeft");
+        QTest::addColumn<double>("intensity");
+        QTest::addColumn<bool>("sprite");
+        QTest::newRow("zoom 1") << 1.0 << QPointF(40.3, 30.9) << 1.0 << true;
+        QTest::newRow("zoom 1, faint") << 1.0 << QPointF(40.13, 30.62) << 0.2 << true;
+        QTest::newRow("framed") << 0.15 << QPointF(40.6, 30.2) << 0.8 << true;
+        QTest::newRow("zoom 1.3") << 1.3 << QPointF(40.74, 30.49) << 0.9 << true;
+        QTest::newRow("zoom 2: too large") << 2.0 << QPointF(40.0, 30.0) << 1.0 << false;
+    }
+    void glowSpritesMatchDirectGlows()
+    {
+        QFETCH(double, zoom);
+        QFETCH(QPointF, topLeft);
+        QFETCH(double, intensity);
+        QFETCH(bool, sprite);
+        const QRectF box(topLeft, QSizeF(180 * zoom, 80 * zoom));
+        const QColor colour = toColor(statusColor(PingStatus::online));
+        QImage copied(500, 260, QImage::Format_RGB32);
+        copied.fill(QColor(background, background, background));
+        QImage direct = copied;
+        GlowSprites sprites;
+        QPainter painter(&copied);
+        QCOMPARE(sprites.draw(painter, box, 8 * zoom, colour, intensity, zoom), sprite);
+        painter.end();
+        painter.begin(&direct);
+        painter.setRenderHint(QPainter::Antialiasing, true);
+        if (sprite)
+            GlowSprites::paintLayers(painter, box, 8 * zoom, colour, intensity, zoom);
+        painter.end();
+        QCOMPARE(sprites.count(), sprite ? 1 : 0);
+        QVERIFY(largestDifference(copied, direct) <= 16); // of 255, on soft edge pixels only
+    }
+
+    // A pulse tick draws only the region of what breathes over the frame before, and a renderer
+    // that keeps cached layers follows every change of view and content: either way the result
+    // is the frame a fresh renderer draws whole.
+    void partialAndCachedFramesMatchWholeFrames_data()
+    {
+        QTest::addColumn<QString>("change");
+        for (const char* change : {"pulse", "pan", "zoom", "node moved", "map opacity",
+                                   "map saturation", "selection", "edit mode", "status", "muted"})
+            QTest::newRow(change) << QString::fromLatin1(change);
+    }
+    void partialAndCachedFramesMatchWholeFrames()
+    {
+        QFETCH(QString, change);
+        ProjectData project;
+        project.nodes = {makeNode(1, 10, 10), makeNode(2, 210, 200), makeNode(3, 10, 200)};
+        project.cables = {cableBetween(1, 1, 3), cableBetween(2, 2, 3)};
+        QImage plan(40, 30, QImage::Format_RGB32);
+        plan.fill(QColor(200, 40, 90));
+        project.map = MapData{.imageData = pngOf(plan), .positionX = 150, .positionY = 20};
+        RenderFrame frame = frameFor(project);
+        frame.appMode = AppMode::live;
+        frame.nodeStatuses = {
+            {1, PingStatus::online}, {2, PingStatus::offline}, {3, PingStatus::slow}};
+        frame.cableStatus = [&frame](qint64, const QList<CablePoint>& points) {
+            return frame.nodeStatuses.value(*points.constFirst().nodeId);
+        };
+        frame.pulsePhase = 0.4;
+        CanvasRenderer cached;
+        QImage image = render(frame, &cached);
+
+        QRegion region;
+        if (change == u"pulse"_s) {
+            frame.pulsePhase += 0.1;
+            region = cached.pulseRegion(frameSize, frame);
+            QVERIFY(region.contains(QPoint(100, 50)));   // the online node
+            QVERIFY(region.contains(QPoint(95, 150)));   // its cable to the slow node
+            QVERIFY(!region.contains(QPoint(330, 250))); // the steady offline node
+        } else if (change == u"pan"_s) {
+            frame.view.pan = QPointF(17.5, -9.25);
+        } else if (change == u"zoom"_s) {
+            frame.view.zoom = 1.3;
+        } else if (change == u"node moved"_s) {
+            project.nodes[0].x += 60;
+        } else if (change == u"map opacity"_s) {
+            frame.mapOpacity = 0.4;
+        } else if (change == u"map saturation"_s) {
+            frame.mapSaturation = 0.0;
+        } else if (change == u"selection"_s) {
+            frame.selectedNodes = {2};
+        } else if (change == u"edit mode"_s) {
+            frame.appMode = AppMode::edit;
+        } else if (change == u"muted"_s) {
+            frame.mutedNodes = {3};
+        } else {
+            frame.nodeStatuses[2] = PingStatus::online;
         }
-        QCOMPARE(differing, 0);
+        QPainter painter(&image);
+        cached.drawCanvas(painter, frameSize, frame, region);
+        painter.end();
+        QCOMPARE(differingPixels(image, render(frame)), 0);
     }
 
     // Status-coloured cables ask for their status once per frame, in list order, on screen or
