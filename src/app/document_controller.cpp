@@ -112,8 +112,7 @@ MainWindow* DocumentController::addWindow(VelmoraDocument* document)
     m_windows.append(window);
     connect(window->contentView()->liveMonitoring()->notifier(), &DesktopNotifier::diagnostic, this,
             [this](const QString& line) { m_diagnostic(line); });
-    connect(window, &QObject::destroyed, this, [this, window] {
-        // A widget says it is destroyed before its guards are cleared.
+    connect(window, &MainWindow::aboutToBeDestroyed, this, [this, window] {
         m_windows.removeIf(
             [window](const QPointer<MainWindow>& w) { return w.isNull() || w.data() == window; });
         m_tray->refresh();

@@ -22,6 +22,11 @@ using namespace Qt::StringLiterals;
 
 namespace velmora {
 
+MainWindow::~MainWindow()
+{
+    emit aboutToBeDestroyed();
+}
+
 MainWindow::MainWindow(VelmoraDocument* document, DocumentController* controller)
     : m_document(document), m_controller(controller), m_contentView(new ContentView(document, this))
 {

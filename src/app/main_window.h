@@ -25,6 +25,7 @@ public:
 
     // Takes ownership of `document`.
     MainWindow(VelmoraDocument* document, DocumentController* controller);
+    ~MainWindow() override;
 
     VelmoraDocument* document() const { return m_document; }
     ContentView* contentView() const { return m_contentView; }
@@ -39,6 +40,9 @@ public:
 
 signals:
     void backgroundChanged();
+    // From the destructor, while the window is still whole, so that lists of windows drop it
+    // before its parts go (QObject::destroyed comes when it is a plain QObject already).
+    void aboutToBeDestroyed();
 
 protected:
     void closeEvent(QCloseEvent* event) override;

@@ -141,7 +141,7 @@ void addMuteAlertsMenu(QMenu* menu, AlertMutes& mutes, const QString& address, c
 }
 
 QMenu* buildCanvasContextMenu(CanvasInteraction& interaction,
-                              std::function<void()> openCustomTypeSheet, QWidget* parent,
+                              const std::function<void()>& openCustomTypeSheet, QWidget* parent,
                               const NodeMenuExtension& extension)
 {
     auto* menu = new QMenu(parent);

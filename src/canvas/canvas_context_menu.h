@@ -24,7 +24,7 @@ using NodeMenuExtension = std::function<void(QMenu* menu, qint64 nodeId)>;
 // show. `openCustomTypeSheet` runs for "Custom..." of "Set Type"; `extension` adds to the menu
 // of a single node.
 QMenu* buildCanvasContextMenu(CanvasInteraction& interaction,
-                              std::function<void()> openCustomTypeSheet, QWidget* parent,
+                              const std::function<void()>& openCustomTypeSheet, QWidget* parent,
                               const NodeMenuExtension& extension = {});
 
 // "Mute Alerts" with 1 hour, 8 hours and until unmuted, or "Unmute Alerts" for a muted

@@ -152,8 +152,13 @@ OpenedSocket openIcmpSocket()
         local.sin_family = AF_INET;
         local.sin_port = htons(quint16(random->bounded(1, 65535)));
         if (bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof(local)) != 0) {
-            local.sin_port = 0;
-            bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof(local));
+            local.sin_port = 0; // taken: let the kernel pick a free one
+            if (bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof(local)) != 0) {
+                opened.error = PingEngine::tr("Cannot bind the ICMP socket: %1")
+                                   .arg(QString::fromLocal8Bit(strerror(errno)));
+                ::close(fd);
+                return opened;
+            }
         }
         socklen_t length = sizeof(local);
         if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) != 0) {

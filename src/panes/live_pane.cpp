@@ -247,7 +247,7 @@ LivePane::LivePane(QWidget* parent)
     optionsTitle->setObjectName(u"liveOptionsTitle"_s);
     optionsLayout->addWidget(optionsTitle);
     for (LiveOption option : allOptions) {
-        auto* button = new QPushButton(m_optionsBox);
+        auto* button = new LabelRowButton(m_optionsBox);
         setFlatLook(button, u"liveOption"_s);
         button->setAccessibleName(optionTitle(option));
         auto* rowLayout = new QHBoxLayout(button);

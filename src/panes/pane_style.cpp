@@ -5,6 +5,7 @@
 #include "monitor/ping_status.h"
 
 #include <QApplication>
+#include <QLayout>
 #include <QPalette>
 #include <QStyle>
 
@@ -202,6 +203,30 @@ void setFlatLook(QPushButton* button, const QString& objectName)
     button->setObjectName(objectName);
     button->setFlat(true);
     button->setCursor(Qt::PointingHandCursor);
+}
+
+// The width stays the button's own (the pane decides it); the height is what the labels need
+// at that width.
+QSize LabelRowButton::sizeHint() const
+{
+    const QSize own = QPushButton::sizeHint();
+    return layout() ? QSize(own.width(), std::max(own.height(), layout()->sizeHint().height()))
+                    : own;
+}
+
+QSize LabelRowButton::minimumSizeHint() const
+{
+    return QPushButton::minimumSizeHint();
+}
+
+bool LabelRowButton::hasHeightForWidth() const
+{
+    return layout() ? layout()->hasHeightForWidth() : QPushButton::hasHeightForWidth();
+}
+
+int LabelRowButton::heightForWidth(int width) const
+{
+    return layout() ? layout()->totalHeightForWidth(width) : QPushButton::heightForWidth(width);
 }
 
 void setLookState(QWidget* widget, const char* name, const QVariant& value)

@@ -58,6 +58,17 @@ QString paneStyleSheet();
 // A flat button with a pointing cursor whose look the style sheet gives by `objectName`.
 void setFlatLook(QPushButton* button, const QString& objectName);
 
+// A button whose content is a layout of labels (a title and a value), sized by that layout
+// rather than by a button text, so a title that wraps in the narrow pane gets its second line.
+class LabelRowButton : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+    bool hasHeightForWidth() const override;
+    int heightForWidth(int width) const override;
+};
+
 // Sets a property the style sheet's rules select on ("[drawing=\"true\"]") and restyles the
 // widget when it changed.
 void setLookState(QWidget* widget, const char* name, const QVariant& value);

@@ -87,7 +87,8 @@ void PrometheusDialog::check()
     m_problem->show();
 }
 
-StatusSourceRow::StatusSourceRow(QWidget* parent) : QPushButton(parent), m_value(new QLabel(this))
+StatusSourceRow::StatusSourceRow(QWidget* parent)
+    : LabelRowButton(parent), m_value(new QLabel(this))
 {
     setFlatLook(this, u"liveOption"_s);
     setAccessibleName(tr("Status Source"));
@@ -96,6 +97,8 @@ StatusSourceRow::StatusSourceRow(QWidget* parent) : QPushButton(parent), m_value
     auto* name = new QLabel(tr("Status Source"), this);
     name->setObjectName(u"liveOptionName"_s);
     m_value->setObjectName(u"optionBadge"_s);
+    m_value->setWordWrap(true); // "This computer (ICMP)" takes two lines in the narrow pane
+    m_value->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     for (QLabel* label : {name, m_value})
         label->setAttribute(Qt::WA_TransparentForMouseEvents);
     row->addWidget(name);

@@ -5,6 +5,7 @@
 // of Live Mode Options shows and changes them.
 
 #include "monitor/prometheus_source.h"
+#include "panes/pane_style.h"
 
 #include <QDialog>
 #include <QPushButton>
@@ -49,7 +50,7 @@ private:
 
 // The "Status Source" option row: its value, and a menu to choose "This computer (ICMP)" or
 // "Prometheus…".
-class StatusSourceRow final : public QPushButton {
+class StatusSourceRow final : public LabelRowButton {
     Q_OBJECT
 public:
     explicit StatusSourceRow(QWidget* parent = nullptr);

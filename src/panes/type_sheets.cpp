@@ -111,7 +111,7 @@ CustomTypeSheet::CustomTypeSheet(ProjectSession* session, QWidget* parent)
         auto* grid = new QGridLayout;
         grid->setSpacing(4);
         for (qsizetype i = 0; i < types.size(); ++i) {
-            const QString type = types.at(i);
+            const QString& type = types.at(i);
             // "&&" shows the "&" of a type such as "R&D" instead of marking a shortcut key.
             auto* button = new QPushButton(QString(type).replace(u'&', QStringLiteral("&&")), this);
             styleButton(button, paneColor::idleButton, Qt::white, 11, 4);
