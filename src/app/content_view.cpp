@@ -145,8 +145,9 @@ CanvasInteraction* ContentView::interaction() const
 
 void ContentView::createActions()
 {
-    const auto add = [this](const QString& text, const QString& name, QList<QKeySequence> keys,
-                            Qt::ShortcutContext context, const std::function<void()>& run) {
+    const auto add = [this](const QString& text, const QString& name,
+                            const QList<QKeySequence>& keys, Qt::ShortcutContext context,
+                            const std::function<void()>& run) {
         auto* action = new QAction(text, this);
         action->setObjectName(name);
         action->setShortcuts(keys);
@@ -165,7 +166,7 @@ void ContentView::createActions()
         return list;
     };
     // Copy, paste and select all go to a focused text field through its slot of that name.
-    const auto textFieldOr = [this](const char* slot, std::function<void()> command) {
+    const auto textFieldOr = [this](const char* slot, const std::function<void()>& command) {
         return [this, slot, command] {
             if (QWidget* field = focusedTextField(window()->focusWidget()))
                 QMetaObject::invokeMethod(field, slot);

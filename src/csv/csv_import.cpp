@@ -173,7 +173,8 @@ CSVImportCounts applyCSVRows(ProjectData& project, const CSVRows& rows, CSVImpor
     for (qsizetype k = 0; k < added.size(); ++k) {
         const CSVCandidate& candidate = rows.candidates.at(added.at(k));
         const qsizetype column = k % gridColumns;
-        const double row = startRow + static_cast<double>(k / gridColumns);
+        const qsizetype gridRow = k / gridColumns; // whole rows of the grid
+        const double row = startRow + static_cast<double>(gridRow);
         NodeData node;
         node.id = ProjectSession::allocateNodeId(project);
         node.name = candidate.name;

@@ -140,7 +140,7 @@ const char* const schema[] = {
 
 QString HistoryStore::defaultPath()
 {
-    const QString fromEnvironment = qEnvironmentVariable("VELMORA_HISTORY_DB");
+    QString fromEnvironment = qEnvironmentVariable("VELMORA_HISTORY_DB");
     if (!fromEnvironment.isEmpty())
         return fromEnvironment;
     return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) + u"/history.sqlite"_s;
@@ -178,23 +178,23 @@ qint64 HistoryStore::now() const
 }
 
 Expected<std::unique_ptr<HistoryStore>> HistoryStore::openForWriting(const QString& path,
-                                                                     Clock clock)
+                                                                     const Clock& clock)
 {
-    return open(path, false, std::move(clock));
+    return open(path, false, clock);
 }
 
 Expected<std::unique_ptr<HistoryStore>> HistoryStore::openForReading(const QString& path,
-                                                                     Clock clock)
+                                                                     const Clock& clock)
 {
     if (!QFileInfo(path).isFile())
         return Error{path + u": "_s +
                      (QFileInfo(path).isDir() ? QObject::tr("is a directory")
                                               : QObject::tr("no such file"))};
-    return open(path, true, std::move(clock));
+    return open(path, true, clock);
 }
 
 Expected<std::unique_ptr<HistoryStore>> HistoryStore::open(const QString& path, bool readOnly,
-                                                           Clock clock)
+                                                           const Clock& clock)
 {
     if (QFileInfo(path).isDir())
         return Error{path + u": "_s + QObject::tr("is a directory")};
@@ -359,13 +359,13 @@ Expected<void> HistoryStore::sealHours(qint64 nowHour)
         const qint64 id = old.value(0).toLongLong();
         const qint64 minute = old.value(1).toLongLong();
         if (std::pair(id, minute / 60) != block) {
-            if (const Expected<void> sealed = sealBlock(); !sealed)
+            if (Expected<void> sealed = sealBlock(); !sealed)
                 return sealed;
             block = {id, minute / 60};
         }
         cells += decodeSlots(minute / 60, old.value(2).toByteArray());
     }
-    if (const Expected<void> sealed = sealBlock(); !sealed)
+    if (Expected<void> sealed = sealBlock(); !sealed)
         return sealed;
     QSqlQuery drop(db);
     drop.prepare(u"DELETE FROM recent_minutes WHERE minute < ?"_s);

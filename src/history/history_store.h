@@ -69,10 +69,10 @@ public:
     // is moved aside (name.corrupt-<UTC time>) and a fresh one started. A file of a newer
     // schema opens read-only (readOnlyReason() says why). Fails when it cannot be opened.
     static Expected<std::unique_ptr<HistoryStore>> openForWriting(const QString& path,
-                                                                  Clock clock = {});
+                                                                  const Clock& clock = {});
     // Opens an existing file for reading only.
     static Expected<std::unique_ptr<HistoryStore>> openForReading(const QString& path,
-                                                                  Clock clock = {});
+                                                                  const Clock& clock = {});
     ~HistoryStore();
     HistoryStore(const HistoryStore&) = delete;
     HistoryStore& operator=(const HistoryStore&) = delete;
@@ -96,7 +96,7 @@ public:
 private:
     HistoryStore(QString path, QString connection, Clock clock);
     static Expected<std::unique_ptr<HistoryStore>> open(const QString& path, bool readOnly,
-                                                        Clock clock);
+                                                        const Clock& clock);
     Expected<void> prepare(bool readOnly);
     Expected<void> mergeIntoBlock(qint64 id, qint64 hour, const QList<LatencyAggregate>& minutes);
     Expected<void> sealHours(qint64 nowHour);
