@@ -4,17 +4,17 @@
 #include "monitor/ping_manager.h"
 
 #include <QDateTime>
-#include <QMutex>
 
 #include <algorithm>
+#include <future>
 
 using namespace Qt::StringLiterals;
 
 namespace velmora {
 
-// Lives on the recorder's thread and owns the store's connection there.
-class HistoryWriter final : public QObject {
-    Q_OBJECT
+// Used only on the recorder's thread, which owns the store's connection; only failure() is
+// read from other threads.
+class HistoryWriter final {
 public:
     HistoryWriter(QString path, HistoryStore::Clock clock)
         : m_path(std::move(path)), m_clock(std::move(clock))
@@ -66,12 +66,9 @@ public:
 
     QString failure() const
     {
-        QMutexLocker lock(&m_failureMutex);
+        std::lock_guard lock(m_failureMutex);
         return m_failure;
     }
-
-signals:
-    void failed(const QString& message);
 
 private:
     struct Minute {
@@ -133,14 +130,11 @@ private:
     void fail(const QString& reason)
     {
         m_store.reset(); // recording stops; monitoring does not
-        QString message = QObject::tr("History is not being recorded: %1").arg(reason);
-        {
-            QMutexLocker lock(&m_failureMutex);
-            if (!m_failure.isEmpty())
-                return;
+        const QString message =
+            HistoryRecorder::tr("History is not being recorded: %1").arg(reason);
+        std::lock_guard lock(m_failureMutex);
+        if (m_failure.isEmpty())
             m_failure = message;
-        }
-        emit failed(message);
     }
 
     QString m_path;
@@ -152,25 +146,64 @@ private:
     QSet<QString> m_seen;
     QHash<QString, QList<LatencyAggregate>> m_finished;
     QHash<QString, QList<StateChange>> m_changes;
-    mutable QMutex m_failureMutex;
+    mutable std::mutex m_failureMutex;
     QString m_failure;
 };
 
 HistoryRecorder::HistoryRecorder(const QString& path, QObject* parent, HistoryStore::Clock clock)
-    : QObject(parent), m_writer(new HistoryWriter(path, std::move(clock)))
+    : QObject(parent), m_writer(std::make_unique<HistoryWriter>(path, std::move(clock)))
 {
-    m_thread.setObjectName(u"velmora-history"_s);
-    m_writer->moveToThread(&m_thread);
-    connect(&m_thread, &QThread::finished, m_writer, &QObject::deleteLater);
-    connect(m_writer, &HistoryWriter::failed, this, &HistoryRecorder::reportFailure);
-    m_thread.start(QThread::LowPriority);
+    m_thread = std::thread([this] { runTasks(); });
 }
 
 HistoryRecorder::~HistoryRecorder()
 {
     finish();
-    m_thread.quit();
-    m_thread.wait();
+    {
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
+    }
+    m_wake.notify_one();
+    m_thread.join();
+}
+
+// The writer's thread: runs what the recorder hands it, in order. A queue behind a std::mutex
+// rather than queued Qt calls, so that thread checkers see every hand-over. The store's
+// database connection belongs to this thread and is closed on it.
+void HistoryRecorder::runTasks()
+{
+    for (;;) {
+        std::function<void()> task;
+        {
+            std::unique_lock lock(m_mutex);
+            m_wake.wait(lock, [this] { return m_stopping || !m_tasks.empty(); });
+            if (m_tasks.empty())
+                break;
+            task = std::move(m_tasks.front());
+            m_tasks.pop_front();
+        }
+        task();
+    }
+    m_writer.reset();
+}
+
+void HistoryRecorder::post(std::function<void()> task)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_tasks.push_back(std::move(task));
+    }
+    m_wake.notify_one();
+}
+
+void HistoryRecorder::runAndWait(const std::function<void()>& task)
+{
+    std::promise<void> done;
+    post([&task, &done] {
+        task();
+        done.set_value();
+    });
+    done.get_future().wait();
 }
 
 void HistoryRecorder::attach(PingManager* manager)
@@ -180,20 +213,19 @@ void HistoryRecorder::attach(PingManager* manager)
 
 void HistoryRecorder::record(const PingOutcomes& outcomes)
 {
-    QMetaObject::invokeMethod(m_writer, [writer = m_writer, outcomes] { writer->add(outcomes); });
+    post([writer = m_writer.get(), outcomes] { writer->add(outcomes); });
+    reportFailure(); // what an earlier batch found
 }
 
 void HistoryRecorder::flush()
 {
-    QMetaObject::invokeMethod(
-        m_writer, [writer = m_writer] { writer->flush(false); }, Qt::BlockingQueuedConnection);
+    runAndWait([writer = m_writer.get()] { writer->flush(false); });
     reportFailure();
 }
 
 void HistoryRecorder::finish()
 {
-    QMetaObject::invokeMethod(
-        m_writer, [writer = m_writer] { writer->flush(true); }, Qt::BlockingQueuedConnection);
+    runAndWait([writer = m_writer.get()] { writer->flush(true); });
     reportFailure();
 }
 
@@ -213,5 +245,3 @@ QString HistoryRecorder::failureMessage() const
 }
 
 } // namespace velmora
-
-#include "history_recorder.moc"

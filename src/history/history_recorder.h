@@ -10,7 +10,13 @@
 #include "monitor/ping_outcome.h"
 
 #include <QObject>
-#include <QThread>
+
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
 
 namespace velmora {
 
@@ -37,15 +43,23 @@ public:
     QString failureMessage() const;
 
 signals:
-    // Once per recorder, the first time the database cannot be opened or written.
+    // Once per recorder, when a failure to open or write the database is first noticed: at the
+    // next batch of outcomes after it, or at a flush.
     void recordingFailed(const QString& message);
 
 private:
     void reportFailure();
+    void runTasks();
+    void post(std::function<void()> task);
+    void runAndWait(const std::function<void()>& task);
 
-    QThread m_thread;
+    std::unique_ptr<HistoryWriter> m_writer; // used on m_thread only
+    std::mutex m_mutex;                      // guards the two below
+    std::deque<std::function<void()>> m_tasks;
+    bool m_stopping = false;
+    std::condition_variable m_wake;
+    std::thread m_thread;
     bool m_failureReported = false;
-    HistoryWriter* m_writer = nullptr;
 };
 
 } // namespace velmora
