@@ -110,8 +110,7 @@ int main(int argc, char* argv[])
             ProjectSession session(&document);
             sink += importCSV(session, path, CSVImportMode::replace, true)->added;
         });
-        out << (accented ? "combining marks" : "ASCII") << ", "
-            << bytes.size() / 1024 << " KiB:\n";
+        out << (accented ? "combining marks" : "ASCII") << ", " << bytes.size() / 1024 << " KiB:\n";
         out << QString::asprintf("  read bytes (peer)       %8.2f ms\n", read);
         out << QString::asprintf("  read + UTF-8 decode     %8.2f ms\n", decode);
         out << QString::asprintf("  parse bytes in memory   %8.2f ms\n", parse);

@@ -143,6 +143,10 @@ Share measure(const Options& options, const QString& binary, const QString& proj
 int main(int argc, char* argv[])
 {
     QCoreApplication application(argc, argv);
+    // Live mode records history; into a file of this run, not the user's own history.
+    const QTemporaryDir historyDir;
+    if (!qEnvironmentVariableIsSet("VELMORA_HISTORY_DB"))
+        qputenv("VELMORA_HISTORY_DB", historyDir.filePath(u"history.sqlite"_s).toLocal8Bit());
     QTextStream out(stdout);
     Options options;
     const QStringList arguments = QCoreApplication::arguments();

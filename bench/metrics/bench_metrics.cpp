@@ -174,6 +174,10 @@ void benchProcess()
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    // The monitor of B records history as users run it; into a file of this run.
+    const QTemporaryDir historyDir;
+    if (!qEnvironmentVariableIsSet("VELMORA_HISTORY_DB"))
+        qputenv("VELMORA_HISTORY_DB", historyDir.filePath(u"history.sqlite"_s).toLocal8Bit());
     QStringList parts = app.arguments().mid(1);
     if (parts.isEmpty())
         parts = {u"A"_s, u"B"_s};

@@ -23,6 +23,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTemporaryFile>
 #include <QThread>
 #include <QTimer>
@@ -423,6 +424,11 @@ int main(int argc, char* argv[])
     if (args.size() == 5 && args.at(1) == u"--engine"_s)
         return engineChild(args.at(2).toInt(), args.at(3).toDouble(), args.at(4).toDouble());
     g_self = QCoreApplication::applicationFilePath();
+    // The CLI records history by default, as users run it; into a file of this run, not the
+    // user's own history.
+    const QTemporaryDir historyDir;
+    if (!qEnvironmentVariableIsSet("VELMORA_HISTORY_DB"))
+        qputenv("VELMORA_HISTORY_DB", historyDir.filePath(u"history.sqlite"_s).toLocal8Bit());
     if (!PingEngine::instance()->ensureSocket()) {
         std::printf("No ICMP socket: %s\n", qPrintable(PingEngine::instance()->socketError()));
         return 3;
