@@ -51,7 +51,8 @@ function(velmora_add_check kind name)
         set_tests_properties(${name} PROPERTIES
             TIMEOUT ${ARG_TIMEOUT}
             LABELS "${ARG_LABELS}"
-            ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTEST_DISABLE_STACK_DUMP=1;LC_ALL=C.UTF-8")
+            # Per-user data (the latency history) goes to the build tree, not the user's own.
+            ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QTEST_DISABLE_STACK_DUMP=1;LC_ALL=C.UTF-8;XDG_DATA_HOME=${CMAKE_CURRENT_BINARY_DIR}/${name}.data")
     elseif(kind STREQUAL "FUZZ")
         target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
         target_link_options(${name} PRIVATE -fsanitize=fuzzer,address,undefined)
