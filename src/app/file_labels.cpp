@@ -13,7 +13,7 @@ namespace velmora {
 QString distinctFileLabel(const QString& path, const QStringList& listed)
 {
     const QFileInfo info(path);
-    const QString name = info.fileName();
+    QString name = info.fileName();
     const QString absolute = info.absoluteFilePath();
     const bool shared = std::any_of(listed.cbegin(), listed.cend(), [&](const QString& other) {
         const QFileInfo otherInfo(other);

@@ -88,7 +88,7 @@ void addMultiNodeItems(QMenu* menu, CanvasInteraction& interaction,
     QMenu* setType = menu->addMenu(MenuText::tr("Set Type"));
     const QMap<QString, Rgb>& colors = session->typeColorMap();
     for (auto it = colors.cbegin(); it != colors.cend(); ++it) {
-        const QString type = it.key();
+        const QString& type = it.key();
         QObject::connect(setType->addAction(swatch(it.value()), menuText(type)),
                          &QAction::triggered, session,
                          [session, type] { session->applyTypeToSelection(type); });

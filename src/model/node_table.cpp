@@ -163,7 +163,7 @@ QString nextFreeAddress(const QList<NodeData>& nodes, qint64 id)
         used.insert(node.ip);
     const qint64 start = id >= 1 ? (id - 1) % total : 0;
     for (qint64 step = 0; step < total; ++step) {
-        const QString candidate = address((start + step) % total);
+        QString candidate = address((start + step) % total);
         if (!used.contains(candidate))
             return candidate;
     }

@@ -60,7 +60,7 @@ QString alertMessage(const NetworkAlert& alert, const QList<Node>& nodes)
     if (alert.isGrouped) {
         constexpr qsizetype listed = 5;
         const QStringList behind = alert.nodeNames.mid(1);
-        const QString names = behind.mid(0, listed).join(u", "_s);
+        QString names = behind.mid(0, listed).join(u", "_s);
         if (behind.size() <= listed)
             return names;
         return AlertText::tr("%1 and %2 more").arg(names, QString::number(behind.size() - listed));

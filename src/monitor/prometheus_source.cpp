@@ -87,7 +87,7 @@ PrometheusSource::parseAnswer(const QByteArray& json)
     }
     QHash<QString, Sample> samples;
     const QJsonArray result = root.value("data"_L1).toObject().value("result"_L1).toArray();
-    for (const QJsonValue& entry : result) {
+    for (const auto& entry : result) {
         const QJsonObject metric = entry.toObject().value("metric"_L1).toObject();
         const QString address = metric.value("address"_L1).toString().trimmed();
         bool ok = false;
