@@ -6,7 +6,7 @@
 #include <QDateTime>
 
 #include <algorithm>
-#include <future>
+#include <semaphore>
 
 using namespace Qt::StringLiterals;
 
@@ -159,32 +159,32 @@ HistoryRecorder::HistoryRecorder(const QString& path, QObject* parent, HistorySt
 HistoryRecorder::~HistoryRecorder()
 {
     finish();
-    {
-        std::lock_guard lock(m_mutex);
-        m_stopping = true;
-    }
-    m_wake.notify_one();
+    post({}); // the end of the queue
+    m_stopped.acquire();
     m_thread.join();
 }
 
-// The writer's thread: runs what the recorder hands it, in order. A queue behind a std::mutex
-// rather than queued Qt calls, so that thread checkers see every hand-over. The store's
-// database connection belongs to this thread and is closed on it.
+// The writer's thread: runs what the recorder hands it, in order, until an empty task. The
+// queue sits behind a std::mutex and is counted by a semaphore, both inline code that thread
+// checkers see (Qt's queued calls, and std::condition_variable and std::thread::join, wait
+// inside libraries built without them). The store's database connection belongs to this
+// thread and is closed on it.
 void HistoryRecorder::runTasks()
 {
     for (;;) {
+        m_queued.acquire();
         std::function<void()> task;
         {
-            std::unique_lock lock(m_mutex);
-            m_wake.wait(lock, [this] { return m_stopping || !m_tasks.empty(); });
-            if (m_tasks.empty())
-                break;
+            std::lock_guard lock(m_mutex);
             task = std::move(m_tasks.front());
             m_tasks.pop_front();
         }
+        if (!task)
+            break;
         task();
     }
     m_writer.reset();
+    m_stopped.release();
 }
 
 void HistoryRecorder::post(std::function<void()> task)
@@ -193,17 +193,17 @@ void HistoryRecorder::post(std::function<void()> task)
         std::lock_guard lock(m_mutex);
         m_tasks.push_back(std::move(task));
     }
-    m_wake.notify_one();
+    m_queued.release();
 }
 
 void HistoryRecorder::runAndWait(const std::function<void()>& task)
 {
-    std::promise<void> done;
+    std::binary_semaphore done{0};
     post([&task, &done] {
         task();
-        done.set_value();
+        done.release();
     });
-    done.get_future().wait();
+    done.acquire();
 }
 
 void HistoryRecorder::attach(PingManager* manager)

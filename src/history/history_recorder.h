@@ -11,11 +11,11 @@
 
 #include <QObject>
 
-#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <semaphore>
 #include <thread>
 
 namespace velmora {
@@ -54,10 +54,10 @@ private:
     void runAndWait(const std::function<void()>& task);
 
     std::unique_ptr<HistoryWriter> m_writer; // used on m_thread only
-    std::mutex m_mutex;                      // guards the two below
+    std::mutex m_mutex;                      // guards the queue
     std::deque<std::function<void()>> m_tasks;
-    bool m_stopping = false;
-    std::condition_variable m_wake;
+    std::counting_semaphore<> m_queued{0}; // one count per queued task
+    std::binary_semaphore m_stopped{0};    // the thread is done with every member
     std::thread m_thread;
     bool m_failureReported = false;
 };
