@@ -166,9 +166,9 @@ HistoryRecorder::~HistoryRecorder()
 
 // The writer's thread: runs what the recorder hands it, in order, until an empty task. The
 // queue sits behind a std::mutex and is counted by a semaphore, both inline code that thread
-// checkers see (Qt's queued calls, and std::condition_variable and std::thread::join, wait
-// inside libraries built without them). The store's database connection belongs to this
-// thread and is closed on it.
+// checkers see (Qt's queued calls, std::condition_variable and std::future wait inside
+// libraries built without them). The store's database connection belongs to this thread and
+// is closed on it.
 void HistoryRecorder::runTasks()
 {
     for (;;) {
