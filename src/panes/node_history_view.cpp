@@ -57,6 +57,7 @@ NodeHistoryView::NodeHistoryView(HistoryReader* reader, QWidget* parent)
     for (QLabel* label : {m_figures, m_outages}) {
         label->setObjectName(u"detailsValue"_s);
         label->setTextFormat(Qt::PlainText);
+        label->setWordWrap(true); // the pane is narrow; a long line must not widen it
         layout->addWidget(label);
     }
     m_outages->setObjectName(u"historyOutages"_s);
