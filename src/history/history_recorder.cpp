@@ -213,16 +213,7 @@ void HistoryRecorder::attach(PingManager* manager)
 
 void HistoryRecorder::record(const PingOutcomes& outcomes)
 {
-    // A copy made here, so that the writer thread reads only what this thread wrote, never the
-    // engine thread's buffers. Those reach this thread through the ping manager's lock, a link
-    // ThreadSanitizer does not follow through Qt's GLib event dispatch; passed on as they are,
-    // every batch was reported as a race. About 60 outcomes per address and minute: cheap.
-    PingOutcomes copy;
-    copy.reserve(outcomes.size());
-    for (auto it = outcomes.cbegin(); it != outcomes.cend(); ++it)
-        copy.insert(QString(it.key().constData(), it.key().size()),
-                    QList<PingOutcome>(it->cbegin(), it->cend()));
-    post([writer = m_writer.get(), copy = std::move(copy)] { writer->add(copy); });
+    post([writer = m_writer.get(), outcomes] { writer->add(outcomes); });
     reportFailure(); // what an earlier batch found
 }
 
