@@ -39,9 +39,8 @@ struct PingManagerCore {
     std::mutex mutex;       // guards everything but the counters
     quint64 generation = 0; // a run's responses are dropped once the next run has begun
     std::vector<Target> targets;
-    QStringList addresses;        // of the targets, by index
-    PingOutcomes pendingOutcomes; // every outcome, for pingOutcomes()
-    std::vector<int> pending;     // targets with an update waiting, each once
+    std::vector<PingManager::LoggedOutcome> outcomeLog; // for pingOutcomes()
+    std::vector<int> pending;                           // targets with an update waiting, each once
     int offlineAfter = 1;
     bool countNeverAnsweredAsOffline = false;
     std::atomic<qint64> totalPingsReceived{0};
@@ -63,9 +62,10 @@ struct PingManagerCore {
         if (run != generation)
             return;
         ++totalPingsReceived;
-        pendingOutcomes[addresses.at(index)].append(
-            {QDateTime::currentMSecsSinceEpoch(),
-             response.error ? std::nullopt : std::optional(response.duration * 1000.0)});
+        outcomeLog.push_back(
+            {index,
+             {QDateTime::currentMSecsSinceEpoch(),
+              response.error ? std::nullopt : std::optional(response.duration * 1000.0)}});
         Target& target = targets[size_t(index)];
         if (!response.error) {
             const double latency = response.duration * 1000.0;
@@ -199,8 +199,7 @@ void PingManager::startMonitoring(const QList<Node>& nodes)
         std::lock_guard lock(m_core->mutex);
         ++m_core->generation;
         m_core->targets.assign(size_t(m_addresses.size()), {});
-        m_core->addresses = m_addresses;
-        m_core->pendingOutcomes.clear();
+        m_core->outcomeLog.clear();
         m_core->pending.clear();
         m_core->pending.reserve(size_t(m_addresses.size()));
     }
@@ -320,13 +319,26 @@ void PingManager::feedAddressStatus(const QString& address, PingStatus status,
 
 void PingManager::publishOutcomes()
 {
-    PingOutcomes outcomes;
     {
+        // Swapped with the emptied log of the previous call, so neither allocates again.
+        m_outcomeLog.clear();
         std::lock_guard lock(m_core->mutex);
-        outcomes.swap(m_core->pendingOutcomes);
+        m_outcomeLog.swap(m_core->outcomeLog);
     }
-    if (!outcomes.isEmpty())
-        emit pingOutcomes(outcomes);
+    if (m_outcomeLog.empty() ||
+        !isSignalConnected(QMetaMethod::fromSignal(&PingManager::pingOutcomes)))
+        return;
+    QList<QList<PingOutcome>> byTarget(m_addresses.size());
+    for (const LoggedOutcome& logged : m_outcomeLog) {
+        if (logged.target < byTarget.size())
+            byTarget[logged.target].append(logged.outcome);
+    }
+    PingOutcomes outcomes;
+    for (qsizetype target = 0; target < byTarget.size(); ++target) {
+        if (!byTarget[target].isEmpty())
+            outcomes.insert(m_addresses.at(target), std::move(byTarget[target]));
+    }
+    emit pingOutcomes(outcomes);
 }
 
 void PingManager::publish()

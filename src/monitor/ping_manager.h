@@ -147,6 +147,14 @@ private:
 
     std::shared_ptr<PingManagerCore> m_core;
     std::vector<TargetUpdate> m_publishing; // kept to reuse its memory
+    // Every request outcome since the last publication, in the order they came: the engine
+    // thread appends one per reply (no lookup), the main thread sorts them by address.
+    struct LoggedOutcome {
+        int target = 0;
+        PingOutcome outcome;
+    };
+    friend struct PingManagerCore;
+    std::vector<LoggedOutcome> m_outcomeLog; // the previous log, kept to reuse its memory
     QHash<qint64, PingStatus> m_nodeStatuses;
     QHash<qint64, double> m_nodeLatencies;
     QHash<qint64, double> m_responseTimes;
