@@ -5,8 +5,8 @@
 #include "panes/alert_banners.h"
 #include "panes/pane_style.h"
 
-#include <QHBoxLayout>
 #include <QEvent>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
