@@ -19,6 +19,20 @@ struct MuteText {
     Q_DECLARE_TR_FUNCTIONS(AlertMutes)
 };
 
+// A stored mute's end: an invalid QDateTime for "until unmuted"; none when it has run out or
+// cannot be read (then it does not mute).
+std::optional<QDateTime> storedMuteEnd(const QString& value, const QDateTime& now)
+{
+    if (value.isEmpty())
+        return std::nullopt;
+    if (value == untilUnmuted)
+        return QDateTime();
+    const QDateTime until = QDateTime::fromString(value, Qt::ISODate);
+    if (until.isValid() && until > now)
+        return until;
+    return std::nullopt;
+}
+
 } // namespace
 
 AlertMutes::AlertMutes(QString settingsFile) : m_settingsFile(std::move(settingsFile)) {}
@@ -41,7 +55,7 @@ void AlertMutes::mute(const QString& address, std::optional<std::chrono::seconds
     // Mutes that have run out are dropped here, so the stored list stays short.
     const std::unique_ptr<QSettings> stored = settings();
     for (const QString& other : stored->childKeys()) {
-        if (!isMuted(other, now))
+        if (!storedMuteEnd(stored->value(other).toString(), now))
             stored->remove(other);
     }
     stored->setValue(key, duration ? now.toUTC().addSecs(duration->count()).toString(Qt::ISODate)
@@ -58,22 +72,16 @@ std::optional<QDateTime> AlertMutes::mutedUntil(const QString& address, const QD
     const QString key = address.trimmed();
     if (key.isEmpty())
         return std::nullopt;
-    const QString value = settings()->value(key).toString();
-    if (value.isEmpty())
-        return std::nullopt;
-    if (value == untilUnmuted)
-        return QDateTime();
-    const QDateTime until = QDateTime::fromString(value, Qt::ISODate);
-    if (until.isValid() && until > now)
-        return until;
-    return std::nullopt; // expired, or unreadable: not muted
+    return storedMuteEnd(settings()->value(key).toString(), now);
 }
 
 QSet<QString> AlertMutes::mutedAddresses(const QDateTime& now) const
 {
+    // Read through one settings object: this runs at every publication in live mode.
     QSet<QString> result;
-    for (const QString& key : settings()->childKeys()) {
-        if (isMuted(key, now))
+    const std::unique_ptr<QSettings> stored = settings();
+    for (const QString& key : stored->childKeys()) {
+        if (storedMuteEnd(stored->value(key).toString(), now))
             result.insert(key);
     }
     return result;
